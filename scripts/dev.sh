@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# One entry point for setting up, building, running and testing the Nereid Utility.
+#   scripts/dev.sh run    install what is missing, build, start the simulator and the program
+#   scripts/dev.sh test   install what is missing, build, run every test (also under sanitizers)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev libfftw3-dev xvfb xauth)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {   # build DIR [cmake options...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    build build
+    exec scripts/demo.sh build
+    ;;
+test)
+    install_missing
+    build build
+    # GUI tests need no display: Qt's offscreen platform.
+    (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300)
+    # The core again, without Qt, under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build build-asan -DNEREID_CORE_ONLY=ON -DNEREID_SANITIZE=ON -DNEREID_BENCH=OFF
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --output-on-failure -j "$jobs" -L core --timeout 300)
+    echo "All tests passed."
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
