@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "recording/rt_channel.h"
+#include "recording/stream_list.h"
+
+namespace nereid::link {
+class CInstrumentLink;
+}
+
+namespace nereid::recording {
+
+class CPausable;
+
+// Shown when a ring or the decode buffer cannot be allocated.
+inline constexpr const char* kMemoryFailureText = "Memory allocation failure ( No enough Memory )";
+// Shown when the receiver thread could not be parked for a rebuild.
+inline constexpr const char* kThreadWaitFailureText = "Failure: thread waiting";
+
+// Results of RebuildChannels besides 1 (rebuilt).
+constexpr int kRebuildThreadWaitFailed = -1; // nothing changed
+constexpr int kRebuildMemoryFailed = -2;     // the table is empty or partial
+
+// The real-time channel table: one RtChannel per enabled stream, keyed by channel number 1..16.
+// The receiver thread reads and writes it; it is rebuilt only while that thread is parked.
+class CChannelTable {
+public:
+    // Builds the table from the stream list. Parks `thread` (if given) first and always lets it
+    // continue afterwards, also when memory runs out. Resizes the link's decode buffer (if
+    // given) so that a data frame of the fastest channel fits. Returns 1 or a kRebuild... code;
+    // LastError() then holds the text to show.
+    int RebuildChannels(const CStreamList& streams, link::CInstrumentLink* link, CPausable* thread);
+
+    // Releases every channel and its ring.
+    void FreeChannels();
+
+    // Decode buffer size for a table whose fastest channel has maxRate samples per second:
+    // payload (11 + 3 x rate) plus CRC, never less than 2048, plus 4 bytes of margin.
+    static std::size_t DecodeBufferBytes(int maxRate);
+
+    RtChannel* Find(int channel);
+    const std::string& LastError() const { return m_LastError; }
+
+    std::map<std::uint16_t, RtChannel> m_ChanMap;
+
+private:
+    std::string m_LastError;
+};
+
+} // namespace nereid::recording
