@@ -1,0 +1,8 @@
+# Toolkit-free connection pieces that only the program uses: the Hayes dialler, the modem line
+# and the phone directory. No Qt here.
+add_library(nereid_telephony STATIC
+    ${NEREID_INCLUDE_ROOT}/link/hayes_dialler.cpp
+    ${NEREID_INCLUDE_ROOT}/link/tty_modem_line.cpp
+    ${NEREID_INCLUDE_ROOT}/link/phone_directory.cpp)
+target_include_directories(nereid_telephony PUBLIC ${NEREID_INCLUDE_ROOT})
+target_link_libraries(nereid_telephony PUBLIC nereid_core)
