@@ -15,6 +15,7 @@ class CInstrumentLink;
 namespace nereid::recording {
 
 class CPausable;
+struct CIntakeState;
 
 // Shown when a ring or the decode buffer cannot be allocated.
 inline constexpr const char* kMemoryFailureText = "Memory allocation failure ( No enough Memory )";
@@ -33,7 +34,9 @@ public:
     // continue afterwards, also when memory runs out. Resizes the link's decode buffer (if
     // given) so that a data frame of the fastest channel fits. Returns 1 or a kRebuild... code;
     // LastError() then holds the text to show.
-    int RebuildChannels(const CStreamList& streams, link::CInstrumentLink* link, CPausable* thread);
+    // `state` (if given) gets m_LastSecond = 0, so the next frame realigns the new channels.
+    int RebuildChannels(const CStreamList& streams, link::CInstrumentLink* link, CPausable* thread,
+                        CIntakeState* state = nullptr);
 
     // Releases every channel and its ring.
     void FreeChannels();

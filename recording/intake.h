@@ -53,7 +53,8 @@ private:
     static int NormaliseSlot(int slot);
     void StoreSamples(RtChannel& rec, int row, const std::uint8_t* payload, std::size_t length);
     void StartAt(int chan, std::uint32_t sec, const std::uint8_t* payload, std::size_t length);
-    void FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::uint32_t prev);
+    bool Recording() const;
+    void FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::int64_t gap);
     void WriteFrame(RtChannel& rec, int chan);
 
     CChannelTable& m_Table;

@@ -26,6 +26,8 @@ public:
     virtual void SetRecordingProgress(int /*percent*/) {}
     // Shows or hides the recording progress window.
     virtual void ShowRecordingProgress(bool /*show*/) {}
+    // A short beep when the thread parks for a rebuild.
+    virtual void Beep() {}
 };
 
 } // namespace nereid::recording

@@ -1,0 +1,169 @@
+#include "link/receiver_thread.h"
+
+#include <chrono>
+#include <system_error>
+
+namespace nereid::link {
+
+using namespace nereid::recording;
+
+namespace {
+// The idle counter keeps counting while idle; stop well before int overflow (about 24 days at
+// one pass per millisecond).
+constexpr int kIdleCounterCeiling = 1 << 30;
+} // namespace
+
+CReceiverThread::CReceiverThread(CInstrumentLink& link, CRealTimeIntake& intake,
+                                 CIntakeState& state, CIntakeEvents& events)
+    : m_Link(link), m_Intake(intake), m_State(state), m_Events(events) {}
+
+CReceiverThread::~CReceiverThread() {
+    Stop();
+}
+
+int CReceiverThread::Start() {
+    if (m_Thread.joinable()) {
+        return 0;
+    }
+    m_StopRequest.store(false);
+    m_PauseRequest.store(false);
+    {
+        std::lock_guard lock(m_EventLock);
+        m_ParkedEvent = false;
+        m_ResumeEvent = false;
+        m_IsParked = false;
+    }
+    m_Intake.ResetReference();
+    m_Running.store(true);
+    try {
+        m_Thread = std::thread([this] { Loop(); });
+    } catch (const std::system_error&) {
+        m_Running.store(false);
+        return -1;
+    }
+    return 1;
+}
+
+int CReceiverThread::Stop() {
+    if (!m_Thread.joinable()) {
+        return 1;
+    }
+    const int parked = Park();
+    m_StopRequest.store(true);
+    Resume();
+    m_Thread.join();
+    return parked == 1 ? 1 : -1;
+}
+
+int CReceiverThread::Park() {
+    if (!m_Running.load()) {
+        return 1;
+    }
+    std::unique_lock lock(m_EventLock);
+    if (m_IsParked && !m_ResumeEvent) {
+        return 1; // parked already by an earlier Park
+    }
+    m_PauseRequest.store(true);
+    m_EventChanged.wait(lock, [this] { return m_ParkedEvent || !m_Running.load(); });
+    if (!m_ParkedEvent) {
+        return -1;
+    }
+    m_ParkedEvent = false;
+    return 1;
+}
+
+void CReceiverThread::Resume() {
+    {
+        std::lock_guard lock(m_EventLock);
+        m_ResumeEvent = true;
+    }
+    m_EventChanged.notify_all();
+}
+
+bool CReceiverThread::Parked() const {
+    std::lock_guard lock(m_EventLock);
+    return m_IsParked;
+}
+
+void CReceiverThread::ParkHere() {
+    m_PauseRequest.store(false);
+    m_Events.Beep();
+    std::unique_lock lock(m_EventLock);
+    m_ParkedEvent = true;
+    m_IsParked = true;
+    m_EventChanged.notify_all();
+    m_EventChanged.wait(lock, [this] { return m_ResumeEvent; });
+    m_ResumeEvent = false;
+    m_IsParked = false;
+}
+
+void CReceiverThread::Loop() {
+    while (!m_StopRequest.load()) {
+        if (m_PauseRequest.load()) {
+            ParkHere();
+            continue; // the stop request is looked at again before the next poll
+        }
+        RunOnePass();
+        // One millisecond per turn; also while the display is off, where the original loop
+        // spun without any pause.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    {
+        std::lock_guard lock(m_EventLock);
+        m_Running.store(false);
+    }
+    m_EventChanged.notify_all();
+}
+
+void CReceiverThread::RunOnePass() {
+    m_Passes.fetch_add(1, std::memory_order_relaxed);
+    std::uint8_t type = kReceiverExpectedType;
+    if (m_Record.payload.capacity() < m_Link.DecodeBufferSize()) {
+        m_Record.payload.reserve(m_Link.DecodeBufferSize());
+    }
+    const int result = m_Link.ReadFrame(type, m_Record);
+
+    if (!m_State.m_bIntakeEnabled.load()) {
+        m_Resynchronise = true;
+        return;
+    }
+
+    if (result == kCrcError) {
+        m_Events.PostMessage(kMsgAcquisition, 1, kCodeCrcError);
+    } else if (result == kAccepted && type <= kLastDataType) {
+        if (m_Resynchronise) {
+            m_Resynchronise = false;
+            m_Intake.Resynchronise();
+        }
+        m_State.m_IdleCounter.store(0);
+        m_Events.PostMessage(kMsgAcquisition, 1, kCodeDataFrame);
+        if (m_State.m_AcquisitionState.load() != kAcquiring) {
+            m_State.m_AcquisitionState.store(kAcquiring);
+            m_Events.PostMessage(kMsgAcquisition, 1, kCodeAcquisitionStarted);
+            if (m_State.m_bRecording.load()) {
+                m_Events.ShowRecordingProgress(true);
+            }
+        }
+        m_Intake.HandleDataFrame(m_Record.payload.data(), m_Record.payload.size());
+    }
+
+    int idle = m_State.m_IdleCounter.load();
+    if (idle < kIdleCounterCeiling) {
+        ++idle;
+    }
+    m_State.m_IdleCounter.store(idle);
+    if (m_State.m_AcquisitionState.load() != kAcquisitionIdle && idle >= kIdlePolls &&
+        m_State.m_bConnected.load()) {
+        m_State.m_IdleCounter.store(0);
+        m_State.m_AcquisitionState.store(kAcquisitionIdle);
+        m_Events.PostMessage(kMsgAcquisition, 1, kCodeIdle);
+        if (m_State.m_bRecording.load()) {
+            m_Events.ShowRecordingProgress(false);
+        }
+    } else if (!m_State.m_bConnected.load()) {
+        m_State.m_IdleCounter.store(0);
+        m_State.m_AcquisitionState.store(kAcquisitionUnknown);
+    }
+}
+
+} // namespace nereid::link

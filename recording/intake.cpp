@@ -1,0 +1,208 @@
+#include "recording/intake.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nereid::recording {
+
+namespace {
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+} // namespace
+
+CRealTimeIntake::CRealTimeIntake(CChannelTable& table, CIntakeState& state, CIntakeEvents& events)
+    : m_Table(table), m_State(state), m_Events(events) {}
+
+int CRealTimeIntake::NormaliseSlot(int slot) {
+    if (slot < 0) {
+        return 0;
+    }
+    return slot % kRingRows;
+}
+
+void CRealTimeIntake::Resynchronise() {
+    m_State.m_LastSecond.store(0);
+    m_State.m_TimeStamps.fill(BcdTime::FromSeconds(0));
+    for (auto& [number, rec] : m_Table.m_ChanMap) {
+        std::fill(rec.ring.begin(), rec.ring.end(), 0);
+    }
+}
+
+void CRealTimeIntake::StoreSamples(RtChannel& rec, int row, const std::uint8_t* payload,
+                                   std::size_t length) {
+    if (rec.rate <= 0 || rec.ring.size() < static_cast<std::size_t>(kRingRows) * rec.rate) {
+        return;
+    }
+    // A short frame never makes us read past its end; the missing samples become zeros.
+    const std::size_t available = (length - kFrameSamplesOffset) / 3;
+    const std::size_t n = std::min<std::size_t>(available, static_cast<std::size_t>(rec.rate));
+    std::int32_t* out = rec.Row(row);
+    const std::uint8_t* in = payload + kFrameSamplesOffset;
+    for (std::size_t i = 0; i < n; ++i, in += 3) {
+        out[i] = DecodeSample24(in);
+    }
+    std::fill(out + n, out + rec.rate, 0);
+}
+
+void CRealTimeIntake::StartAt(int chan, std::uint32_t sec, const std::uint8_t* payload,
+                              std::size_t length) {
+    const int cur = NormaliseSlot(m_State.m_CurIndex.load());
+    m_State.m_LastSecond.store(sec);
+    m_State.m_TimeStamps[cur] = BcdTime::FromSeconds(sec);
+    m_ReferenceChannel = chan;
+    for (auto& [number, rec] : m_Table.m_ChanMap) {
+        rec.lastSecond = sec;
+        rec.slot = cur;
+    }
+    if (RtChannel* rec = m_Table.Find(chan)) {
+        StoreSamples(*rec, cur, payload, length);
+    }
+}
+
+bool CRealTimeIntake::Recording() const {
+    return m_Recorder != nullptr && m_State.m_bRecording.load();
+}
+
+void CRealTimeIntake::FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::int64_t gap) {
+    // Rows rec.slot - gap .. rec.slot - 1 hold the missing seconds sec - gap .. sec - 1.
+    int row = rec.slot;
+    for (std::int64_t i = 0; i < gap; ++i) {
+        row = row == 0 ? kRingRows - 1 : row - 1;
+        const std::uint32_t t = sec - static_cast<std::uint32_t>(i + 1);
+        if (chan == m_ReferenceChannel) {
+            m_State.m_TimeStamps[row] = BcdTime::FromSeconds(t);
+        }
+        if (rec.rate > 0) {
+            std::fill(rec.Row(row), rec.Row(row) + rec.rate, 0);
+        }
+    }
+    // The recorder sees the filled seconds in ascending order, each with its own second (for a
+    // jump of 120 s or more these are the seconds just before the frame, not after prev).
+    for (std::int64_t i = gap; i > 0 && Recording(); --i) {
+        m_Recorder->m_CurrentSecondFrom1970.store(sec - static_cast<std::uint32_t>(i));
+        int progress = -1;
+        if (m_Recorder->WriteSecond(chan, rec.Row(row), rec.rate * 4, progress) != 1) {
+            m_State.m_bRecording.store(false);
+            m_State.m_LastProgress.store(0);
+            m_State.m_bResumePending.store(true);
+            m_State.m_RestartSecond.store(kRestartArmed);
+            m_Events.PostMessage(kMsgAcquisition, 2, kCodeAcquisitionStopped);
+            break;
+        }
+        row = row == kRingRows - 1 ? 0 : row + 1;
+    }
+}
+
+void CRealTimeIntake::WriteFrame(RtChannel& rec, int chan) {
+    int progress = -1;
+    if (m_Recorder->WriteSecond(chan, rec.Row(rec.slot), rec.rate * 4, progress) == 1) {
+        const int last = m_State.m_LastProgress.load();
+        if (progress - last >= 10) {
+            m_Events.SetRecordingProgress(progress);
+            m_State.m_LastProgress.store(progress);
+        } else if (progress < 10 && progress != -1) {
+            m_Events.SetRecordingProgress(10);
+            m_State.m_LastProgress.store(0);
+        }
+        return;
+    }
+    m_State.m_LastProgress.store(0);
+    // Stop writing at once: until the window handles the message every further frame would
+    // fail again and post again.
+    m_State.m_bRecording.store(false);
+    m_Events.PostMessage(kMsgStopRecording, 0, 0);
+    m_Events.PostMessage(kMsgAcquisition, 1, kCodeAcquisitionStopped);
+}
+
+void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t length) {
+    if (payload == nullptr || length < kFrameSamplesOffset) {
+        return;
+    }
+    const int chan = (payload[kFrameChannelOffset] & 0x0F) + 1;
+    if (m_ReferenceChannel < 0) {
+        m_ReferenceChannel = chan;
+    }
+    const std::uint16_t unit = static_cast<std::uint16_t>(payload[kFrameUnitOffset] |
+                                                          (payload[kFrameUnitOffset + 1] << 8));
+    const std::uint32_t sec = ReadU32(payload + kFrameSecondOffset);
+
+    const std::uint32_t restart = m_State.m_RestartSecond.load();
+    if (sec == restart) {
+        return;
+    }
+    if (restart == kRestartArmed) {
+        m_State.m_RestartSecond.store(sec);
+        return;
+    }
+
+    if (m_State.m_bResumePending.exchange(false)) {
+        m_State.m_bRecording.store(true);
+        if (m_Recorder != nullptr) {
+            m_Recorder->StopRecording.store(false);
+            std::uint32_t zero = 0;
+            m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);
+        }
+        StartAt(chan, sec, payload, length);
+    }
+
+    if (Recording()) {
+        m_Recorder->m_UnitNumber.store(unit);
+        const std::int64_t d = std::int64_t(sec) - std::int64_t(m_State.m_LastSecond.load());
+        if (d == 1) {
+            m_Recorder->m_CurrentSecondFrom1970.store(sec);
+        }
+        if (d > 119) {
+            m_Recorder->StopRecording.store(true);
+        }
+    }
+
+    if (m_State.m_LastSecond.load() == 0) {
+        if (Recording()) {
+            std::uint32_t zero = 0;
+            m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);
+        }
+        StartAt(chan, sec, payload, length);
+        return;
+    }
+
+    RtChannel* rec = m_Table.Find(chan);
+    if (rec == nullptr) {
+        return;
+    }
+    const std::uint32_t prev = rec->lastSecond;
+    if (Recording()) {
+        std::uint32_t zero = 0;
+        m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);
+    }
+
+    std::int64_t d = std::int64_t(sec) - std::int64_t(prev);
+    if (d < 0) {
+        m_ReferenceChannel = chan;
+        d = d < -119 ? 0 : d + kRingRows;
+    }
+    d %= kRingRows;
+    rec->slot = NormaliseSlot(rec->slot + static_cast<int>(d));
+
+    std::int64_t gap = std::int64_t(sec) - std::int64_t(prev) - 1;
+    if (gap > 0) {
+        FillGap(*rec, chan, sec, gap % kRingRows);
+    }
+
+    StoreSamples(*rec, rec->slot, payload, length);
+    if (Recording()) {
+        WriteFrame(*rec, chan);
+    }
+
+    rec->lastSecond = sec;
+    if (chan == m_ReferenceChannel) {
+        m_State.m_LastSecond.store(sec);
+        m_State.m_CurIndex.store(rec->slot);
+        m_State.m_TimeStamps[rec->slot] = BcdTime::FromSeconds(sec);
+    }
+}
+
+} // namespace nereid::recording
