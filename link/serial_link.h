@@ -126,7 +126,6 @@ private:
     int DecodePending(std::uint8_t& expectedType, FrameRecord& record);
     void Consume();
     void NoteConsumed();
-    int WriteFrame(const std::uint8_t* bytes, std::size_t length);
     void SendControl(std::uint8_t type);
     std::uint8_t RingAt(std::uint64_t position) const { return m_Ring[position % kRingSize]; }
 

@@ -1,0 +1,608 @@
+#include "link/serial_link.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "link/frame_codec.h"
+
+namespace nereid::link {
+
+namespace {
+
+bool BaudToSpeed(std::uint32_t baud, speed_t& speed) {
+    switch (baud) {
+    case 300:
+        speed = B300;
+        return true;
+    case 600:
+        speed = B600;
+        return true;
+    case 1200:
+        speed = B1200;
+        return true;
+    case 2400:
+        speed = B2400;
+        return true;
+    case 4800:
+        speed = B4800;
+        return true;
+    case 9600:
+        speed = B9600;
+        return true;
+    case 19200:
+        speed = B19200;
+        return true;
+    case 38400:
+        speed = B38400;
+        return true;
+    case 57600:
+        speed = B57600;
+        return true;
+    case 115200:
+        speed = B115200;
+        return true;
+    case 230400:
+        speed = B230400;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Applies byte size, parity code and stop-bit code; false for a code outside the tables.
+bool ApplyFraming(termios& t, int parity, int stopBits, int byteSize) {
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+#ifdef CMSPAR
+    t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+    t.c_iflag &= ~static_cast<tcflag_t>(INPCK);
+    switch (byteSize) {
+    case 5:
+        t.c_cflag |= CS5;
+        break;
+    case 6:
+        t.c_cflag |= CS6;
+        break;
+    case 7:
+        t.c_cflag |= CS7;
+        break;
+    case 8:
+        t.c_cflag |= CS8;
+        break;
+    default:
+        return false;
+    }
+    switch (parity) {
+    case kParityNone:
+        break;
+    case kParityOdd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case kParityEven:
+        t.c_cflag |= PARENB;
+        break;
+#ifdef CMSPAR
+    case kParityMark:
+        t.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case kParitySpace:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+#endif
+    default:
+        return false;
+    }
+    if (parity != kParityNone) {
+        t.c_iflag |= INPCK;
+    }
+    switch (stopBits) {
+    case kStopBitsOne:
+        break;
+    // POSIX has no 1.5 stop bits; a UART given two stop bits with 5-bit bytes sends 1.5.
+    case kStopBitsOneAndHalf:
+    case kStopBitsTwo:
+        t.c_cflag |= CSTOPB;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// Reads return at once with what has arrived, like a port with "return immediately" time-outs;
+// the wait for the first byte is done with poll.
+void SetImmediateReads(termios& t) {
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+}
+
+std::int64_t SteadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+CSerialLink::CSerialLink() : m_Clock(SteadyMilliseconds) {}
+
+CSerialLink::~CSerialLink() {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    CloseLocked();
+}
+
+int CSerialLink::Open(const std::string& path, std::uint32_t baud, int parity, int stopBits,
+                      int byteSize) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    CloseLocked();
+    speed_t speed{};
+    if (!BaudToSpeed(baud, speed)) {
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) {
+        ::close(fd);
+        return -1;
+    }
+#ifdef TIOCEXCL
+    // No sharing: a second open of the device by anyone but root fails with EBUSY.
+    ::ioctl(fd, TIOCEXCL);
+#endif
+    // Raw bytes: no line editing, no translation, no software flow control (XON/XOFF values
+    // occur in frames). Hardware flow control stays as the driver has it.
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    if (!ApplyFraming(t, parity, stopBits, byteSize)) {
+        ::close(fd);
+        return -1;
+    }
+    SetImmediateReads(t);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    m_Fd = fd;
+    m_Settings = t;
+    m_PortName = path;
+    return 1;
+}
+
+int CSerialLink::SetBaud(const std::string& path, std::uint32_t baud) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    if (m_Fd < 0) {
+        Open(path, 9600, kParityNone, kStopBitsOne, 8);
+        return -1;
+    }
+    speed_t speed{};
+    if (!BaudToSpeed(baud, speed)) {
+        return -3;
+    }
+    termios t = m_Settings;
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    if (::tcsetattr(m_Fd, TCSANOW, &t) != 0) {
+        return -3;
+    }
+    m_Settings = t;
+    return 1;
+}
+
+int CSerialLink::AttachModemPort(int fd, const std::string& portName) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    CloseLocked();
+    if (fd < 0) {
+        return 0;
+    }
+    m_Fd = fd;
+    m_PortName = portName;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    }
+    termios t{};
+    if (::tcgetattr(fd, &t) == 0) {
+        // Rate and framing stay as the modem driver set them; only the read time-outs change.
+        SetImmediateReads(t);
+        ::tcsetattr(fd, TCSANOW, &t);
+        m_Settings = t;
+    }
+    if (m_ModemAttached) {
+        m_ModemAttached(2, "Connected " + portName);
+    }
+    return 0;
+}
+
+int CSerialLink::Close() {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    CloseLocked();
+    return 0;
+}
+
+void CSerialLink::CloseLocked() {
+    if (m_Fd >= 0) {
+        ::close(m_Fd);
+        m_Fd = -1;
+    }
+    m_PortName.clear();
+}
+
+bool CSerialLink::IsOpen() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    return PortIsOpen();
+}
+
+std::string CSerialLink::PortName() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    return m_PortName;
+}
+
+bool CSerialLink::PortIsOpen() const {
+    return m_Fd >= 0;
+}
+
+std::size_t CSerialLink::PortRead(std::uint8_t* buffer, std::size_t capacity, int waitMs) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const ssize_t n = ::read(m_Fd, buffer, capacity);
+        if (n > 0) {
+            return static_cast<std::size_t>(n);
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) || waitMs <= 0 || attempt > 0) {
+            return 0;
+        }
+        pollfd p{m_Fd, POLLIN, 0};
+        if (::poll(&p, 1, waitMs) <= 0 || (p.revents & POLLIN) == 0) {
+            return 0;
+        }
+    }
+    return 0;
+}
+
+int CSerialLink::PortWrite(const std::uint8_t* bytes, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(m_Fd, bytes + done, length - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The descriptor is non-blocking for reads; a write waits for room without limit.
+            pollfd p{m_Fd, POLLOUT, 0};
+            const int rc = ::poll(&p, 1, -1);
+            if (rc < 0 && errno != EINTR) {
+                return -1;
+            }
+            if (rc > 0 && (p.revents & (POLLERR | POLLNVAL)) != 0) {
+                return -1;
+            }
+            continue;
+        }
+        return -1;
+    }
+    return static_cast<int>(done);
+}
+
+std::size_t CSerialLink::RingBytesHeld() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    const std::uint64_t from =
+        m_StartIndex >= 0 ? static_cast<std::uint64_t>(m_StartIndex) : m_ScanIndex;
+    return static_cast<std::size_t>(m_WriteIndex - from);
+}
+
+bool CSerialLink::FramePending() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    return m_Pending;
+}
+
+int CSerialLink::LastFrameLength() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    return m_LastFrameLength;
+}
+
+bool CSerialLink::FrameSentMark() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    return m_FrameSent;
+}
+
+void CSerialLink::MakeRoom() {
+    if (RingBytesHeld() < kRingSize) {
+        return;
+    }
+    // The ring is full of bytes still needed: a frame that no reader takes, or a partial frame
+    // as long as the ring. Give that frame up rather than overwrite anything unread; scanning
+    // goes on after it, so later frames are found intact.
+    m_StartIndex = -1;
+    m_Pending = false;
+    ++m_RingOverflowDrops;
+}
+
+void CSerialLink::AppendReceived(const std::uint8_t* bytes, std::size_t length) {
+    const std::size_t at = static_cast<std::size_t>(m_WriteIndex % kRingSize);
+    const std::size_t first = std::min(length, kRingSize - at);
+    std::memcpy(m_Ring.data() + at, bytes, first);
+    if (first < length) {
+        std::memcpy(m_Ring.data(), bytes + first, length - first);
+    }
+    m_WriteIndex += length;
+}
+
+void CSerialLink::Scan() {
+    while (m_ScanIndex < m_WriteIndex) {
+        const std::uint64_t position = m_ScanIndex++;
+        const std::uint8_t byte = RingAt(position);
+        if (byte == kFrameStart) {
+            m_StartIndex = static_cast<std::int64_t>(position);
+        } else if (byte == kFrameEnd && m_StartIndex >= 0) {
+            m_EndIndex = position;
+            m_Pending = true;
+            return;
+        }
+    }
+}
+
+void CSerialLink::Consume() {
+    m_StartIndex = -1;
+    m_Pending = false;
+}
+
+void CSerialLink::NoteConsumed() {
+    const std::int64_t now = m_Clock ? m_Clock() : SteadyMilliseconds();
+    const std::uint16_t interval =
+        m_HaveLastConsumed ? static_cast<std::uint16_t>(now - m_LastConsumedMs) : 0;
+    m_HaveLastConsumed = true;
+    m_LastConsumedMs = now;
+    m_IntervalHistory[m_IntervalNext] = interval;
+    m_IntervalNext = (m_IntervalNext + 1) % m_IntervalHistory.size();
+    m_FrameIntervalMs.store(interval);
+    m_LastThreeIntervalsMs.store(static_cast<std::uint16_t>(
+        m_IntervalHistory[0] + m_IntervalHistory[1] + m_IntervalHistory[2]));
+}
+
+int CSerialLink::DecodePending(std::uint8_t& expectedType, FrameRecord& record) {
+    const std::uint64_t start = static_cast<std::uint64_t>(m_StartIndex);
+    // A link whose decode buffer could not be allocated decodes nothing.
+    if (m_DecodeBuffer.empty() || start + 1 >= m_EndIndex) {
+        return kNothing;
+    }
+    const std::uint8_t type = RingAt(start + 1);
+    if (type == kAckType) {
+        return kAckReceived;
+    }
+    if (type == kNakType) {
+        return kNakReceived;
+    }
+    if (type == kIgnoredControlType) {
+        return kIgnoredControl;
+    }
+    const bool matches =
+        expectedType > kLastSmallType ? type == expectedType : type <= kLastSmallType;
+    if (!matches) {
+        expectedType = type;
+        return kOtherType;
+    }
+    if (type > kLastSmallType && !IsDecodableAnswerType(type)) {
+        return kNothing;
+    }
+
+    // Unescape body (payload and CRC) into the decode buffer; a body that reaches the buffer's
+    // size is dropped.
+    std::uint8_t* body = m_DecodeBuffer.data();
+    const std::size_t limit = m_DecodeBuffer.size();
+    std::size_t count = 0;
+    Unescaper unescaper;
+    for (std::uint64_t p = start + 2; p < m_EndIndex; ++p) {
+        std::uint8_t out = 0;
+        if (unescaper.Push(RingAt(p), out)) {
+            if (count + 1 >= limit) {
+                return kNothing;
+            }
+            body[count++] = out;
+        }
+    }
+    if (count < 2) {
+        return kNothing;
+    }
+    const std::size_t length = count - 2;
+    if (CheckFrameBody(type, body, count) != kFrameGood) {
+        return kCrcError;
+    }
+    // Only a frame that passed its CRC may change the form of the next 0x8C command.
+    if (type == kCalibrationSettingsType) {
+        SetLongCalibrationAnswer(length == 34 || length == 36);
+    }
+
+    record.type = type;
+    record.payload.assign(body, body + length);
+    record.header = static_cast<std::uint16_t>(length >= 2 ? body[0] | (body[1] << 8)
+                                                           : (length == 1 ? body[0] : 0));
+    record.status = length >= 3 ? body[2] : 0;
+    if (type <= kLastSmallType) {
+        expectedType = type;
+        record.decoded = std::monostate{};
+        if (type > kLastDataType) {
+            record.payload.clear();
+        }
+        return kAccepted;
+    }
+    if (type >= 0x20 && type <= 0x4F) {
+        DecodeAnswer(type, body, length, record);
+        return record.status != 0 ? kAccepted : kRefused;
+    }
+    if (record.status == 0) {
+        record.decoded = std::monostate{};
+        return kRefused;
+    }
+    DecodeAnswer(type, body, length, record);
+    return kAccepted;
+}
+
+int CSerialLink::ReadFrame(std::uint8_t& expectedType, FrameRecord& record) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    if (!PortIsOpen()) {
+        return kNothing;
+    }
+    MakeRoom();
+    const std::size_t room = kRingSize - RingBytesHeld();
+    const std::size_t want = std::min(kReadChunk, room);
+    if (want > 0) {
+        const std::size_t got = PortRead(m_ReadChunk.data(), want, m_ReadWaitMs);
+        AppendReceived(m_ReadChunk.data(), std::min(got, want));
+    }
+    if (!m_Pending) {
+        Scan();
+    }
+    if (!m_Pending) {
+        return kNothing;
+    }
+
+    const std::uint8_t asked = expectedType;
+    const std::uint8_t frameType =
+        m_StartIndex >= 0 && static_cast<std::uint64_t>(m_StartIndex) + 1 < m_EndIndex
+            ? RingAt(static_cast<std::uint64_t>(m_StartIndex) + 1)
+            : 0;
+    const int result = DecodePending(expectedType, record);
+
+    if (result == kOtherType) {
+        if (frameType <= kLastSmallType) {
+            return result; // a data or small frame: the receiver thread takes it
+        }
+        if (asked <= kLastDataType) {
+            if (TransactionWaiting()) {
+                return result; // an answer the waiting sheet will take
+            }
+            ++m_OrphanDrops; // nobody waits for it: consumed below so data frames can flow
+        }
+    }
+    Consume();
+
+    switch (result) {
+    case kAccepted:
+    case kRefused:
+    case kOtherType:
+        NoteConsumed();
+        if (frameType != kDirectoryListingType && frameType != kFileDataType) {
+            SendAck();
+        }
+        break;
+    case kCrcError:
+        SendNak();
+        break;
+    case kNakReceived:
+        if (m_FrameSent && m_LastFrameLength > 0) {
+            PortWrite(m_Transmit.data(), static_cast<std::size_t>(m_LastFrameLength));
+        }
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+int CSerialLink::SendCommand(std::uint8_t code, const CommandRecord& record) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    if (!PortIsOpen()) {
+        return kNothing;
+    }
+    const int length = m_Builder.Build(code, record, ModelCode(), LongCalibrationAnswer(),
+                                       m_BuildScratch.data(), m_BuildScratch.size());
+    if (length < 0) {
+        return kBuilderRefused;
+    }
+    std::memcpy(m_Transmit.data(), m_BuildScratch.data(), static_cast<std::size_t>(length));
+    m_LastFrameLength = length;
+    m_FrameSent = true;
+    return PortWrite(m_Transmit.data(), static_cast<std::size_t>(length)) == length ? kAccepted
+                                                                                    : -1;
+}
+
+void CSerialLink::Purge() {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    if (!PortIsOpen()) {
+        return;
+    }
+    m_WriteIndex = 0;
+    m_ScanIndex = 0;
+    m_StartIndex = -1;
+    m_EndIndex = 0;
+    m_Pending = false;
+    if (m_Fd >= 0) {
+        ::tcflush(m_Fd, TCIFLUSH);
+    }
+}
+
+int CSerialLink::WriteRaw(const std::uint8_t* bytes, std::size_t length) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    if (!PortIsOpen()) {
+        return 0;
+    }
+    if (length == 0) {
+        return 0;
+    }
+    return PortWrite(bytes, length);
+}
+
+void CSerialLink::Unlock() {
+    m_PortLock.unlock();
+}
+
+void CSerialLink::Lock() {
+    m_PortLock.lock();
+}
+
+void CSerialLink::MarkSent() {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    m_FrameSent = true;
+}
+
+void CSerialLink::SendControl(std::uint8_t type) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    if (!PortIsOpen()) {
+        return;
+    }
+    m_Transmit[0] = kFrameStart;
+    m_Transmit[1] = type;
+    m_Transmit[2] = kFrameEnd;
+    m_LastFrameLength = 3;
+    m_FrameSent = true;
+    PortWrite(m_Transmit.data(), 3);
+}
+
+void CSerialLink::SendAck() {
+    SendControl(kAckType);
+}
+
+void CSerialLink::SendNak() {
+    SendControl(kNakType);
+}
+
+void CSerialLink::SetModemAttachedListener(ModemAttachedListener listener) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    m_ModemAttached = std::move(listener);
+}
+
+void CSerialLink::SetReadWaitMs(int ms) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    m_ReadWaitMs = std::clamp(ms, 0, kMaxReadWaitMs);
+}
+
+void CSerialLink::SetClock(MillisecondClock clock) {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    m_Clock = clock ? std::move(clock) : MillisecondClock(SteadyMilliseconds);
+}
+
+} // namespace nereid::link
