@@ -1,0 +1,382 @@
+#include "recording/file_recorder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "recording/clock_update.h"
+#include "recording/css_format.h"
+#include "recording/css_writer.h"
+#include "recording/dadisp_format.h"
+#include "recording/dadisp_writer.h"
+#include "recording/period_converter.h"
+#include "recording/recorder_file_names.h"
+#include "recording/recorder_messages.h"
+
+namespace nereid::recording {
+
+namespace {
+
+constexpr std::uint32_t kSecondsPerDay = 86400;
+// A period overrun by more than this many seconds closes every file.
+constexpr std::int64_t kOverrunLimit = 120;
+
+// The folder as an absolute path, so that every name shown or handed to the converter is a
+// full path and a later change of the current directory cannot move the output.
+std::string AbsoluteFolder(const std::string& folder) {
+    if (!folder.empty() && folder.front() == '/') {
+        return folder;
+    }
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) {
+        return folder;
+    }
+    if (folder.empty() || folder == ".") {
+        return cwd;
+    }
+    return JoinRecorderPath(cwd, folder);
+}
+
+} // namespace
+
+CFileRecorder::CFileRecorder(RecorderSettings settings, Services services)
+    : m_Settings(std::move(settings)), m_Services(std::move(services)) {
+    m_Seen.fill(-1);
+}
+
+CFileRecorder::~CFileRecorder() {
+    CloseAll();
+}
+
+int CFileRecorder::Create() {
+    m_Channels.clear();
+    m_Index.fill(0);
+    m_Seen.fill(-1);
+    m_SeenCount = 0;
+    std::vector<RecorderChannel> setups = m_Settings.channels;
+    std::stable_sort(
+        setups.begin(), setups.end(),
+        [](const RecorderChannel& a, const RecorderChannel& b) { return a.number < b.number; });
+    const auto period = static_cast<std::size_t>(std::max(m_Settings.periodSeconds, 1));
+    m_Channels.reserve(setups.size());
+    for (const RecorderChannel& setup : setups) {
+        if (setup.number < 1 || setup.number > 16 || setup.rate <= 0 ||
+            m_Index[static_cast<std::size_t>(setup.number)] != 0) {
+            continue;
+        }
+        ChanInfo& info = m_Channels.emplace_back();
+        info.setup = setup;
+        info.setup.directory = AbsoluteFolder(setup.directory);
+        info.name = setup.name;
+        info.ordinal = static_cast<int>(m_Channels.size());
+        info.capacity = static_cast<std::size_t>(setup.rate) * period * 4;
+        if (info.buffer.Allocate(2 * info.capacity) != 1) {
+            m_Channels.clear();
+            m_Index.fill(0);
+            return kRecorderMemoryFailed;
+        }
+        m_Index[static_cast<std::size_t>(setup.number)] = info.ordinal;
+    }
+    return m_Channels.empty() ? kRecorderNoChannels : 1;
+}
+
+std::string CFileRecorder::LastClosedFile() const {
+    std::lock_guard lock(m_LastClosedMutex);
+    return m_LastClosedFile;
+}
+
+int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int bytes, int& progress) {
+    progress = -1;
+    if (StopRecording.load()) {
+        return HandleStop();
+    }
+    if (channel < 1 || channel > 16 || m_Index[static_cast<std::size_t>(channel)] == 0) {
+        return 1;
+    }
+    ChanInfo& info = m_Channels[static_cast<std::size_t>(m_Index[channel] - 1)];
+    const std::int64_t period = m_Settings.periodSeconds;
+
+    std::uint32_t start = m_SecondFrom1970.load();
+    std::uint32_t cur = m_CurrentSecondFrom1970.load();
+    if (start == 0) {
+        start = cur;
+        m_SecondFrom1970.store(start);
+    }
+    // The intake moves the current second only on the reference channel's next second, so
+    // right after a (re)start it may still hold an older second; no second written can lie
+    // before the period start.
+    cur = std::max(cur, start);
+
+    if (m_PeriodEndPending && cur != m_PeriodEndSecond) {
+        // Some channel did not come in the last second of the period: advance now, so that
+        // the next files are named after the new period.
+        AdvancePeriod(m_PeriodEndSecond);
+        start = m_SecondFrom1970.load();
+        cur = std::max(cur, start);
+    }
+
+    if (static_cast<std::int64_t>(cur) + 1 - start - period > kOverrunLimit) {
+        const int closed = CloseAll();
+        RunConverter();
+        m_SecondFrom1970.store(cur);
+        start = cur;
+        if (closed < 0) {
+            return Fail(closed);
+        }
+        if (StopRecording.load()) {
+            return HandleStop();
+        }
+    }
+
+    if (m_SeenSecond != cur) {
+        m_SeenSecond = cur;
+        m_Seen.fill(-1);
+        m_SeenCount = 0;
+    }
+    if (m_Seen[static_cast<std::size_t>(info.ordinal)] == -1) {
+        m_Seen[static_cast<std::size_t>(info.ordinal)] = info.ordinal;
+        ++m_SeenCount;
+    }
+
+    m_CreateFile = ((cur % kSecondsPerDay) + 1) % static_cast<std::uint32_t>(period) == 0;
+
+    if (m_Services.clock != nullptr) {
+        m_Services.clock->Update(cur);
+    }
+
+    if (info.dwCurrentLen + info.dwReLen < info.capacity && samples != nullptr && bytes > 0) {
+        // Whole samples only; the buffer holds 2 x capacity, so one second always fits.
+        std::size_t n = static_cast<std::size_t>(bytes) & ~std::size_t{3};
+        n = std::min(n, info.buffer.Size() - info.dwReLen);
+        std::memcpy(info.buffer.Data() + info.dwReLen, samples, n);
+        info.dwReLen += n;
+        progress = static_cast<int>(
+            std::min<std::size_t>(100, (info.dwCurrentLen + info.dwReLen) * 100 / info.capacity));
+    }
+    if (info.dwCurrentLen + info.dwReLen >= info.capacity) {
+        m_ForceFileClose = true;
+    }
+
+    const bool periodEnd = m_CreateFile || m_ForceFileClose;
+    const int flushed = FlushChannel(info, periodEnd || StopRecording.load());
+    m_ForceFileClose = false;
+    if (flushed < 0) {
+        return Fail(flushed);
+    }
+    if (periodEnd) {
+        m_PeriodEndPending = true;
+        m_PeriodEndSecond = cur;
+    }
+    if (m_SeenCount == ChannelCount()) {
+        if (m_PeriodEndPending && m_PeriodEndSecond == cur) {
+            AdvancePeriod(cur);
+        }
+        m_CreateFile = false;
+    }
+    // A stop that arrived during this call is handled by the next one, which closes the
+    // files of the other channels too.
+    return 1;
+}
+
+void CFileRecorder::AdvancePeriod(std::uint32_t endSecond) {
+    // The next second written is endSecond + 1, and the next files must be named after their
+    // first sample; on a late period end (start + period <= endSecond) the period grid is
+    // taken up again by the next period end, which is counted from midnight anyway.
+    m_SecondFrom1970.store(endSecond + 1);
+    m_PeriodEndPending = false;
+    RunConverter();
+}
+
+int CFileRecorder::HandleStop() {
+    CloseAll();
+    // 0 lets the intake give the next recording its own first second when it re-arms.
+    m_SecondFrom1970.store(0);
+    m_PeriodEndPending = false;
+    m_SeenSecond = 0;
+    m_Seen.fill(-1);
+    m_SeenCount = 0;
+    RunConverter();
+    return 0;
+}
+
+int CFileRecorder::Fail(int code) {
+    CloseAll();
+    for (ChanInfo& info : m_Channels) {
+        info.dwReLen = 0;
+    }
+    m_SecondFrom1970.store(0);
+    m_PeriodEndPending = false;
+    m_SeenSecond = 0;
+    m_Seen.fill(-1);
+    m_SeenCount = 0;
+    RunConverter();
+    // Later calls return 0 until the intake re-arms recording (it clears the flag then).
+    StopRecording.store(true);
+    return code;
+}
+
+void CFileRecorder::FlushAll() {
+    StopRecording.store(true);
+    CloseAll();
+    RunConverter();
+}
+
+int CFileRecorder::CloseAll() {
+    int result = 1;
+    for (ChanInfo& info : m_Channels) {
+        const int closed = CloseChannel(info);
+        if (closed < 0 && result == 1) {
+            result = closed;
+        }
+    }
+    return result;
+}
+
+int CFileRecorder::CloseChannel(ChanInfo& info) {
+    return FlushChannel(info, true);
+}
+
+int CFileRecorder::FlushChannel(ChanInfo& info, bool closeFile) {
+    if (!info.file) {
+        if (info.dwReLen == 0) {
+            // Nothing buffered: never create an empty file.
+            return 1;
+        }
+        if (const int opened = OpenFile(info); opened < 0) {
+            return opened;
+        }
+    }
+    if (info.dwReLen > 0) {
+        const auto* data = reinterpret_cast<const std::int32_t*>(info.buffer.Data());
+        const int appended = info.file->Append(data, info.dwReLen / 4);
+        info.dwReLen = 0;
+        if (appended < 0) {
+            Show(std::string(kCantWriteFileText) + info.file->DataPath());
+            // Keep what reached the file readable: close it (CSS with its wfdisc record).
+            info.dwCurrentLen = static_cast<std::size_t>(info.file->SampleCount()) * 4;
+            CloseFile(info);
+            return kRecorderWriteFailed;
+        }
+        info.dwCurrentLen = static_cast<std::size_t>(info.file->SampleCount()) * 4;
+    }
+    if (closeFile) {
+        return CloseFile(info);
+    }
+    return 1;
+}
+
+int CFileRecorder::OpenFile(ChanInfo& info) {
+    const bool css = m_Settings.form == RecordingForm::kCss;
+    const std::uint32_t start = m_SecondFrom1970.load();
+    RecorderFileRequest request;
+    request.form = m_Settings.form;
+    request.folder = info.setup.directory;
+    request.fileName =
+        RecorderFileName(css ? "CD" : "DD", info.setup.number, m_UnitNumber.load(), start);
+    request.channel = info.setup.number;
+    request.rate = info.setup.rate;
+    request.startSecond = start;
+    request.comments = info.setup.comments;
+    request.stationName = m_Settings.stationName;
+    request.writeThrough = m_Settings.writeThrough;
+
+    std::unique_ptr<CChannelWriter> writer = MakeWriter(request);
+    if (const int opened = writer->Open(); opened < 0) {
+        Show(std::string(kCantCreateFileText) + writer->LastPath());
+        return kRecorderCreateFailed;
+    }
+    info.file = std::move(writer);
+    info.fileStart = start;
+    info.name = css ? WfdiscNameOf(request.fileName) : request.fileName;
+    info.dwCurrentLen = 0;
+    return 1;
+}
+
+int CFileRecorder::CloseFile(ChanInfo& info) {
+    if (!info.file) {
+        return 1;
+    }
+    const bool css = m_Settings.form == RecordingForm::kCss;
+    const std::string dataPath = info.file->DataPath();
+    const int closed = info.file->Close();
+    int result = 1;
+    if (closed < 0) {
+        if (info.file->LastPath() != dataPath) {
+            Show(std::string(kCantCreateFileText) + info.file->LastPath());
+            result = kRecorderCreateFailed;
+        } else {
+            Show(std::string(kCantWriteFileText) + dataPath);
+            result = kRecorderWriteFailed;
+        }
+    }
+    NoteClosed(dataPath);
+    if (css) {
+        if (result != kRecorderCreateFailed) {
+            // The wfdisc file lies beside the data file, "H" as the second letter of its name.
+            std::string wfdiscPath = dataPath;
+            wfdiscPath[dataPath.rfind('/') + 2] = 'H';
+            NoteClosed(wfdiscPath);
+        }
+    } else {
+        {
+            std::lock_guard lock(m_LastClosedMutex);
+            m_LastClosedFile = dataPath;
+        }
+        m_ClosedSinceConvert = true;
+    }
+    info.file.reset();
+    info.dwCurrentLen = 0;
+    info.dwReLen = 0;
+    return result;
+}
+
+void CFileRecorder::RunConverter() {
+    if (m_Settings.form != RecordingForm::kSeisan || !m_ClosedSinceConvert) {
+        return;
+    }
+    m_ClosedSinceConvert = false;
+    if (m_Services.converter != nullptr) {
+        m_Services.converter->Convert(LastClosedFile());
+    }
+}
+
+void CFileRecorder::Show(const std::string& text) {
+    if (m_Services.messages != nullptr) {
+        m_Services.messages->ShowMessage(text, kRecorderCaption);
+    }
+}
+
+void CFileRecorder::NoteClosed(const std::string& path) {
+    if (m_Services.messages != nullptr) {
+        m_Services.messages->FileClosed(path);
+    }
+}
+
+std::unique_ptr<CChannelWriter>
+CFileRecorder::MakeWriter(const RecorderFileRequest& request) const {
+    if (m_Services.writerFactory) {
+        if (auto writer = m_Services.writerFactory(request)) {
+            return writer;
+        }
+    }
+    std::string folder = request.folder.empty() ? std::string(".") : request.folder;
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    if (request.form == RecordingForm::kCss) {
+        return std::make_unique<CCssWriter>(
+            folder,
+            MakeRealTimeWfdisc(request.stationName, request.fileName, request.startSecond, 0,
+                               request.rate),
+            CreateMode::kNew, request.writeThrough);
+    }
+    return std::make_unique<CDadispWriter>(
+        JoinRecorderPath(folder, request.fileName),
+        MakeRealTimeDadispHeader(request.fileName, request.channel, request.startSecond,
+                                 request.rate, request.comments),
+        CreateMode::kNew, request.writeThrough);
+}
+
+} // namespace nereid::recording

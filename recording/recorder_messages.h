@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace nereid::recording {
+
+// Texts the recorder and its setup show to the operator, used exactly as written.
+inline constexpr const char* kRecorderCaption = "Tellus Application";
+inline constexpr const char* kCantCreateFileText = "Can't Create File "; // + full path
+// A write to an open output file failed (disk full, medium gone): + full path. What was written
+// before the failure stays in the file.
+inline constexpr const char* kCantWriteFileText = "Can't Write File "; // + full path
+inline constexpr const char* kRecordingTimeInvalidText = "Recording Time is not valid";
+inline constexpr const char* kNoRecordingEnabledText = "No Data Recording Enable";
+inline constexpr const char* kPleaseInputFilenameText = "Please input filename";
+inline constexpr const char* kRecorderMemoryText = "Memory allocation failure ( No enough Memory )";
+// Shown once per recording when "updatetime.txt" asks for the clock update but the process may
+// not set the system clock; recording goes on.
+inline constexpr const char* kClockPermissionText =
+    "Can't set the system clock from the recorder time: permission denied";
+
+// Where the recorder reports what the operator must see. Called on the receiver thread: an
+// implementation must not block it (the GUI queues the message box to its own thread).
+class CRecorderMessages {
+public:
+    virtual ~CRecorderMessages() = default;
+    virtual void ShowMessage(const std::string& text, const char* caption) = 0;
+    // A recorder output file was closed and is complete (a DADiSP file, a CSS data file or its
+    // wfdisc file). Full path.
+    virtual void FileClosed(const std::string& /*path*/) {}
+};
+
+} // namespace nereid::recording

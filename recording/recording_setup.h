@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "recording/file_recorder.h"
+
+namespace nereid::recording {
+
+class CChannelTable;
+struct CIntakeState;
+
+// "Recording Time" in minutes: 1..720 (12-hour files at most).
+constexpr int kMinRecordingMinutes = 1;
+constexpr int kMaxRecordingMinutes = 720;
+
+// Results of the setup besides 1 (recording armed).
+constexpr int kSetupTimeInvalid = -10; // "Recording Time is not valid": the dialog stays open
+constexpr int kSetupNoChannel = -11;   // "No Data Recording Enable"
+constexpr int kSetupMemory = -12;      // a buffer could not be mapped; nothing started
+
+// What the recording setup dialog gives after OK.
+struct RecordingSetupRequest {
+    RecordingForm form = RecordingForm::kDadisp;
+    std::string minutesText = "60"; // the "Recording Time" edit; up to 10 characters are read
+    std::string stationName;        // station name received at connection (CSS sta field)
+    bool writeThrough = true;
+};
+
+// The minutes of the "Recording Time" edit (leading and trailing blanks allowed), or 0 when
+// the text is not a whole number from 1 to 720.
+int ParseRecordingMinutes(const std::string& text);
+
+// Builds the recorder for the channels of `table` whose recordEnable is set. Shows (through
+// `services.messages`) "Recording Time is not valid", "No Data Recording Enable" or the memory
+// message and returns the matching code; on 1 `recorder` holds the new recorder, not yet seen
+// by the intake.
+int PrepareRecorder(const RecordingSetupRequest& request, const CChannelTable& table,
+                    const CFileRecorder::Services& services,
+                    std::unique_ptr<CFileRecorder>& recorder);
+
+// Starts recording once the intake has been given the recorder: acquisition state, idle
+// counter and last progress to 0, m_bRecording set, and for CSS and SEISAN the restart gate
+// armed with resume pending, so that the first files start on a fresh second (DADiSP starts
+// with the next frame).
+void ArmRecording(CIntakeState& state, RecordingForm form);
+
+} // namespace nereid::recording
