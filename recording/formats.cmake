@@ -4,6 +4,15 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/fixed_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dadisp_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/css_format.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/seisan_format.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ascii_format.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hlcp_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_writer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/output_block.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mapped_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_channel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/seisan_reader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/data_file_reader.cpp
 )
 target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})

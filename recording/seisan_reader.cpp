@@ -1,0 +1,263 @@
+#include "recording/seisan_reader.h"
+
+#include "recording/byte_order.h"
+#include "recording/calendar.h"
+#include "recording/dadisp_format.h"
+#include "recording/fixed_text.h"
+#include "recording/seisan_format.h"
+
+#include <memory>
+
+namespace nereid::recording {
+
+namespace {
+
+constexpr std::size_t kTextLine = 82;            // 80 characters + CR LF
+constexpr std::size_t kTextChannelHeader = 1066; // 13 lines
+constexpr std::size_t kBinaryRecord = 82;        // 80 bytes framed by two length bytes
+constexpr std::size_t kBinaryChannelHeader = 1058;
+
+struct MainHeader {
+    int channels = 0;
+};
+
+bool IntIn(const std::string& text, long low, long high, long& value) {
+    return ParseIntField(text, value) && value >= low && value <= high;
+}
+
+// Line 1 fields that decide acceptance, `shift` bytes into the data (2 for the binary form).
+int ParseMainLine(const std::uint8_t* data, std::size_t size, std::size_t shift,
+                  MainHeader& header) {
+    long channels = 0, year = 0, doy = 0, month = 0, day = 0;
+    if (!IntIn(TakeText(data, size, shift + 30, 3), 1, 999, channels) ||
+        !IntIn(TakeText(data, size, shift + 34, 2), 0, 99, year) ||
+        !IntIn(TakeText(data, size, shift + 37, 3), 1, 366, doy) ||
+        !IntIn(TakeText(data, size, shift + 41, 2), 1, 12, month) ||
+        !IntIn(TakeText(data, size, shift + 44, 2), 1, 31, day)) {
+        return kSeisanBadHeader;
+    }
+    header.channels = static_cast<int>(channels);
+    return kSeisanOk;
+}
+
+// The fields of a channel header; `h` points at its first character, `avail` bytes readable.
+struct ChannelHeader {
+    std::string station, component;
+    int century = -1; // -1 when the column holds no digit
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    double seconds = 0;
+    int rate = 0;
+    long count = 0;
+    int sampleSize = 0;
+};
+
+int ParseChannelHeader(const std::uint8_t* h, std::size_t avail, ChannelHeader& c) {
+    if (avail < 80) {
+        return kSeisanTruncated;
+    }
+    c.station = TakeText(h, avail, 0, 4);
+    c.component = TakeText(h, avail, 5, 4);
+    c.century = h[9] >= '0' && h[9] <= '9' ? h[9] - '0' : -1;
+    long year = 0, month = 0, day = 0, hour = 0, minute = 0, count = 0;
+    double seconds = 0, rate = 0;
+    if (!IntIn(TakeText(h, avail, 10, 2), 0, 99, year) ||
+        !IntIn(TakeText(h, avail, 17, 2), 1, 12, month) ||
+        !IntIn(TakeText(h, avail, 20, 2), 1, 31, day) ||
+        !IntIn(TakeText(h, avail, 23, 2), 0, 23, hour) ||
+        !IntIn(TakeText(h, avail, 26, 2), 0, 59, minute) ||
+        !ParseNumberField(TakeText(h, avail, 29, 6), seconds) || seconds < 0 || seconds >= 61 ||
+        !ParseNumberField(TakeText(h, avail, 36, 7), rate) || rate < 1 || rate > 1e6 ||
+        !IntIn(TakeText(h, avail, 44, 6), 0, 999999, count)) {
+        return kSeisanBadHeader;
+    }
+    if (h[76] == '2') {
+        c.sampleSize = 2;
+    } else if (h[76] == '4') {
+        c.sampleSize = 4;
+    } else {
+        return kSeisanBadHeader;
+    }
+    c.year = static_cast<int>(year);
+    c.month = static_cast<int>(month);
+    c.day = static_cast<int>(day);
+    c.hour = static_cast<int>(hour);
+    c.minute = static_cast<int>(minute);
+    c.seconds = seconds;
+    c.rate = static_cast<int>(rate);
+    c.count = count;
+    return kSeisanOk;
+}
+
+FileChannel MakeChannel(const ChannelHeader& c, std::shared_ptr<std::vector<std::uint8_t>> block,
+                        const char* formatText) {
+    FileChannel ch;
+    ch.signalName = c.station + c.component;
+    ch.dateWord = static_cast<std::uint32_t>(c.day) | static_cast<std::uint32_t>(c.month) << 8 |
+                  static_cast<std::uint32_t>(c.year) << 16;
+    const int whole = static_cast<int>(c.seconds);
+    ch.timeWord = static_cast<std::uint32_t>(whole) | static_cast<std::uint32_t>(c.minute) << 8 |
+                  static_cast<std::uint32_t>(c.hour) << 16;
+    ch.fraction = c.seconds - whole;
+    ch.dateText = Format("%.2d-%.2d-%.2d", c.month, c.day, c.year);
+    ch.timeText = Format("%.2d:%.2d:%06.3f", c.hour, c.minute, c.seconds);
+    ch.rate = c.rate;
+    ch.sampleType = c.sampleSize == 2 ? kSampleInteger : kSampleLong;
+    ch.sampleCount = static_cast<std::uint64_t>(c.count);
+    ch.formatText = formatText;
+    if (c.century >= 0) {
+        ch.fullYear = 1900 + 100 * c.century + c.year;
+    } else {
+        ch.fullYear = c.year < 70 ? 2000 + c.year : 1900 + c.year;
+    }
+    if (ch.fullYear >= 1970) {
+        ch.startSecond =
+            CalendarToSeconds(whole, c.minute, c.hour, c.day, c.month, ch.fullYear - 1900);
+    }
+    ch.firstSample = block->data();
+    ch.privateBlock = std::move(block);
+    return ch;
+}
+
+void StoreSample(std::uint8_t* p, long value, int size) {
+    if (size == 2) {
+        const auto v = static_cast<std::uint16_t>(value);
+        p[0] = static_cast<std::uint8_t>(v);
+        p[1] = static_cast<std::uint8_t>(v >> 8);
+    } else {
+        PutLeS32(p, static_cast<std::int32_t>(value));
+    }
+}
+
+} // namespace
+
+int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+    if (data == nullptr || size < kTextLine) {
+        return kSeisanNotThisForm;
+    }
+    static constexpr std::size_t kSpaces[] = {0, 36, 40, 43, 46, 49, 52, 59};
+    for (std::size_t p : kSpaces) {
+        if (data[p] != ' ') {
+            return kSeisanNotThisForm;
+        }
+    }
+    // Column 34 carries the century digit of the year (1 from 2000 on) in files written by
+    // SEISAN and by this system; older files leave it blank.
+    if (data[33] != ' ' && (data[33] < '0' || data[33] > '9')) {
+        return kSeisanNotThisForm;
+    }
+    if (data[80] != '\r' || data[81] != '\n') {
+        return kSeisanNotThisForm;
+    }
+    MainHeader main;
+    if (const int r = ParseMainLine(data, size, 0, main); r != kSeisanOk) {
+        return r;
+    }
+
+    std::vector<FileChannel> channels;
+    std::uint64_t pos =
+        static_cast<std::uint64_t>(SeisanMainHeaderLines(main.channels)) * kTextLine;
+    for (int k = 0; k < main.channels; ++k) {
+        if (pos + kTextChannelHeader > size) {
+            return kSeisanTruncated;
+        }
+        ChannelHeader c;
+        if (const int r = ParseChannelHeader(data + pos, size - pos, c); r != kSeisanOk) {
+            return r;
+        }
+        const std::uint64_t lines = (static_cast<std::uint64_t>(c.count) + 6) / 7;
+        const std::uint64_t blockLength =
+            static_cast<std::uint64_t>(c.count) * 11 + 2 * lines + kTextChannelHeader;
+        // The last line of a file may lack its CR LF.
+        if (pos + blockLength > static_cast<std::uint64_t>(size) + 2) {
+            return kSeisanTruncated;
+        }
+        auto block = std::make_shared<std::vector<std::uint8_t>>(
+            static_cast<std::size_t>(c.count) * static_cast<std::size_t>(c.sampleSize));
+        std::uint64_t at = pos + kTextChannelHeader;
+        for (long i = 0; i < c.count; ++i) {
+            if (i > 0 && i % 7 == 0) {
+                at += 2; // CR LF of the previous line
+            }
+            if (at + 11 > size) {
+                return kSeisanTruncated;
+            }
+            long value = 0;
+            if (!ParseIntField(TakeText(data, size, static_cast<std::size_t>(at), 11), value)) {
+                return kSeisanBadData;
+            }
+            StoreSample(block->data() + static_cast<std::size_t>(i) * c.sampleSize, value,
+                        c.sampleSize);
+            at += 11;
+        }
+        channels.push_back(MakeChannel(c, std::move(block), "Seisan ANSI"));
+        pos += blockLength;
+    }
+    for (FileChannel& ch : channels) {
+        out.push_back(std::move(ch));
+    }
+    return kSeisanOk;
+}
+
+int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+    // The length bytes around the first three records must be in the file.
+    if (data == nullptr || size < 166) {
+        return kSeisanNotThisForm;
+    }
+    if (data[0] != 0x4B || data[1] != 80 || data[82] != 80 || data[83] != 80 || data[164] != 80 ||
+        data[165] != 80) {
+        return kSeisanNotThisForm;
+    }
+    MainHeader main;
+    if (const int r = ParseMainLine(data, size, 2, main); r != kSeisanOk) {
+        return r;
+    }
+
+    std::vector<FileChannel> channels;
+    // Offsets below are into the file: byte 0 is the "K", then the framed header records.
+    std::uint64_t pos =
+        1 + static_cast<std::uint64_t>(SeisanMainHeaderLines(main.channels)) * kBinaryRecord;
+    for (int k = 0; k < main.channels; ++k) {
+        if (pos + kBinaryChannelHeader > size) {
+            return kSeisanTruncated;
+        }
+        ChannelHeader c;
+        // The fields all lie in the header's first piece, after its length byte.
+        if (const int r = ParseChannelHeader(data + pos + 1, kSeisanPiece, c); r != kSeisanOk) {
+            return r;
+        }
+        pos += kBinaryChannelHeader;
+        const std::uint64_t need =
+            static_cast<std::uint64_t>(c.count) * static_cast<std::uint64_t>(c.sampleSize);
+        if (pos + need > size) {
+            return kSeisanTruncated;
+        }
+        auto block = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(need));
+        std::uint64_t got = 0;
+        while (got < need) {
+            if (pos + 1 > size) {
+                return kSeisanTruncated;
+            }
+            const std::uint64_t n = data[pos];
+            if (n == 0 || n > kSeisanPiece || n > need - got) {
+                return kSeisanBadData;
+            }
+            if (pos + n + 2 > size) {
+                return kSeisanTruncated;
+            }
+            if (data[pos + n + 1] != n) {
+                return kSeisanBadData;
+            }
+            std::copy(data + pos + 1, data + pos + 1 + n, block->data() + got);
+            got += n;
+            pos += n + 2;
+        }
+        // Samples are little-endian in the file and in the block: no conversion needed.
+        channels.push_back(MakeChannel(c, std::move(block), "Seisan Waveform"));
+    }
+    for (FileChannel& ch : channels) {
+        out.push_back(std::move(ch));
+    }
+    return kSeisanOk;
+}
+
+} // namespace nereid::recording
