@@ -32,8 +32,8 @@ void CRealTimeIntake::Resynchronise() {
     }
 }
 
-void CRealTimeIntake::StoreSamples(RtChannel& rec, int row, const std::uint8_t* payload,
-                                   std::size_t length) {
+void CRealTimeIntake::StoreSamples(RtChannel& rec, int chan, std::uint32_t sec, int row,
+                                   const std::uint8_t* payload, std::size_t length) {
     if (rec.rate <= 0 || rec.ring.size() < static_cast<std::size_t>(kRingRows) * rec.rate) {
         return;
     }
@@ -46,10 +46,13 @@ void CRealTimeIntake::StoreSamples(RtChannel& rec, int row, const std::uint8_t* 
         out[i] = DecodeSample24(in);
     }
     std::fill(out + n, out + rec.rate, 0);
+    if (m_Observer != nullptr) {
+        m_Observer->OnFrameStored(chan, sec, out, rec.rate);
+    }
 }
 
 void CRealTimeIntake::StartAt(int chan, std::uint32_t sec, const std::uint8_t* payload,
-                              std::size_t length) {
+                              std::size_t length, bool store) {
     const int cur = NormaliseSlot(m_State.m_CurIndex.load());
     m_State.m_LastSecond.store(sec);
     m_State.m_TimeStamps[cur] = BcdTime::FromSeconds(sec);
@@ -58,8 +61,9 @@ void CRealTimeIntake::StartAt(int chan, std::uint32_t sec, const std::uint8_t* p
         rec.lastSecond = sec;
         rec.slot = cur;
     }
-    if (RtChannel* rec = m_Table.Find(chan)) {
-        StoreSamples(*rec, cur, payload, length);
+    RtChannel* rec = store ? m_Table.Find(chan) : nullptr;
+    if (rec != nullptr) {
+        StoreSamples(*rec, chan, sec, cur, payload, length);
     }
 }
 
@@ -78,6 +82,9 @@ void CRealTimeIntake::FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::
         }
         if (rec.rate > 0) {
             std::fill(rec.Row(row), rec.Row(row) + rec.rate, 0);
+        }
+        if (m_Observer != nullptr) {
+            m_Observer->OnGapRow(chan, t);
         }
     }
     // The recorder sees the filled seconds in ascending order, each with its own second (for a
@@ -146,7 +153,8 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
             std::uint32_t zero = 0;
             m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);
         }
-        StartAt(chan, sec, payload, length);
+        // The normal path below stores this frame into the same row (d = 0) and writes it.
+        StartAt(chan, sec, payload, length, false);
     }
 
     if (Recording()) {
@@ -165,7 +173,7 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
             std::uint32_t zero = 0;
             m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);
         }
-        StartAt(chan, sec, payload, length);
+        StartAt(chan, sec, payload, length, true);
         return;
     }
 
@@ -192,7 +200,11 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
         FillGap(*rec, chan, sec, gap % kRingRows);
     }
 
-    StoreSamples(*rec, rec->slot, payload, length);
+    StoreSamples(*rec, chan, sec, rec->slot, payload, length);
+    if (gap > 0 && Recording()) {
+        // The gap rows moved the current second up to sec - 1; this row is sec itself.
+        m_Recorder->m_CurrentSecondFrom1970.store(sec);
+    }
     if (Recording()) {
         WriteFrame(*rec, chan);
     }

@@ -5,6 +5,7 @@
 
 #include "recording/channel_table.h"
 #include "recording/intake_events.h"
+#include "recording/intake_observer.h"
 #include "recording/intake_state.h"
 #include "recording/second_sink.h"
 
@@ -35,6 +36,8 @@ public:
 
     // The recorder; none (nullptr) means that recording never reaches a file.
     void SetRecorder(CSecondSink* recorder) { m_Recorder = recorder; }
+    // Optional watcher of stored frames and gap rows; set while the thread is parked.
+    void SetObserver(CIntakeObserver* observer) { m_Observer = observer; }
 
     // One data frame payload as ReadFrame delivered it. Frames shorter than the fixed part
     // (11 bytes) are dropped; a frame with fewer samples than its channel's rate fills the rest
@@ -51,8 +54,10 @@ public:
 
 private:
     static int NormaliseSlot(int slot);
-    void StoreSamples(RtChannel& rec, int row, const std::uint8_t* payload, std::size_t length);
-    void StartAt(int chan, std::uint32_t sec, const std::uint8_t* payload, std::size_t length);
+    void StoreSamples(RtChannel& rec, int chan, std::uint32_t sec, int row,
+                      const std::uint8_t* payload, std::size_t length);
+    void StartAt(int chan, std::uint32_t sec, const std::uint8_t* payload, std::size_t length,
+                 bool store);
     bool Recording() const;
     void FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::int64_t gap);
     void WriteFrame(RtChannel& rec, int chan);
@@ -61,6 +66,7 @@ private:
     CIntakeState& m_State;
     CIntakeEvents& m_Events;
     CSecondSink* m_Recorder = nullptr;
+    CIntakeObserver* m_Observer = nullptr;
     int m_ReferenceChannel = -1;
 };
 

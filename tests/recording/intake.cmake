@@ -1,0 +1,1 @@
+nereid_core_test(intake_test ${CMAKE_CURRENT_LIST_DIR}/intake_test.cpp)

@@ -1,0 +1,445 @@
+#include "recording/intake.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <tuple>
+#include <vector>
+
+#include "recording/channel_table.h"
+#include "recording/intake_state.h"
+#include "recording/pausable.h"
+#include "recording/stream_list.h"
+#include "tests/link/fake_link.h"
+
+namespace nereid::recording {
+namespace {
+
+struct Posted {
+    unsigned message;
+    std::uintptr_t wParam;
+    long lParam;
+    friend bool operator==(const Posted&, const Posted&) = default;
+};
+
+class RecordingEvents : public CIntakeEvents {
+public:
+    void PostMessage(unsigned message, std::uintptr_t wParam, long lParam) override {
+        posted.push_back({message, wParam, lParam});
+    }
+    void SetRecordingProgress(int percent) override { progress.push_back(percent); }
+    std::vector<Posted> posted;
+    std::vector<int> progress;
+};
+
+// Records every WriteSecond with the recorder members as the intake had set them.
+class RecordingSink : public CSecondSink {
+public:
+    struct Write {
+        int channel;
+        std::uint32_t currentSecond;
+        bool stopRecording;
+        std::vector<std::int32_t> samples;
+    };
+    int WriteSecond(int channel, const std::int32_t* samples, int bytes, int& progress) override {
+        writes.push_back({channel, m_CurrentSecondFrom1970.load(), StopRecording.load(),
+                          std::vector<std::int32_t>(samples, samples + bytes / 4)});
+        progress = nextProgress;
+        if (failOnWrite >= 0 && static_cast<int>(writes.size()) == failOnWrite + 1) {
+            return -1;
+        }
+        return 1;
+    }
+    std::vector<Write> writes;
+    int failOnWrite = -1; // index of the write that fails
+    int nextProgress = -1;
+};
+
+class CountingPause : public CPausable {
+public:
+    int Park() override {
+        ++parks;
+        return parkResult;
+    }
+    void Resume() override { ++resumes; }
+    int parks = 0, resumes = 0, parkResult = 1;
+};
+
+std::vector<std::uint8_t> DataFrame(int channelIndexByte, std::uint32_t second,
+                                    const std::vector<std::int32_t>& samples,
+                                    std::uint16_t unit = 0x1234) {
+    std::vector<std::uint8_t> p(11, 0);
+    p[0] = unit & 0xFF;
+    p[1] = unit >> 8;
+    p[2] = static_cast<std::uint8_t>(channelIndexByte);
+    for (int i = 0; i < 4; ++i) {
+        p[4 + i] = static_cast<std::uint8_t>(second >> (8 * i));
+    }
+    for (std::int32_t s : samples) {
+        const auto u = static_cast<std::uint32_t>(s);
+        p.push_back(u & 0xFF);
+        p.push_back((u >> 8) & 0xFF);
+        p.push_back((u >> 16) & 0xFF);
+    }
+    return p;
+}
+
+std::vector<std::int32_t> Samples(std::int32_t base, int rate = 4) {
+    std::vector<std::int32_t> v;
+    for (int i = 0; i < rate; ++i) {
+        v.push_back(base + i);
+    }
+    return v;
+}
+
+CStreamList Streams(std::vector<std::tuple<int, bool, int>> entries) {
+    CStreamList list;
+    for (auto [number, enabled, rate] : entries) {
+        list.Streams().push_back({std::to_string(number), "", enabled, rate});
+    }
+    return list;
+}
+
+class IntakeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(
+            table.RebuildChannels(Streams({{1, true, 4}, {2, true, 4}}), nullptr, nullptr, &state),
+            1);
+        intake.SetRecorder(&sink);
+    }
+    void Feed(int chan, std::uint32_t second, std::int32_t base = 100) {
+        auto frame = DataFrame(chan - 1, second, Samples(base));
+        intake.HandleDataFrame(frame.data(), frame.size());
+    }
+    // Arms the gate with `second` - 1 and starts channel 1 at `second`.
+    void StartAt(std::uint32_t second) {
+        Feed(1, second - 1);
+        Feed(1, second);
+    }
+    std::vector<std::int32_t> Row(int chan, int row) {
+        RtChannel* rec = table.Find(chan);
+        return std::vector<std::int32_t>(rec->Row(row), rec->Row(row) + rec->rate);
+    }
+
+    CChannelTable table;
+    CIntakeState state;
+    RecordingEvents events;
+    RecordingSink sink;
+    CRealTimeIntake intake{table, state, events};
+};
+
+TEST(SampleDecoding, TwentyFourBitVectorsSignExtend) {
+    const std::uint8_t most_negative[] = {0x00, 0x00, 0x80};
+    const std::uint8_t most_positive[] = {0xFF, 0xFF, 0x7F};
+    const std::uint8_t one[] = {0x01, 0x00, 0x00};
+    const std::uint8_t minus_one[] = {0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(DecodeSample24(most_negative), -8388608);
+    EXPECT_EQ(DecodeSample24(most_positive), 8388607);
+    EXPECT_EQ(DecodeSample24(one), 1);
+    EXPECT_EQ(DecodeSample24(minus_one), -1);
+}
+
+TEST_F(IntakeTest, StoresTheVectorsInTheRing) {
+    StartAt(500);
+    std::vector<std::uint8_t> frame = DataFrame(0, 501, {});
+    for (std::uint8_t b :
+         {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0xFE, 0xFF, 0xFF}) {
+        frame.push_back(b);
+    }
+    intake.HandleDataFrame(frame.data(), frame.size());
+    EXPECT_EQ(Row(1, state.m_CurIndex.load()),
+              (std::vector<std::int32_t>{-8388608, 8388607, 1, -2}));
+}
+
+TEST_F(IntakeTest, FirstFrameOnlyArmsTheRestartGate) {
+    Feed(1, 1000, 7);
+    EXPECT_EQ(state.m_RestartSecond.load(), 1000u);
+    EXPECT_EQ(state.m_LastSecond.load(), 0u);
+    EXPECT_EQ(table.Find(1)->lastSecond, 0u);
+    EXPECT_EQ(Row(1, 0), (std::vector<std::int32_t>{0, 0, 0, 0}));
+
+    Feed(2, 1000, 9); // same second, other channel: still behind the gate
+    EXPECT_EQ(state.m_LastSecond.load(), 0u);
+
+    Feed(2, 1001, 9); // the next second is stored, and its channel becomes the reference
+    EXPECT_EQ(state.m_LastSecond.load(), 1001u);
+    EXPECT_EQ(intake.ReferenceChannel(), 2);
+    EXPECT_EQ(Row(2, state.m_CurIndex.load()), Samples(9));
+    EXPECT_EQ(state.m_TimeStamps[state.m_CurIndex.load()], BcdTime::FromSeconds(1001));
+    EXPECT_EQ(table.Find(1)->lastSecond, 1001u); // every channel starts at that second
+}
+
+TEST_F(IntakeTest, GapIsFilledWithStampedZeroRowsWrittenInAscendingOrder) {
+    state.m_bRecording = true;
+    Feed(1, 99);
+    Feed(1, 100, 10); // start: stored, nothing written
+    EXPECT_TRUE(sink.writes.empty());
+    Feed(1, 101, 20);
+    // Make the rows of 102 and 103 dirty, to see them zeroed.
+    std::fill(table.Find(1)->ring.begin(), table.Find(1)->ring.end(), 55);
+    Feed(1, 104, 40);
+
+    ASSERT_EQ(sink.writes.size(), 4u);
+    EXPECT_EQ(sink.writes[0].currentSecond, 101u);
+    EXPECT_EQ(sink.writes[0].samples, Samples(20));
+    EXPECT_EQ(sink.writes[1].currentSecond, 102u);
+    EXPECT_EQ(sink.writes[1].samples, (std::vector<std::int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(sink.writes[2].currentSecond, 103u);
+    EXPECT_EQ(sink.writes[2].samples, (std::vector<std::int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(sink.writes[3].currentSecond, 104u);
+    EXPECT_EQ(sink.writes[3].samples, Samples(40));
+
+    const int row104 = state.m_CurIndex.load();
+    const int row102 = (row104 + kRingRows - 2) % kRingRows;
+    const int row103 = (row104 + kRingRows - 1) % kRingRows;
+    EXPECT_EQ(Row(1, row102), (std::vector<std::int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(Row(1, row103), (std::vector<std::int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(state.m_TimeStamps[row102], BcdTime::FromSeconds(102));
+    EXPECT_EQ(state.m_TimeStamps[row103], BcdTime::FromSeconds(103));
+    EXPECT_EQ(state.m_TimeStamps[row104], BcdTime::FromSeconds(104));
+    EXPECT_EQ(state.m_LastSecond.load(), 104u);
+}
+
+TEST_F(IntakeTest, GapOfAnotherChannelDoesNotStampTheRows) {
+    StartAt(100); // channel 1 is the reference
+    Feed(2, 100);
+    Feed(1, 101);
+    Feed(2, 103); // channel 2 skipped 101 and 102
+    const int row2 = table.Find(2)->slot;
+    EXPECT_EQ(state.m_TimeStamps[(row2 + kRingRows - 1) % kRingRows], BcdTime{});
+    EXPECT_EQ(state.m_LastSecond.load(), 101u);
+}
+
+TEST_F(IntakeTest, ForwardJumpOf150SecondsStopsRecordingFirstAndFills29Rows) {
+    state.m_bRecording = true;
+    StartAt(1000);
+    const int startSlot = table.Find(1)->slot;
+    Feed(1, 1150, 3);
+
+    ASSERT_EQ(sink.writes.size(), 30u); // 29 gap rows, then the frame
+    for (std::size_t i = 0; i < 29; ++i) {
+        EXPECT_TRUE(sink.writes[i].stopRecording) << i;
+        EXPECT_EQ(sink.writes[i].samples, (std::vector<std::int32_t>{0, 0, 0, 0}));
+        EXPECT_EQ(sink.writes[i].currentSecond, 1121u + i) << i; // ascending, just before 1150
+    }
+    EXPECT_EQ(sink.writes[29].samples, Samples(3));
+    EXPECT_EQ(table.Find(1)->slot, (startSlot + 30) % kRingRows);
+    EXPECT_EQ(state.m_LastSecond.load(), 1150u);
+}
+
+TEST_F(IntakeTest, BackwardTimeMovesTheSlotBackAndLargeJumpsOverwriteInPlace) {
+    StartAt(2000);
+    for (std::uint32_t s = 2001; s <= 2010; ++s) {
+        Feed(2, s - 1);
+        Feed(1, s);
+    }
+    const int slot2010 = table.Find(1)->slot;
+    Feed(1, 2003, 77); // 7 s back
+    EXPECT_EQ(table.Find(1)->slot, (slot2010 + kRingRows - 7) % kRingRows);
+    EXPECT_EQ(Row(1, table.Find(1)->slot), Samples(77));
+    EXPECT_EQ(state.m_LastSecond.load(), 2003u);
+    EXPECT_EQ(table.Find(1)->lastSecond, 2003u);
+
+    const int before = table.Find(2)->slot;
+    Feed(2, 1000, 88); // far behind: channel 2 takes over as reference, slot unchanged
+    EXPECT_EQ(intake.ReferenceChannel(), 2);
+    EXPECT_EQ(table.Find(2)->slot, before);
+    EXPECT_EQ(Row(2, before), Samples(88));
+    EXPECT_EQ(state.m_LastSecond.load(), 1000u);
+}
+
+TEST_F(IntakeTest, ChannelNibbleIgnoresHighBitsAndUnknownChannelsAreDropped) {
+    StartAt(300);
+    auto frame = DataFrame(0xF0, 301, Samples(5)); // low nibble 0: channel 1
+    intake.HandleDataFrame(frame.data(), frame.size());
+    EXPECT_EQ(table.Find(1)->lastSecond, 301u);
+    EXPECT_EQ(Row(1, table.Find(1)->slot), Samples(5));
+
+    auto stranger = DataFrame(4, 302, Samples(6)); // channel 5 has no record
+    intake.HandleDataFrame(stranger.data(), stranger.size());
+    EXPECT_EQ(table.Find(5), nullptr);
+    EXPECT_EQ(table.Find(2)->lastSecond, 300u); // channel 2 never sent: it stays put
+}
+
+TEST_F(IntakeTest, ShortFramesNeverReadPastTheirEnd) {
+    StartAt(400);
+    auto frame = DataFrame(0, 401, {9, 8}); // two samples of four
+    intake.HandleDataFrame(frame.data(), frame.size());
+    EXPECT_EQ(Row(1, table.Find(1)->slot), (std::vector<std::int32_t>{9, 8, 0, 0}));
+
+    const std::uint8_t stub[6] = {0, 0, 0, 0, 0x92, 0x01};
+    intake.HandleDataFrame(stub, sizeof stub);
+    intake.HandleDataFrame(nullptr, 0);
+    EXPECT_EQ(table.Find(1)->lastSecond, 401u);
+}
+
+TEST_F(IntakeTest, FailedGapWriteRearmsRecordingAtTheNextNewSecond) {
+    state.m_bRecording = true;
+    StartAt(100);
+    sink.failOnWrite = 0; // the first gap row
+    Feed(1, 103, 1);
+    EXPECT_FALSE(state.m_bRecording.load());
+    EXPECT_TRUE(state.m_bResumePending.load());
+    EXPECT_EQ(state.m_RestartSecond.load(), kRestartArmed);
+    ASSERT_EQ(sink.writes.size(), 1u); // no further write once it failed
+    ASSERT_EQ(events.posted.size(), 1u);
+    EXPECT_EQ(events.posted[0], (Posted{kMsgAcquisition, 2, kCodeAcquisitionStopped}));
+
+    sink.failOnWrite = -1;
+    sink.StopRecording = true;
+    Feed(1, 104, 2); // arms the gate
+    Feed(2, 104, 2); // same second: ignored
+    EXPECT_FALSE(state.m_bRecording.load());
+    Feed(1, 105, 3); // resumes here
+    EXPECT_TRUE(state.m_bRecording.load());
+    EXPECT_FALSE(sink.StopRecording.load());
+    EXPECT_FALSE(state.m_bResumePending.load());
+    ASSERT_EQ(sink.writes.size(), 2u);
+    EXPECT_EQ(sink.writes[1].samples, Samples(3));
+    EXPECT_EQ(table.Find(2)->lastSecond, 105u);
+    EXPECT_EQ(table.Find(2)->slot, table.Find(1)->slot);
+}
+
+TEST_F(IntakeTest, FailedFrameWriteStopsRecordingAndPostsStopFirst) {
+    state.m_bRecording = true;
+    StartAt(100);
+    sink.failOnWrite = 0;
+    Feed(1, 101);
+    Feed(1, 102);
+    ASSERT_EQ(events.posted.size(), 2u);
+    EXPECT_EQ(events.posted[0], (Posted{kMsgStopRecording, 0, 0}));
+    EXPECT_EQ(events.posted[1], (Posted{kMsgAcquisition, 1, kCodeAcquisitionStopped}));
+    EXPECT_FALSE(state.m_bRecording.load());
+    EXPECT_EQ(sink.writes.size(), 1u); // 102 is stored but no longer written
+    EXPECT_EQ(table.Find(1)->lastSecond, 102u);
+}
+
+TEST_F(IntakeTest, RecorderMembersFollowTheFrames) {
+    state.m_bRecording = true;
+    Feed(1, 49);
+    EXPECT_EQ(sink.m_UnitNumber.load(), 0u); // behind the gate: the recorder sees nothing
+    auto frame = DataFrame(0, 50, Samples(1), 4321);
+    intake.HandleDataFrame(frame.data(), frame.size());
+    EXPECT_EQ(sink.m_SecondFrom1970.load(), 50u);
+    EXPECT_EQ(sink.m_UnitNumber.load(), 4321u);
+    EXPECT_TRUE(sink.writes.empty()); // the start frame is not written
+    frame = DataFrame(0, 51, Samples(1), 999);
+    intake.HandleDataFrame(frame.data(), frame.size());
+    EXPECT_EQ(sink.m_UnitNumber.load(), 999u);
+    EXPECT_EQ(sink.m_CurrentSecondFrom1970.load(), 51u);
+    EXPECT_EQ(sink.m_SecondFrom1970.load(), 50u); // set once only
+    ASSERT_EQ(sink.writes.size(), 1u);
+    EXPECT_EQ(sink.writes[0].currentSecond, 51u);
+}
+
+TEST_F(IntakeTest, ProgressBarMovesInStepsOfTen) {
+    state.m_bRecording = true;
+    StartAt(10);
+    for (int p : {5, 15, 20, 25, -1, 40}) {
+        sink.nextProgress = p;
+        Feed(1, 11 + static_cast<std::uint32_t>(sink.writes.size()));
+    }
+    EXPECT_EQ(events.progress, (std::vector<int>{10, 15, 25, 40}));
+    EXPECT_EQ(state.m_LastProgress.load(), 40);
+}
+
+TEST_F(IntakeTest, ResynchroniseClearsRingsAndStamps) {
+    StartAt(700);
+    Feed(1, 701, 5);
+    intake.Resynchronise();
+    EXPECT_EQ(state.m_LastSecond.load(), 0u);
+    for (const BcdTime& t : state.m_TimeStamps) {
+        ASSERT_EQ(t, BcdTime::FromSeconds(0));
+    }
+    for (std::int32_t v : table.Find(1)->ring) {
+        ASSERT_EQ(v, 0);
+    }
+    Feed(1, 702, 6); // the next frame starts afresh without a gap
+    EXPECT_EQ(state.m_LastSecond.load(), 702u);
+}
+
+TEST(ChannelTable, RebuildsEnabledStreamsWithDefaultsAndGrowsTheDecodeBuffer) {
+    test::FakeLink link;
+    CountingPause pause;
+    CChannelTable table;
+    CIntakeState state;
+    state.m_LastSecond = 99;
+    auto streams = Streams({{1, true, 100}, {2, false, 100}, {5, true, 1000}, {9, true, 50}});
+    ASSERT_EQ(table.RebuildChannels(streams, &link, &pause, &state), 1);
+    EXPECT_EQ(pause.parks, 1);
+    EXPECT_EQ(pause.resumes, 1);
+    EXPECT_EQ(state.m_LastSecond.load(), 0u);
+    ASSERT_EQ(table.m_ChanMap.size(), 3u);
+    EXPECT_EQ(table.Find(2), nullptr);
+    EXPECT_EQ(table.Find(5)->ring.size(), 120u * 1000);
+    EXPECT_EQ(table.Find(5)->fileName, "DChan5.dat");
+    EXPECT_FALSE(table.Find(5)->recordEnable);
+    EXPECT_TRUE(table.Find(1)->recordEnable);
+    EXPECT_FALSE(table.Find(1)->directory.empty());
+    EXPECT_EQ(link.DecodeBufferSize(), 3u * 1000 + 13 + 4);
+
+    ASSERT_EQ(table.RebuildChannels(Streams({{1, true, 100}}), &link, &pause), 1);
+    EXPECT_EQ(link.DecodeBufferSize(), 2048u + 4); // never below 2048
+    EXPECT_EQ(table.m_ChanMap.size(), 1u);
+}
+
+TEST(ChannelTable, FailedParkChangesNothing) {
+    CountingPause pause;
+    pause.parkResult = -1;
+    CChannelTable table;
+    ASSERT_EQ(table.RebuildChannels(Streams({{1, true, 10}}), nullptr, nullptr), 1);
+    EXPECT_EQ(table.RebuildChannels(Streams({{2, true, 10}}), nullptr, &pause),
+              kRebuildThreadWaitFailed);
+    EXPECT_EQ(table.LastError(), "Failure: thread waiting");
+    EXPECT_NE(table.Find(1), nullptr);
+    EXPECT_EQ(pause.resumes, 0);
+}
+
+TEST(StreamList, StreamCountGivesPrimaryAndSecondaryNumbers) {
+    CStreamList list;
+    list.SetStreams(3);
+    std::vector<std::string> numbers;
+    for (const auto& s : list.Streams()) {
+        numbers.push_back(s.number);
+    }
+    EXPECT_EQ(numbers, (std::vector<std::string>{"1", "2", "3", "9", "10", "11"}));
+    list.SetStreams(1);
+    EXPECT_EQ(list.Streams().size(), 2u);
+    EXPECT_EQ(list.Streams()[1].number, "9");
+}
+
+TEST(StreamList, ConfigurationSetsEnablesAndKnownRates) {
+    CStreamList list;
+    list.SetStreams(3);
+    list.Streams()[1].rate = 77;
+    std::uint8_t codes[16] = {};
+    codes[0] = 40;                          // 1000
+    codes[1] = 99;                          // unknown: rate kept
+    codes[2] = 61;                          // 2
+    codes[8] = 30;                          // channel 9: 100
+    list.ApplyConfiguration(0x0105, codes); // channels 1, 3, 9
+    const auto& s = list.Streams();
+    EXPECT_TRUE(s[0].enabled);
+    EXPECT_EQ(s[0].rate, 1000);
+    EXPECT_FALSE(s[1].enabled);
+    EXPECT_EQ(s[1].rate, 77);
+    EXPECT_TRUE(s[2].enabled);
+    EXPECT_EQ(s[2].rate, 2);
+    EXPECT_TRUE(s[3].enabled);
+    EXPECT_EQ(s[3].rate, 100);
+    EXPECT_FALSE(s[4].enabled);
+
+    std::vector<std::uint8_t> answer(31, 0);
+    answer[13] = 0x02; // channel 2 only, from the 'R' layout
+    answer[16] = 35;   // channel 2 at 500
+    EXPECT_EQ(list.ApplyConfigurationAnswer(answer.data(), answer.size()), 1);
+    EXPECT_TRUE(list.Streams()[1].enabled);
+    EXPECT_EQ(list.Streams()[1].rate, 500);
+    EXPECT_FALSE(list.Streams()[0].enabled);
+    EXPECT_EQ(list.ApplyConfigurationAnswer(answer.data(), 30), 0);
+    EXPECT_TRUE(list.Streams()[1].enabled);
+}
+
+} // namespace
+} // namespace nereid::recording
