@@ -314,6 +314,11 @@ int CSerialLink::LastFrameLength() const {
     return m_LastFrameLength;
 }
 
+termios CSerialLink::PortSettings() const {
+    std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+    return m_Settings;
+}
+
 bool CSerialLink::FrameSentMark() const {
     std::lock_guard<std::recursive_mutex> lock(m_PortLock);
     return m_FrameSent;

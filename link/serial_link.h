@@ -106,6 +106,8 @@ public:
     // Answers consumed because no transaction was waiting for them.
     std::uint32_t OrphanDrops() const { return m_OrphanDrops.load(); }
     int LastFrameLength() const;
+    // The line settings last written to the port (a pseudo-terminal keeps only some of them).
+    termios PortSettings() const;
     bool FrameSentMark() const;
 
 protected:
