@@ -13,7 +13,7 @@ bool COutputBlock::Map(std::size_t capacity) {
     if (capacity == 0) {
         capacity = 4096;
     }
-    void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) {
         return false;
     }

@@ -6,7 +6,9 @@
 namespace nereid::recording {
 
 // An anonymous memory mapping that collects a translator's output; unmapped on destruction.
-// It can grow (mremap), so a source longer than announced is not cut short.
+// It can grow (mremap), so a source longer than announced is not cut short; the mapping is
+// private, because a shared anonymous mapping does not grow its backing object with mremap
+// (touching the new part raises SIGBUS).
 class COutputBlock {
 public:
     COutputBlock() = default;
