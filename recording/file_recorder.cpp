@@ -108,6 +108,7 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
     // right after a (re)start it may still hold an older second; no second written can lie
     // before the period start.
     cur = std::max(cur, start);
+    m_WritingSecond = cur;
 
     if (m_PeriodEndPending && cur != m_PeriodEndSecond) {
         // Some channel did not come in the last second of the period: advance now, so that
@@ -115,6 +116,7 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
         AdvancePeriod(m_PeriodEndSecond);
         start = m_SecondFrom1970.load();
         cur = std::max(cur, start);
+        m_WritingSecond = cur;
     }
 
     if (static_cast<std::int64_t>(cur) + 1 - start - period > kOverrunLimit) {
@@ -161,11 +163,16 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
 
     const bool periodEnd = m_CreateFile || m_ForceFileClose;
     const int flushed = FlushChannel(info, periodEnd || StopRecording.load());
+    // A full file ends the period only when the period has run its length (a period that
+    // spans midnight without dividing the day); a channel that lagged over the last period
+    // end fills up early and must not move the period of the others.
+    const bool fullPeriod =
+        m_ForceFileClose && static_cast<std::int64_t>(cur) - start - period + 1 >= 0;
     m_ForceFileClose = false;
     if (flushed < 0) {
         return Fail(flushed);
     }
-    if (periodEnd) {
+    if (m_CreateFile || fullPeriod) {
         m_PeriodEndPending = true;
         m_PeriodEndSecond = cur;
     }
@@ -181,9 +188,8 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
 }
 
 void CFileRecorder::AdvancePeriod(std::uint32_t endSecond) {
-    // The next second written is endSecond + 1, and the next files must be named after their
-    // first sample; on a late period end (start + period <= endSecond) the period grid is
-    // taken up again by the next period end, which is counted from midnight anyway.
+    // The next period starts with the second after its end, also on a late period end
+    // (start + period <= endSecond): the next period end is counted from midnight anyway.
     m_SecondFrom1970.store(endSecond + 1);
     m_PeriodEndPending = false;
     RunConverter();
@@ -202,10 +208,12 @@ int CFileRecorder::HandleStop() {
 }
 
 int CFileRecorder::Fail(int code) {
-    CloseAll();
+    // The second that failed is dropped (its file could not take it); everything before it
+    // is in the files, which are closed now.
     for (ChanInfo& info : m_Channels) {
         info.dwReLen = 0;
     }
+    CloseAll();
     m_SecondFrom1970.store(0);
     m_PeriodEndPending = false;
     m_SeenSecond = 0;
@@ -269,7 +277,9 @@ int CFileRecorder::FlushChannel(ChanInfo& info, bool closeFile) {
 
 int CFileRecorder::OpenFile(ChanInfo& info) {
     const bool css = m_Settings.form == RecordingForm::kCss;
-    const std::uint32_t start = m_SecondFrom1970.load();
+    // A file is named after its first second. That is the period start, except when a channel
+    // lagged behind the others over a period end: its next file then starts later.
+    const std::uint32_t start = m_WritingSecond != 0 ? m_WritingSecond : m_SecondFrom1970.load();
     RecorderFileRequest request;
     request.form = m_Settings.form;
     request.folder = info.setup.directory;
@@ -361,6 +371,11 @@ CFileRecorder::MakeWriter(const RecorderFileRequest& request) const {
             return writer;
         }
     }
+    return MakeDefaultWriter(request);
+}
+
+std::unique_ptr<CChannelWriter>
+CFileRecorder::MakeDefaultWriter(const RecorderFileRequest& request) {
     std::string folder = request.folder.empty() ? std::string(".") : request.folder;
     while (folder.size() > 1 && folder.back() == '/') {
         folder.pop_back();

@@ -71,7 +71,8 @@ public:
         CRecorderMessages* messages = nullptr; // failures the operator must see; may be null
         CPeriodConverter* converter = nullptr; // SEISAN: started after every period
         CClockUpdate* clock = nullptr;         // "updatetime.txt" clock update; may be null
-        WriterFactory writerFactory;           // empty: the shared DADiSP and CSS writers
+        // Makes the writer of each new file; empty, or a null result: MakeDefaultWriter.
+        WriterFactory writerFactory;
     };
 
     CFileRecorder(RecorderSettings settings, Services services);
@@ -100,6 +101,9 @@ public:
     int ChannelCount() const { return static_cast<int>(m_Channels.size()); }
     RecordingForm Form() const { return m_Settings.form; }
     int PeriodSeconds() const { return m_Settings.periodSeconds; }
+    // The shared DADiSP or CSS writer for a request (what an empty writerFactory gives).
+    static std::unique_ptr<CChannelWriter> MakeDefaultWriter(const RecorderFileRequest& request);
+
     // Full path of the DADiSP file closed last (the converter's argument); empty before.
     std::string LastClosedFile() const;
 
@@ -148,6 +152,7 @@ private:
     bool m_PeriodEndPending = false;
     std::uint32_t m_PeriodEndSecond = 0;
     bool m_ClosedSinceConvert = false;
+    std::uint32_t m_WritingSecond = 0; // the second of the call in progress
 
     mutable std::mutex m_LastClosedMutex;
     std::string m_LastClosedFile;
