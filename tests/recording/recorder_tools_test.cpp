@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <fstream>
+
+#include "recording/channel_table.h"
+#include "recording/clock_update.h"
+#include "recording/converter_launcher.h"
+#include "recording/intake_state.h"
+#include "recording/recording_setup.h"
+#include "tests/recording/recorder_test_support.h"
+
+namespace nereid::recording {
+namespace {
+
+using test::FileExists;
+using test::ReadWholeFile;
+using test::RecordingMessages;
+using test::TempFolder;
+
+std::string CurrentDirectory() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
+}
+
+// A stand-in converter: notes its working directory and argument, then waits until the test
+// lets it go by creating "<arg>.go" (or forever when told to hang).
+std::string WriteFakeConverter(const TempFolder& folder) {
+    const std::string path = folder / "wavexport";
+    std::ofstream out(path);
+    out << "#!/bin/sh\n"
+           "pwd > \"$1.cwd\"\n"
+           "echo \"$1\" > \"$1.arg\"\n"
+           "i=0\n"
+           "while [ ! -e \"$1.go\" ] && [ $i -lt 3000 ]; do sleep 0.01; i=$((i+1)); done\n"
+           "touch \"$1.done\"\n";
+    out.close();
+    chmod(path.c_str(), 0755);
+    return path;
+}
+
+// Waits for a file to appear, at most `ms` milliseconds.
+bool AppearsWithin(const std::string& path, int ms) {
+    for (int i = 0; i < ms / 5; ++i) {
+        if (FileExists(path)) {
+            return true;
+        }
+        usleep(5000);
+    }
+    return FileExists(path);
+}
+
+TEST(ConverterLauncher, RunsInTheFilesFolderWithoutBlockingOrMovingOurDirectory) {
+    TempFolder tools;
+    TempFolder data;
+    const std::string program = WriteFakeConverter(tools);
+    const std::string before = CurrentDirectory();
+    CConverterLauncher launcher(program);
+    const std::string file = data / "DD1007_120000.341";
+    // Convert returns while the converter is still waiting for its go file: the caller (the
+    // receiver thread) is never held up by it.
+    launcher.Convert(file);
+    ASSERT_TRUE(AppearsWithin(file + ".arg", 5000));
+    EXPECT_FALSE(FileExists(file + ".done"));
+    EXPECT_EQ(CurrentDirectory(), before);
+    EXPECT_EQ(ReadWholeFile(file + ".arg"), file + "\n");
+    EXPECT_EQ(ReadWholeFile(file + ".cwd"), data.Path() + "\n");
+    std::ofstream(file + ".go").close();
+    EXPECT_TRUE(launcher.WaitIdle(5000));
+    EXPECT_TRUE(FileExists(file + ".done"));
+    EXPECT_EQ(launcher.StartedCount(), 1);
+    EXPECT_EQ(launcher.ReleasedCount(), 0);
+}
+
+TEST(ConverterLauncher, OneAtATimeAndAHangingOneIsReleasedAtTheLimit) {
+    TempFolder tools;
+    TempFolder data;
+    const std::string program = WriteFakeConverter(tools);
+    CConverterLauncher launcher(program, 300); // the limit, shortened from 60 s
+    const std::string first = data / "DD1007_120000.341";
+    const std::string second = data / "DD1007_120100.341";
+    launcher.Convert(first);
+    launcher.Convert(second);
+    ASSERT_TRUE(AppearsWithin(first + ".arg", 5000));
+    // The second is not started while the first runs (within its limit).
+    EXPECT_FALSE(launcher.WaitIdle(100));
+    EXPECT_FALSE(FileExists(second + ".arg"));
+    // The first never gets its go file: it is released at the limit and the second starts.
+    ASSERT_TRUE(AppearsWithin(second + ".arg", 5000));
+    EXPECT_EQ(launcher.ReleasedCount(), 1);
+    std::ofstream(second + ".go").close();
+    std::ofstream(first + ".go").close();
+    EXPECT_TRUE(launcher.WaitIdle(5000));
+    EXPECT_EQ(launcher.StartedCount(), 2);
+}
+
+TEST(ConverterLauncher, AMissingProgramIsIgnored) {
+    TempFolder data;
+    CConverterLauncher launcher(data / "no-such-wavexport");
+    launcher.Convert(data / "DD1007_120000.341");
+    EXPECT_TRUE(launcher.WaitIdle(5000));
+    EXPECT_EQ(launcher.StartedCount(), 0);
+}
+
+TEST(ConverterLauncher, FindsTheConfiguredFolderFirst) {
+    TempFolder tools;
+    const std::string program = WriteFakeConverter(tools);
+    EXPECT_EQ(CConverterLauncher::FindConverter(tools.Path()), program);
+    // Not in the configured folder and not beside the test program: nothing.
+    TempFolder empty;
+    EXPECT_EQ(CConverterLauncher::FindConverter(empty.Path()), "");
+}
+
+TEST(ClockUpdate, SetsTheClockOncePerSecondOnlyWhileTheMarkerExists) {
+    TempFolder folder;
+    RecordingMessages messages;
+    std::vector<std::uint32_t> set;
+    CClockUpdate clock(&messages, folder.Path(), [&](std::uint32_t s) {
+        set.push_back(s);
+        return 0;
+    });
+    EXPECT_EQ(clock.Update(1000), 0); // no updatetime.txt
+    std::ofstream(folder / "updatetime.txt").close();
+    EXPECT_EQ(clock.Update(1001), 1);
+    EXPECT_EQ(clock.Update(1001), 0); // 16 channels of one second: one setting
+    EXPECT_EQ(clock.Update(1002), 1);
+    ASSERT_EQ(set.size(), 2u);
+    EXPECT_EQ(set[0], 1001u);
+    EXPECT_EQ(set[1], 1002u);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(ClockUpdate, WithoutPermissionItSaysSoOnceAndGoesOn) {
+    TempFolder folder;
+    std::ofstream(folder / "updatetime.txt").close();
+    RecordingMessages messages;
+    int tries = 0;
+    CClockUpdate clock(&messages, folder.Path(), [&](std::uint32_t) {
+        ++tries;
+        return EPERM;
+    });
+    EXPECT_EQ(clock.Update(1000), -EPERM);
+    EXPECT_EQ(clock.Update(1001), 0);
+    EXPECT_EQ(clock.Update(1002), 0);
+    EXPECT_EQ(tries, 1);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], kClockPermissionText);
+}
+
+TEST(RecordingSetup, RecordingTimeBounds) {
+    EXPECT_EQ(ParseRecordingMinutes("0"), 0);
+    EXPECT_EQ(ParseRecordingMinutes("721"), 0);
+    EXPECT_EQ(ParseRecordingMinutes("720"), 720);
+    EXPECT_EQ(ParseRecordingMinutes("1"), 1);
+    EXPECT_EQ(ParseRecordingMinutes(" 60 "), 60);
+    EXPECT_EQ(ParseRecordingMinutes(""), 0);
+    EXPECT_EQ(ParseRecordingMinutes("-5"), 0);
+    EXPECT_EQ(ParseRecordingMinutes("12a"), 0);
+    EXPECT_EQ(ParseRecordingMinutes("99999999999999999999"), 0);
+    // Only the first 10 characters reach the setup, as the edit hands them over.
+    EXPECT_EQ(ParseRecordingMinutes("0000000060"), 60);
+    EXPECT_EQ(ParseRecordingMinutes("00000000600"), 60);
+}
+
+CChannelTable TableOf(std::initializer_list<std::pair<int, bool>> channels,
+                      const std::string& folder) {
+    CChannelTable table;
+    for (auto [number, enabled] : channels) {
+        RtChannel ch;
+        ch.rate = 100;
+        ch.recordEnable = enabled;
+        ch.fileName = "DChan" + std::to_string(number) + ".dat";
+        ch.directory = folder;
+        table.m_ChanMap[static_cast<std::uint16_t>(number)] = ch;
+    }
+    return table;
+}
+
+TEST(RecordingSetup, RefusesWhatCannotBeRecorded) {
+    TempFolder folder;
+    RecordingMessages messages;
+    CFileRecorder::Services services;
+    services.messages = &messages;
+    std::unique_ptr<CFileRecorder> recorder;
+    RecordingSetupRequest request;
+    request.minutesText = "721";
+    CChannelTable table = TableOf({{1, true}, {5, false}}, folder.Path());
+    EXPECT_EQ(PrepareRecorder(request, table, services, recorder), kSetupTimeInvalid);
+    request.minutesText = "0";
+    EXPECT_EQ(PrepareRecorder(request, table, services, recorder), kSetupTimeInvalid);
+    EXPECT_EQ(recorder, nullptr);
+    request.minutesText = "720";
+    CChannelTable none = TableOf({{1, false}, {5, false}}, folder.Path());
+    EXPECT_EQ(PrepareRecorder(request, none, services, recorder), kSetupNoChannel);
+    ASSERT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[0], "Recording Time is not valid");
+    EXPECT_EQ(messages.shown[1], "Recording Time is not valid");
+    EXPECT_EQ(messages.shown[2], "No Data Recording Enable");
+    EXPECT_EQ(messages.captions[2], std::string("Tellus Application"));
+}
+
+TEST(RecordingSetup, BuildsTheRecorderAndArmsTheIntakeByForm) {
+    TempFolder folder;
+    CFileRecorder::Services services;
+    std::unique_ptr<CFileRecorder> recorder;
+    RecordingSetupRequest request;
+    request.minutesText = "720";
+    request.form = RecordingForm::kCss;
+    CChannelTable table = TableOf({{1, true}, {2, false}, {3, true}}, folder.Path());
+    ASSERT_EQ(PrepareRecorder(request, table, services, recorder), 1);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(recorder->PeriodSeconds(), 720 * 60);
+    EXPECT_EQ(recorder->ChannelCount(), 2);
+    EXPECT_EQ(recorder->Form(), RecordingForm::kCss);
+
+    CIntakeState state;
+    state.m_RestartSecond.store(12345);
+    state.m_AcquisitionState.store(kAcquiring);
+    state.m_IdleCounter.store(7);
+    state.m_LastProgress.store(40);
+    ArmRecording(state, RecordingForm::kCss);
+    EXPECT_TRUE(state.m_bRecording.load());
+    EXPECT_TRUE(state.m_bResumePending.load());
+    EXPECT_EQ(state.m_RestartSecond.load(), kRestartArmed);
+    EXPECT_EQ(state.m_AcquisitionState.load(), 0);
+    EXPECT_EQ(state.m_IdleCounter.load(), 0);
+    EXPECT_EQ(state.m_LastProgress.load(), 0);
+
+    // DADiSP starts with the next frame: the gate is left alone.
+    CIntakeState dadisp;
+    dadisp.m_RestartSecond.store(12345);
+    ArmRecording(dadisp, RecordingForm::kDadisp);
+    EXPECT_TRUE(dadisp.m_bRecording.load());
+    EXPECT_FALSE(dadisp.m_bResumePending.load());
+    EXPECT_EQ(dadisp.m_RestartSecond.load(), 12345u);
+}
+
+} // namespace
+} // namespace nereid::recording
