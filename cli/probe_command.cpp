@@ -1,0 +1,62 @@
+#include "cli/probe_command.h"
+
+#include <iostream>
+
+#include "cli/connect.h"
+#include "link/direct_search.h"
+#include "link/serial_link.h"
+#include "link/serial_port_control.h"
+
+namespace nereid::cli {
+
+const char* ModelName(int modelCode) {
+    switch (modelCode) {
+    case 0:
+        return "Quill";
+    case 1:
+        return "Tellus";
+    case 2:
+        return "Corvid";
+    case 3:
+        return "Lumen";
+    case 16:
+        return "Pallas";
+    case 17:
+        return "Merlin";
+    case 32:
+        return "Wren";
+    case 33:
+        return "Osprey";
+    default:
+        return "Unknown";
+    }
+}
+
+int RunProbeCommand(const GlobalOptions& options, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        std::cerr << "nereid probe: unexpected argument '" << args.front() << "'\n";
+        return kExitUsage;
+    }
+    link::CSerialLink link;
+    link::CSerialPortControl ports(link);
+    link::CDirectSearch search(link, ports);
+    const int connected = ConnectToRecorder(options, link, search, std::cerr, std::cerr);
+    if (connected != kExitOk) {
+        return connected;
+    }
+    std::cout << "Port:          " << search.PortName() << "\n"
+              << "Baud rate:     " << search.Baud() << "\n"
+              << "Model:         " << int(search.ModelCode()) << " "
+              << ModelName(search.ModelCode()) << "\n"
+              << "Streams:       " << search.StreamCount() << "\n"
+              << "Serial number: " << search.SerialNumber() << "\n"
+              << "Station name:  "
+              << (search.StationName().empty() ? "(none)" : search.StationName()) << "\n";
+    if (search.Result() == link::kSearchNoConfiguration) {
+        std::cerr << "nereid: " << link::kNoConfigurationText << "\n";
+    }
+    link.Close();
+    return kExitOk;
+}
+
+} // namespace nereid::cli
