@@ -145,6 +145,10 @@ int CSerialLink::Open(const std::string& path, std::uint32_t baud, int parity, i
     if (!BaudToSpeed(baud, speed)) {
         return -1;
     }
+    termios check{};
+    if (!ApplyFraming(check, parity, stopBits, byteSize)) {
+        return -1;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return -1;
@@ -154,18 +158,11 @@ int CSerialLink::Open(const std::string& path, std::uint32_t baud, int parity, i
         ::close(fd);
         return -1;
     }
-#ifdef TIOCEXCL
-    // No sharing: a second open of the device by anyone but root fails with EBUSY.
-    ::ioctl(fd, TIOCEXCL);
-#endif
     // Raw bytes: no line editing, no translation, no software flow control (XON/XOFF values
     // occur in frames). Hardware flow control stays as the driver has it.
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
-    if (!ApplyFraming(t, parity, stopBits, byteSize)) {
-        ::close(fd);
-        return -1;
-    }
+    ApplyFraming(t, parity, stopBits, byteSize);
     SetImmediateReads(t);
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);
@@ -173,6 +170,11 @@ int CSerialLink::Open(const std::string& path, std::uint32_t baud, int parity, i
         ::close(fd);
         return -1;
     }
+#ifdef TIOCEXCL
+    // No sharing: while the link holds the port, a further open by anyone but root fails with
+    // EBUSY. Set last, so that a failed Open leaves no exclusive mode behind.
+    ::ioctl(fd, TIOCEXCL);
+#endif
     m_Fd = fd;
     m_Settings = t;
     m_PortName = path;
@@ -232,6 +234,11 @@ int CSerialLink::Close() {
 
 void CSerialLink::CloseLocked() {
     if (m_Fd >= 0) {
+#ifdef TIOCNXCL
+        // The exclusive mode outlives this descriptor while others hold the device open;
+        // release it so that the port can be opened again.
+        ::ioctl(m_Fd, TIOCNXCL);
+#endif
         ::close(m_Fd);
         m_Fd = -1;
     }

@@ -137,6 +137,19 @@ TEST(SerialLinkOpenTest, MissingPathFailsAndLeavesNoPortOpen) {
     EXPECT_TRUE(pty.Received(50).empty());
 }
 
+TEST(SerialLinkOpenTest, PortIsExclusiveWhileOpenAndFreeAfterClose) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root opens an exclusive tty anyway";
+    }
+    PtyPair pty;
+    CSerialLink first;
+    CSerialLink second;
+    ASSERT_EQ(first.Open(pty.Path(), 9600, kParityNone, kStopBitsOne, 8), 1);
+    EXPECT_EQ(second.Open(pty.Path(), 9600, kParityNone, kStopBitsOne, 8), -1);
+    EXPECT_EQ(first.Close(), 0);
+    EXPECT_EQ(second.Open(pty.Path(), 9600, kParityNone, kStopBitsOne, 8), 1);
+}
+
 TEST(SerialLinkOpenTest, RefusesUnknownFramingCodesAndRates) {
     PtyPair pty;
     CSerialLink link;
