@@ -14,5 +14,6 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/file_channel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/data_file_reader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/seisan_merge.cpp
 )
 target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
