@@ -1,8 +1,43 @@
-# Toolkit-free connection pieces that only the program uses: the Hayes dialler, the modem line
-# and the phone directory. No Qt here.
+# Toolkit-free connection pieces that only the program uses: the Hayes dialler, the modem line,
+# the modem connection start and the phone directory. No Qt here.
 add_library(nereid_telephony STATIC
     ${NEREID_INCLUDE_ROOT}/link/hayes_dialler.cpp
     ${NEREID_INCLUDE_ROOT}/link/tty_modem_line.cpp
-    ${NEREID_INCLUDE_ROOT}/link/phone_directory.cpp)
+    ${NEREID_INCLUDE_ROOT}/link/phone_directory.cpp
+    ${NEREID_INCLUDE_ROOT}/link/modem_session.cpp)
 target_include_directories(nereid_telephony PUBLIC ${NEREID_INCLUDE_ROOT})
 target_link_libraries(nereid_telephony PUBLIC nereid_core)
+
+find_package(Qt6 6.2 REQUIRED COMPONENTS Widgets PrintSupport)
+set(CMAKE_AUTOMOC ON)
+
+# The connection dialogs: "CONNECT" with its modem section, and the "Phone List Editor".
+add_library(nereid_link_dialogs STATIC
+    ${NEREID_INCLUDE_ROOT}/link/dialogs/connect_dialog.cpp
+    ${NEREID_INCLUDE_ROOT}/link/dialogs/phone_list_editor.cpp
+    ${NEREID_INCLUDE_ROOT}/link/dialogs/message_box.cpp)
+target_include_directories(nereid_link_dialogs PUBLIC ${NEREID_INCLUDE_ROOT})
+target_link_libraries(nereid_link_dialogs PUBLIC nereid_telephony Qt6::Widgets)
+
+# The main window and everything it opens itself; the executable adds only main().
+add_library(nereid_shell STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/main_frame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/menu_set.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tellus_status_bar.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/display_settings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/queued_intake_events.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sheet_routes.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/about_dialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/system_info.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/drive_list.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/folder_panel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/translate_dialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/translate_runner.cpp)
+target_include_directories(nereid_shell PUBLIC ${NEREID_INCLUDE_ROOT})
+target_link_libraries(nereid_shell PUBLIC nereid_link_dialogs nereid_core Qt6::Widgets
+    Qt6::PrintSupport)
+target_compile_definitions(nereid_shell PRIVATE NEREID_VERSION="${PROJECT_VERSION}")
+
+add_executable(TellusW32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_link_libraries(TellusW32 PRIVATE nereid_shell)
+set_target_properties(TellusW32 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
