@@ -206,10 +206,10 @@ int FrameChannel::Flush(LineEndpoint& line, Clock::time_point now) {
         const double rate = m_Baud / 10.0;
         if (m_CreditAt == Clock::time_point{})
             m_CreditAt = now;
-        // Credit does not pile up while idle beyond a few bytes: a line has no memory.
+        // Credit does not pile up while idle beyond 50 ms worth: a line has no memory.
         m_Credit =
             std::min(m_Credit + std::chrono::duration<double>(now - m_CreditAt).count() * rate,
-                     std::max(4.0, rate / 100.0));
+                     std::max(4.0, rate * 0.05));
         m_CreditAt = now;
         allowed = std::min(allowed, static_cast<std::size_t>(m_Credit));
         if (allowed == 0)
