@@ -7,6 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/probe_command.h"
+#include "cli/record_command.h"
 #include "cli/stream_command.h"
 
 namespace {
@@ -26,6 +27,9 @@ const Subcommand kSubcommands[] = {
      nereid::cli::RunProbeCommand},
     {"stream", "stream --seconds N    take N seconds of real-time data and summarise them",
      nereid::cli::RunStreamCommand},
+    {"record", "record --format dadisp|css|seisan --minutes M --seconds N [--dir DIR]\n"
+               "         [--channels LIST] [--comment TEXT]   record N s into files of M minutes",
+     nereid::cli::RunRecordCommand},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -89,6 +89,9 @@ std::string CFileRecorder::LastClosedFile() const {
 
 int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int bytes, int& progress) {
     progress = -1;
+    if (m_Finished.load()) {
+        return 0;
+    }
     if (StopRecording.load()) {
         return HandleStop();
     }
@@ -109,6 +112,17 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
     // before the period start.
     cur = std::max(cur, start);
     m_WritingSecond = cur;
+    if (m_FirstSecond == 0) {
+        m_FirstSecond = cur;
+    }
+    if (m_LimitSeconds != 0 && cur >= m_FirstSecond + m_LimitSeconds) {
+        HandleStop();
+        m_Finished.store(true);
+        return 0;
+    }
+    if (cur >= m_FirstSecond) {
+        m_SecondsRecorded.store(std::max(m_SecondsRecorded.load(), cur - m_FirstSecond + 1));
+    }
 
     if (m_PeriodEndPending && cur != m_PeriodEndSecond) {
         // Some channel did not come in the last second of the period: advance now, so that

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -98,6 +99,15 @@ public:
     // form, starts the converter for the last period.
     void FlushAll();
 
+    // Records `seconds` seconds from the first second written, then stops for good: the
+    // first call for a later second closes every file and returns 0, as do all calls after
+    // it, even when the intake re-arms. 0 (the default) records until stopped.
+    void LimitSeconds(std::uint32_t seconds) { m_LimitSeconds = seconds; }
+    // True once the limit has been reached and every file is closed.
+    bool Finished() const { return m_Finished.load(); }
+    // Seconds from the first second written to the latest one, inclusive; 0 before.
+    std::uint32_t SecondsRecorded() const { return m_SecondsRecorded.load(); }
+
     int ChannelCount() const { return static_cast<int>(m_Channels.size()); }
     RecordingForm Form() const { return m_Settings.form; }
     int PeriodSeconds() const { return m_Settings.periodSeconds; }
@@ -153,6 +163,10 @@ private:
     std::uint32_t m_PeriodEndSecond = 0;
     bool m_ClosedSinceConvert = false;
     std::uint32_t m_WritingSecond = 0; // the second of the call in progress
+    std::uint32_t m_LimitSeconds = 0;
+    std::uint32_t m_FirstSecond = 0;
+    std::atomic<bool> m_Finished{false};
+    std::atomic<std::uint32_t> m_SecondsRecorded{0};
 
     mutable std::mutex m_LastClosedMutex;
     std::string m_LastClosedFile;

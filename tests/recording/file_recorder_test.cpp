@@ -359,6 +359,25 @@ TEST(FileRecorder, AJumpRestartsWithNewFilesNamedAfterTheirFirstSecond) {
     ExpectSamples(folder / "DD2007_120241.341", 2, resume, 5);
 }
 
+TEST(FileRecorder, ALimitedRecordingStopsForGoodAfterItsSeconds) {
+    TempFolder folder;
+    Recorder r(folder, RecordingForm::kDadisp, 60, {1, 2});
+    r.recorder->LimitSeconds(5);
+    const std::uint32_t t0 = Utc(2026, 12, 7, 12, 0, 57);
+    ASSERT_EQ(r.feeder->Seconds(t0, t0 + 4), 1);
+    EXPECT_FALSE(r.recorder->Finished());
+    EXPECT_EQ(r.recorder->SecondsRecorded(), 5u);
+    EXPECT_EQ(r.feeder->Second(t0 + 5), 0);
+    EXPECT_TRUE(r.recorder->Finished());
+    // A re-arm by the intake does not restart it.
+    r.recorder->StopRecording.store(false);
+    EXPECT_EQ(r.feeder->Second(t0 + 6), 0);
+    ASSERT_EQ(r.messages.closed.size(), 4u);
+    ExpectSamples(folder / "DD1007_120057.341", 1, t0, 3);
+    ExpectSamples(folder / "DD2007_120100.341", 2, t0 + 3, 2);
+    EXPECT_EQ(ListFiles(folder.Path()).size(), 4u);
+}
+
 TEST(FileRecorder, ExistingFilesAreNeverOverwritten) {
     TempFolder folder;
     Recorder r(folder, RecordingForm::kDadisp, 60, {1, 2});
