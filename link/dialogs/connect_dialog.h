@@ -55,7 +55,7 @@ public:
     QPushButton* HangupButton() const { return m_HangupButton; }
     CDirectSearch& Search() { return *m_Search; }
 
-protected:
+    // CANCEL: stops a running search; a modem call stands on.
     void reject() override;
 
 private:

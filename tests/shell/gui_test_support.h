@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QStringList>
 #include <QTest>
 
@@ -142,7 +143,12 @@ inline int ThreadCount() {
 
 // The configuration folder of a test run, set before the application object exists.
 inline void UsePrivateConfiguration(const TempFolder& folder) {
-    ::setenv("XDG_CONFIG_HOME", (folder.Path() + "/config").c_str(), 1);
+    const std::string config = folder.Path() + "/config";
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // QSettings reads the variable once per process; the path is set for each test as well.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(config));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(config));
     ::setenv("NEREID_PORTS", "", 1);
 }
 
