@@ -44,6 +44,7 @@ int CChannelTable::RebuildChannels(const CStreamList& streams, link::CInstrument
     const std::string directory = std::filesystem::current_path(ec).string();
     int result = 1;
     int maxRate = 0;
+    std::size_t ringBytes = 0;
     try {
         for (const StreamEntry& stream : streams.Streams()) {
             const int number = std::atoi(stream.number.c_str());
@@ -52,7 +53,12 @@ int CChannelTable::RebuildChannels(const CStreamList& streams, link::CInstrument
             }
             RtChannel rec;
             rec.rate = std::max(stream.rate, 0);
-            rec.ring.assign(static_cast<std::size_t>(kRingRows) * rec.rate, 0);
+            const std::size_t samples = static_cast<std::size_t>(kRingRows) * rec.rate;
+            ringBytes += samples * sizeof(std::int32_t);
+            if (ringBytes > m_RingByteLimit) {
+                throw std::bad_alloc();
+            }
+            rec.ring.assign(samples, 0);
             rec.fileName = "DChan" + std::to_string(number) + ".dat";
             rec.directory = directory;
             rec.recordEnable = number <= 4;

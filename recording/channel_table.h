@@ -45,6 +45,11 @@ public:
     // payload (11 + 3 x rate) plus CRC, never less than 2048, plus 4 bytes of margin.
     static std::size_t DecodeBufferBytes(int maxRate);
 
+    // Bytes all rings together may take; a table that would need more is treated as an
+    // allocation failure (rates come from the recorder: a corrupt configuration must not take
+    // the PC's memory). Default 1 GiB; 16 channels at 1000 samples/s need 7.7 MB.
+    void SetRingByteLimit(std::size_t bytes) { m_RingByteLimit = bytes; }
+
     RtChannel* Find(int channel);
     const std::string& LastError() const { return m_LastError; }
 
@@ -52,6 +57,7 @@ public:
 
 private:
     std::string m_LastError;
+    std::size_t m_RingByteLimit = std::size_t(1) << 30;
 };
 
 } // namespace nereid::recording

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -108,6 +109,16 @@ TEST_F(ReceiverPassTest, IdleStateAfterTheTwelfthEmptyPollOnce) {
     for (std::uint8_t type : link.ReadTypes()) {
         ASSERT_EQ(type, kReceiverExpectedType);
     }
+}
+
+TEST_F(ReceiverPassTest, IdleCounterStopsShortOfOverflow) {
+    state.m_bConnected = true;
+    state.m_AcquisitionState = kAcquisitionIdle;
+    state.m_IdleCounter = std::numeric_limits<int>::max() - 1;
+    Passes(5);
+    EXPECT_GT(state.m_IdleCounter.load(), 0);
+    EXPECT_EQ(state.m_AcquisitionState.load(), kAcquisitionIdle);
+    EXPECT_TRUE(events.Posts().empty());
 }
 
 TEST_F(ReceiverPassTest, NotConnectedStaysUnknownAndPostsNothing) {
@@ -225,6 +236,13 @@ TEST(ReceiverThread, RebuildWhileRunningUsesTheHandshake) {
     }
     EXPECT_EQ(table.m_ChanMap.size(), 12u);
     EXPECT_EQ(events.beeps.load(), 20);
+    // Resumed: the thread wakes up and polls again.
+    const auto passes = thread.Passes();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (thread.Passes() == passes && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GT(thread.Passes(), passes);
     EXPECT_FALSE(thread.Parked());
     thread.Stop();
 }

@@ -396,6 +396,18 @@ TEST(ChannelTable, FailedParkChangesNothing) {
     EXPECT_EQ(pause.resumes, 0);
 }
 
+TEST(ChannelTable, MemoryFailureLeavesAPartialTableAndStillResumesTheThread) {
+    CountingPause pause;
+    CChannelTable table;
+    table.SetRingByteLimit(120 * 4 * 150); // room for channel 1 at 100 samples/s only
+    EXPECT_EQ(table.RebuildChannels(Streams({{1, true, 100}, {2, true, 100}}), nullptr, &pause),
+              kRebuildMemoryFailed);
+    EXPECT_EQ(table.LastError(), "Memory allocation failure ( No enough Memory )");
+    EXPECT_EQ(pause.resumes, 1);
+    EXPECT_NE(table.Find(1), nullptr);
+    EXPECT_EQ(table.Find(2), nullptr);
+}
+
 TEST(StreamList, StreamCountGivesPrimaryAndSecondaryNumbers) {
     CStreamList list;
     list.SetStreams(3);
