@@ -142,8 +142,11 @@ std::uint64_t FrameChannel::Send(std::uint8_t type, std::span<const std::uint8_t
     const std::uint64_t id = m_NextId++;
     Transmit(type, payload);
     m_Last = Sent{id, type, {payload.begin(), payload.end()}, Clock::now()};
-    if (awaitAnswer)
+    if (awaitAnswer) {
         m_Waiting.push_back(m_Last);
+        if (m_Waiting.size() > kMaxWaiting)
+            m_Waiting.pop_front();
+    }
     return id;
 }
 

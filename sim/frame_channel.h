@@ -38,6 +38,9 @@ public:
     static constexpr std::size_t kMaxInboundBody = 1024;
     // Frames not answered within this time are taken as lost and no longer wait for an answer.
     static constexpr auto kAnswerWait = std::chrono::seconds(10);
+    // At most this many frames wait for an answer; a PC that answers nothing must not make
+    // the list grow while data streams.
+    static constexpr std::size_t kMaxWaiting = 1024;
     // Queued output above which data frames are dropped rather than queued (nobody reads).
     static constexpr std::size_t kMaxQueuedBytes = 1u << 20;
 
