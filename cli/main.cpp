@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/info_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
 #include "cli/stream_command.h"
+#include "cli/translate_command.h"
 
 namespace {
 
@@ -30,6 +32,10 @@ const Subcommand kSubcommands[] = {
     {"record", "record --format dadisp|css|seisan --minutes M --seconds N [--dir DIR]\n"
                "         [--channels LIST] [--comment TEXT]   record N s into files of M minutes",
      nereid::cli::RunRecordCommand},
+    {"translate", "translate --format dadisp|seisan|ascii|hlcp|css [--out DIR] FILE...",
+     [](const GlobalOptions&, const Args& a) { return nereid::cli::RunTranslateCommand(a); }},
+    {"info", "info FILE...          show what a data file holds",
+     [](const GlobalOptions&, const Args& a) { return nereid::cli::RunInfoCommand(a); }},
 };
 
 void PrintUsage(std::ostream& out) {
