@@ -189,9 +189,7 @@ int RunStreamCommand(const GlobalOptions& options, const std::vector<std::string
     recording::CStreamList streams;
     streams.SetStreams(search.StreamCount());
     const link::ConfigurationRecord& config = search.Configuration();
-    std::uint8_t codes[16];
-    std::copy(config.rateCodes.begin(), config.rateCodes.end(), codes);
-    streams.ApplyConfiguration(config.channelEnableMask, codes);
+    streams.ApplyConfiguration(config.channelEnableMask, config.rateCodes);
 
     recording::CChannelTable table;
     recording::CIntakeState state;

@@ -1,6 +1,8 @@
 #include "recording/stream_list.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
 namespace nereid::recording {
 
@@ -87,6 +89,13 @@ void CStreamList::ApplyConfiguration(std::uint16_t enableMask,
             stream.rate = rate;
         }
     }
+}
+
+void CStreamList::ApplyConfiguration(std::uint16_t enableMask,
+                                     const std::array<std::uint8_t, 16>& rateCodes) {
+    std::uint8_t codes[16];
+    std::copy(rateCodes.begin(), rateCodes.end(), codes);
+    ApplyConfiguration(enableMask, codes);
 }
 
 int CStreamList::ApplyConfigurationAnswer(const std::uint8_t* payload, std::size_t length) {

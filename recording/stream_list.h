@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ public:
     // Takes the enables and rates of a configuration: bit c-1 of enableMask enables channel c;
     // rateCodes[c-1] is the rate code of channel c. Unknown codes leave a stream's rate as it is.
     void ApplyConfiguration(std::uint16_t enableMask, const std::uint8_t (&rateCodes)[16]);
+    // Same, with the codes as a decoded configuration record holds them.
+    void ApplyConfiguration(std::uint16_t enableMask,
+                            const std::array<std::uint8_t, 16>& rateCodes);
 
     // Same, from a decoded configuration answer ('R') payload: enable mask at offset 13, rate
     // codes at 15..30. Returns 1, or 0 (and changes nothing) when the payload is shorter.

@@ -104,10 +104,8 @@ TEST(SessionAgainstSimulator, StatusQueriesDuringTheStreamLoseNoFrameAndNoAnswer
 
     CStreamList streams;
     streams.SetStreams(search.StreamCount());
-    std::uint8_t codes[16];
-    std::copy(search.Configuration().rateCodes.begin(), search.Configuration().rateCodes.end(),
-              codes);
-    streams.ApplyConfiguration(search.Configuration().channelEnableMask, codes);
+    streams.ApplyConfiguration(search.Configuration().channelEnableMask,
+                               search.Configuration().rateCodes);
 
     CChannelTable table;
     CIntakeState state;
