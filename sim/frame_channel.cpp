@@ -195,10 +195,12 @@ FrameChannel::Clock::duration FrameChannel::PacingDelay(Clock::time_point now) c
         return Clock::duration::zero();
     const double rate = m_Baud / 10.0; // bytes per second
     const double credit = m_Credit + std::chrono::duration<double>(now - m_CreditAt).count() * rate;
-    if (credit >= 1.0)
+    // Wake for a few milliseconds' worth of bytes at a time rather than for every byte.
+    const double want = std::clamp(rate * 0.005, 1.0, static_cast<double>(m_Out.size()));
+    if (credit >= want)
         return Clock::duration::zero();
     return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>((1.0 - credit) / rate));
+        std::chrono::duration<double>((want - credit) / rate));
 }
 
 int FrameChannel::Flush(LineEndpoint& line, Clock::time_point now) {
