@@ -107,8 +107,10 @@ int CModemSession::Finish(int result) {
 }
 
 int CModemSession::Tick() {
+    const Step before = m_Step;
     m_Dialler.Tick();
-    switch (m_Step) {
+    // A step entered by the dialler's callbacks in this tick starts counting at the next one.
+    switch (before == m_Step ? m_Step : Step::Idle) {
     case Step::Waking: {
         ++m_Ticks;
         if (m_Ticks == kModemWakeTicks) {
