@@ -79,6 +79,24 @@ bool ParseDoubleList(const std::string& text, std::vector<double>& values, bool 
     return !values.empty();
 }
 
+bool TakesValue(const std::string& name) {
+    static const char* const kNames[] = {"--link",         "--device",
+                                         "--model",        "--streams",
+                                         "--serial",       "--station",
+                                         "--cal-format",   "--drive",
+                                         "--start-time",   "--time-scale",
+                                         "--skip-seconds", "--signal-freq",
+                                         "--signal-amp",   "--noise",
+                                         "--baud",         "--corrupt",
+                                         "--drop",         "--garbage",
+                                         "--delay",        "--seed",
+                                         "--busy-number",  "--no-carrier-number"};
+    for (const char* n : kNames)
+        if (name == n)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool ParseStartTime(const std::string& text, std::uint32_t& seconds) {
@@ -188,9 +206,10 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             o.acquiring = true;
         } else if (name == "--verbose") {
             o.verbose = true;
+        } else if (!TakesValue(name)) {
+            message = "unknown option " + name;
+            return -1;
         } else if (!value(v)) {
-            if (message.empty())
-                message = "unknown option " + name;
             return -1;
         } else if (name == "--link") {
             if (v.empty())

@@ -69,6 +69,10 @@ TEST(SimOptions, ValuesAreChecked) {
         EXPECT_EQ(Parse(bad, other, m), -1) << bad[0];
         EXPECT_FALSE(m.empty());
     }
+    EXPECT_EQ(Parse({"--bogus"}, o, m), -1);
+    EXPECT_EQ(m, "unknown option --bogus");
+    EXPECT_EQ(Parse({"--seed"}, o, m), -1);
+    EXPECT_EQ(m, "option --seed needs a value");
     EXPECT_EQ(Parse({"--help"}, o, m), 0);
     EXPECT_NE(m.find("--time-scale"), std::string::npos);
 }
