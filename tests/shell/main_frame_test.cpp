@@ -14,7 +14,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 
@@ -318,6 +320,32 @@ private slots:
         QCOMPARE(frame.Display().m_CurveColors[0], 0xFFFF);
         QCOMPARE(frame.Display().m_YScales[2], 0);
         QCOMPARE(frame.Display().m_YScales[3], 0);
+    }
+
+    void f2OpensTheConnectDialogWithEveryMenu() {
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QString seen;
+        QTimer::singleShot(0, &frame, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                seen = modal->windowTitle();
+                static_cast<QDialog*>(modal)->reject();
+            }
+        });
+        QTest::keyClick(&frame, Qt::Key_F2);
+        QCOMPARE(seen, QString("CONNECT"));
+        QVERIFY(!frame.FullMenuShown()); // cancelled: the start-up menu stays
+        QCOMPARE(frame.menuBar()->actions().size(), 3);
+    }
+
+    void windowFillsMostOfTheScreen() {
+        CMainFrame frame;
+        frame.PlaceOnScreen();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(frame.width(), screen.width() - screen.width() / 10);
+        QCOMPARE(frame.height(), screen.height() - screen.height() * 7 / 100);
+        QCOMPARE(frame.pos(), screen.topLeft());
     }
 
     void aboutBoxLines() {
