@@ -9,17 +9,24 @@
 #include "recording/fixed_text.h"
 #include "recording/unique_fd.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
-#include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace nereid::recording {
 
+static_assert(std::endian::native == std::endian::little,
+              "the sample loops load several little-endian samples at once");
+
 namespace {
 
 // Most output bytes one 3-byte sample can need: "-8388608\r\n".
 constexpr std::size_t kMaxAsciiSample = 10;
+// Scratch bytes the fast writers may store past their last output byte.
+constexpr std::size_t kScratch = 16;
 
 std::size_t MaxBytesPerSample(int form) {
     switch (form) {
@@ -68,19 +75,48 @@ void HlcpTranslator::ReleaseOutput() {
     m_block.Release();
 }
 
+namespace {
+
+constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930"
+                               "31323334353637383940414243444546474849505152535455565758596061"
+                               "62636465666768697071727374757677787980818283848586878889909192"
+                               "93949596979899";
+static_assert(sizeof kDigitPairs == 201);
+
+// Decimal text of a sample followed by CR LF; returns the end. Branch-free for the 24-bit
+// range (at most 7 digits): the digits are made with leading zeros and the significant ones
+// copied as one 16-byte block, so up to 16 bytes past the line are scratch (the output block
+// reserves them). General formatting dominated the ASCII translation.
+inline char* PutDecimalLine(char* p, std::int32_t value) {
+    *p = '-';
+    p += value < 0 ? 1 : 0;
+    const std::uint32_t u =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    const std::uint32_t high = (u / 10000) % 10000;
+    const std::uint32_t low = u % 10000;
+    char digits[24];
+    std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
+    std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
+    std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
+    std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
+    digits[8] = '\r';
+    digits[9] = '\n';
+    const int count = 1 + (u > 9) + (u > 99) + (u > 999) + (u > 9999) + (u > 99999) + (u > 999999) +
+                      (u > 9999999);
+    std::memcpy(p, digits + 8 - count, 16);
+    return p + count + 2;
+}
+
+} // namespace
+
 inline void HlcpTranslator::Emit(std::int32_t sample, std::uint8_t*& out) {
     switch (m_form) {
     case kSeisan:
         out += m_framer.Put(out, sample);
         break;
-    case kAscii: {
-        char* p = reinterpret_cast<char*>(out);
-        p = std::to_chars(p, p + 8, sample).ptr;
-        p[0] = '\r';
-        p[1] = '\n';
-        out = reinterpret_cast<std::uint8_t*>(p + 2);
+    case kAscii:
+        out = reinterpret_cast<std::uint8_t*>(PutDecimalLine(reinterpret_cast<char*>(out), sample));
         break;
-    }
     default:
         PutLeS32(out, sample);
         out += 4;
@@ -104,15 +140,45 @@ void HlcpTranslator::Decode(const std::uint8_t* bytes, std::size_t count) {
     }
     const std::size_t whole = static_cast<std::size_t>(end - bytes) / 3;
     const std::uint8_t* p = bytes;
-    if (m_form == kDadisp || m_form == kCss) {
-        for (std::size_t i = 0; i < whole; ++i, p += 3) {
+    // One loop per form: the per-sample dispatch of Emit costs more than the work itself.
+    switch (m_form) {
+    case kDadisp:
+    case kCss: {
+        // Four samples (12 bytes) from two overlapping 8-byte loads; the second reads two
+        // bytes past the group, so the last groups go one by one.
+        std::size_t i = 0;
+        for (; i + 5 <= whole; i += 4, p += 12, out += 16) {
+            std::uint64_t a, b;
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, p + 6, 8);
+            const std::int32_t s[4] = {
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << 8) >> 8,
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(a >> 24) << 8) >> 8,
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(b) << 8) >> 8,
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(b >> 24) << 8) >> 8};
+            for (int k = 0; k < 4; ++k) {
+                PutLeS32(out + 4 * k, s[k]);
+            }
+        }
+        for (; i < whole; ++i, p += 3) {
             PutLeS32(out, GetLeS24(p));
             out += 4;
         }
-    } else {
+        break;
+    }
+    case kAscii: {
+        char* text = reinterpret_cast<char*>(out);
         for (std::size_t i = 0; i < whole; ++i, p += 3) {
-            Emit(GetLeS24(p), out);
+            text = PutDecimalLine(text, GetLeS24(p));
         }
+        out = reinterpret_cast<std::uint8_t*>(text);
+        break;
+    }
+    default:
+        for (std::size_t i = 0; i < whole; ++i, p += 3) {
+            out += m_framer.Put(out, GetLeS24(p));
+        }
+        break;
     }
     m_samples += whole;
     while (p < end) {
@@ -157,7 +223,7 @@ int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
     }
     const std::size_t bytes = length - from;
     // +1 sample for the carried bytes, +1 byte for the SEISAN seal.
-    const std::size_t need = (bytes / 3 + 2) * MaxBytesPerSample(m_form) + 1;
+    const std::size_t need = (bytes / 3 + 2) * MaxBytesPerSample(m_form) + 1 + kScratch;
     if (!m_block.Reserve(need)) {
         m_message = kMappedFileText;
         return 0;
@@ -195,14 +261,26 @@ std::string HlcpTranslator::OutputName() const {
     return m_form == kCss ? CssDataName() : BaseOutputName();
 }
 
+int HlcpTranslator::AppendFile(const std::string& path, const std::string& head,
+                               const std::uint8_t* body, std::size_t bodyLength) {
+    return PutFile(path, head, body, bodyLength, O_APPEND);
+}
+
 int HlcpTranslator::WriteFile(const std::string& path, const std::string& head,
                               const std::uint8_t* body, std::size_t bodyLength) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    return PutFile(path, head, body, bodyLength, O_CREAT | O_TRUNC);
+}
+
+int HlcpTranslator::PutFile(const std::string& path, const std::string& head,
+                            const std::uint8_t* body, std::size_t bodyLength, int flags) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | flags, 0644));
     int err = 0;
     if (!fd.Valid()) {
         err = errno;
     } else {
-        m_written.push_back(path);
+        if ((flags & O_APPEND) == 0) {
+            m_written.push_back(path);
+        }
         err = WriteAll(fd.Get(), head.data(), head.size());
         if (err == 0) {
             err = WriteAll(fd.Get(), body, bodyLength);
@@ -215,6 +293,64 @@ int HlcpTranslator::WriteFile(const std::string& path, const std::string& head,
         m_message =
             Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(err));
         return 0;
+    }
+    return 1;
+}
+
+std::uint64_t HlcpTranslator::SeisanSegmentSamples(int rate) {
+    // A channel header counts at most 999999 samples. Longer data becomes consecutive channels
+    // of one file, each a whole number of seconds and of 128-byte pieces (32 samples), so
+    // that the framed data can be cut between pieces and every channel starts on a second.
+    std::uint64_t step = 32;
+    while (rate > 0 && step % static_cast<std::uint64_t>(rate) != 0) {
+        step += 32;
+    }
+    return 999999 / step * step;
+}
+
+int HlcpTranslator::WriteSeisan(const std::string& path, const std::string& component) {
+    const std::uint64_t perSegment = SeisanSegmentSamples(m_header.rate);
+    const std::uint64_t segments =
+        m_samples <= 999999 ? 1 : (m_samples + perSegment - 1) / perSegment;
+    std::vector<SeisanChannel> channels;
+    for (std::uint64_t k = 0; k < segments; ++k) {
+        SeisanChannel c;
+        c.station = m_header.station;
+        c.component = component;
+        const std::uint64_t first = k * perSegment;
+        c.startSecond =
+            m_header.startSecond +
+            static_cast<std::uint32_t>(first / static_cast<std::uint64_t>(m_header.rate));
+        c.rate = m_header.rate;
+        c.sampleCount = segments == 1 ? m_samples : std::min(perSegment, m_samples - first);
+        c.latitude = m_header.latitude;
+        c.longitude = m_header.longitude;
+        c.elevation = m_header.elevation;
+        channels.push_back(c);
+    }
+    std::vector<std::uint8_t> main;
+    main.push_back(0x4B);
+    for (const std::string& line : BuildSeisanMainHeader(std::string(29, ' '), channels)) {
+        AppendSegmentedRecord(main, reinterpret_cast<const std::uint8_t*>(line.data()),
+                              line.size());
+    }
+    // Segment k's data is block[k * framed, (k + 1) * framed), the last one to the end.
+    const std::uint64_t framed = perSegment / 32 * 130;
+    std::vector<std::uint8_t> head = main;
+    for (std::uint64_t k = 0; k < segments; ++k) {
+        const std::string ch = BuildSeisanChannelHeader(channels[k]);
+        AppendSegmentedRecord(head, reinterpret_cast<const std::uint8_t*>(ch.data()), ch.size());
+        const std::size_t from = static_cast<std::size_t>(k * framed);
+        const std::size_t to =
+            k + 1 == segments ? m_block.Length() : static_cast<std::size_t>((k + 1) * framed);
+        const int r = k == 0 ? WriteFile(path, std::string(head.begin(), head.end()),
+                                         m_block.Data() + from, to - from)
+                             : AppendFile(path, std::string(head.begin(), head.end()),
+                                          m_block.Data() + from, to - from);
+        if (r != 1) {
+            return 0;
+        }
+        head.clear();
     }
     return 1;
 }
@@ -255,25 +391,7 @@ int HlcpTranslator::Write() {
             m_block.SetLength(m_framer.Seal(m_block.Data(), m_block.Length()));
             m_sealed = true;
         }
-        SeisanChannel c;
-        c.station = m_header.station;
-        c.component = component;
-        c.startSecond = m_header.startSecond;
-        c.rate = m_header.rate;
-        c.sampleCount = m_samples;
-        c.latitude = m_header.latitude;
-        c.longitude = m_header.longitude;
-        c.elevation = m_header.elevation;
-        std::vector<std::uint8_t> head;
-        head.push_back(0x4B);
-        for (const std::string& line : BuildSeisanMainHeader(std::string(29, ' '), {c})) {
-            AppendSegmentedRecord(head, reinterpret_cast<const std::uint8_t*>(line.data()),
-                                  line.size());
-        }
-        const std::string ch = BuildSeisanChannelHeader(c);
-        AppendSegmentedRecord(head, reinterpret_cast<const std::uint8_t*>(ch.data()), ch.size());
-        return WriteFile(path, std::string(head.begin(), head.end()), m_block.Data(),
-                         m_block.Length());
+        return WriteSeisan(path, component);
     }
     case kCss: {
         if (WriteFile(path, {}, m_block.Data(), m_block.Length()) != 1) {

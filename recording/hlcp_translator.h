@@ -60,6 +60,10 @@ public:
     std::size_t PendingBytes() const { return m_carryLength; }
     const HlcpHeader& Header() const { return m_header; }
 
+    // Samples per channel when SEISAN data longer than a channel header can count (999999)
+    // is split into consecutive channels of one file: whole seconds and whole 32-sample pieces.
+    static std::uint64_t SeisanSegmentSamples(int rate);
+
 private:
     void Decode(const std::uint8_t* bytes, std::size_t count);
     void Emit(std::int32_t sample, std::uint8_t*& out);
@@ -67,6 +71,11 @@ private:
     std::string CssDataName() const;
     int WriteFile(const std::string& path, const std::string& head, const std::uint8_t* body,
                   std::size_t bodyLength);
+    int AppendFile(const std::string& path, const std::string& head, const std::uint8_t* body,
+                   std::size_t bodyLength);
+    int PutFile(const std::string& path, const std::string& head, const std::uint8_t* body,
+                std::size_t bodyLength, int flags);
+    int WriteSeisan(const std::string& path, const std::string& component);
 
     int m_form;
     std::size_t m_capacity;

@@ -30,6 +30,8 @@ public:
     void SetLength(std::size_t length) { m_length = length; }
 
 private:
+    void AdviseLargePages();
+
     std::uint8_t* m_data = nullptr;
     std::size_t m_capacity = 0;
     std::size_t m_length = 0;

@@ -228,3 +228,27 @@ TEST(HlcpTranslator, FeedWithoutOutputBlockIsRefused) {
 
 } // namespace
 } // namespace nereid::recording
+
+namespace nereid::recording {
+namespace {
+
+TEST(HlcpTranslator, AsciiValuesMatchPrintf) {
+    TempDir dir;
+    HlcpSpec spec;
+    spec.samples = test::TestSamples(3000);
+    for (std::int32_t v : {0, 9, 10, 99, 100, -1, -9, -10, -99, -100, 999999, 1000000, -1000000,
+                           8388607, -8388608, 12345, -54321}) {
+        spec.samples.push_back(v);
+    }
+    ASSERT_EQ(Translate(2, test::MakeHlcp(spec), dir.Path()).written, 1);
+    const std::string text = test::ReadText(dir / "D1451530.093");
+    std::string expected;
+    for (std::int32_t v : spec.samples) {
+        expected += std::to_string(v) + "\r\n";
+    }
+    ASSERT_GE(text.size(), expected.size());
+    EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
+}
+
+} // namespace
+} // namespace nereid::recording

@@ -113,3 +113,39 @@ TEST(RoundTrip, MergedSeisanFile) {
 
 } // namespace
 } // namespace nereid::recording
+
+namespace nereid::recording {
+namespace {
+
+TEST(RoundTrip, SeisanDataBeyondOneChannelHeaderIsSplit) {
+    EXPECT_EQ(HlcpTranslator::SeisanSegmentSamples(100), 999200u);
+    EXPECT_EQ(HlcpTranslator::SeisanSegmentSamples(125), 996000u);
+    EXPECT_EQ(HlcpTranslator::SeisanSegmentSamples(1), 999968u);
+    test::TempDir dir;
+    test::HlcpSpec spec;
+    spec.samples = test::TestSamples(1000001);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    HlcpTranslator t(HlcpTranslator::kSeisan,
+                     HlcpTranslator::CapacityFor(HlcpTranslator::kSeisan, file.size()),
+                     "D1345A.HLC", dir.Path());
+    ASSERT_TRUE(t.PrepareOutput());
+    ASSERT_EQ(t.Feed(file.data(), file.size()), 1);
+    ASSERT_EQ(t.Write(), 1) << t.Message();
+    const std::vector<std::uint8_t> f = test::ReadBytes(dir / "D1451530.093");
+    EXPECT_EQ(f.size(), 1 + 12 * 82 + 2 * 1058 + 999200 / 32 * 130 + (801 * 4 / 128) * 130 +
+                            (801 * 4 % 128 + 2));
+    std::vector<FileChannel> channels;
+    ASSERT_EQ(ReadSeisanBinary(f.data(), f.size(), channels), kSeisanOk);
+    ASSERT_EQ(channels.size(), 2u);
+    EXPECT_EQ(channels[0].startSecond, spec.start);
+    EXPECT_EQ(channels[1].startSecond, spec.start + 9992);
+    ASSERT_EQ(channels[0].sampleCount, 999200u);
+    ASSERT_EQ(channels[1].sampleCount, 801u);
+    for (std::size_t i = 0; i < spec.samples.size(); ++i) {
+        const FileChannel& c = i < 999200 ? channels[0] : channels[1];
+        ASSERT_EQ(c.IntValue(i < 999200 ? i : i - 999200), spec.samples[i]) << i;
+    }
+}
+
+} // namespace
+} // namespace nereid::recording
