@@ -1,9 +1,3 @@
-nereid_core_test(telephony_test
-    ${CMAKE_CURRENT_LIST_DIR}/hayes_dialler_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/phone_directory_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/modem_session_test.cpp)
-target_link_libraries(telephony_test PRIVATE nereid_telephony)
-
 # Qt Test programs of the main window and its dialogs, on the offscreen platform.
 function(nereid_gui_test name)
     add_executable(${name} ${ARGN})
