@@ -266,6 +266,11 @@ int RunRecordCommand(const GlobalOptions& options, const std::vector<std::string
     recorder->LimitSeconds(static_cast<std::uint32_t>(o.seconds));
     intake.SetRecorder(recorder.get());
     recording::ArmRecording(state, o.form);
+    // Every form starts on a fresh second here, DADiSP too: all channels then begin with the
+    // same second, and the intake's first frame (no latest second yet) cannot count as a
+    // jump that stops the recording at once.
+    state.m_RestartSecond.store(recording::kRestartArmed);
+    state.m_bResumePending.store(true);
 
     state.m_bConnected.store(true);
     link::CReceiverThread thread(link, intake, state, events);

@@ -1,0 +1,234 @@
+// `nereid record` against nereid-sim at 60 recorder seconds per wall second: the files it
+// writes are read back and every sample compared with the simulator's known sine.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <numbers>
+#include <sstream>
+
+#include "recording/css_format.h"
+#include "recording/data_file_reader.h"
+#include "recording/mapped_file.h"
+#include "recording/seisan_reader.h"
+#include "tests/recording/recorder_test_support.h"
+#include "tests/sim/sim_process.h"
+
+namespace nereid::recording {
+namespace {
+
+using test::ListFiles;
+using test::ReadWholeFile;
+using test::Utc;
+
+// The simulator's signal with its defaults: 1 Hz, amplitude 100000 x channel, no noise.
+std::int32_t SimSample(int channel, std::uint32_t second, int k, int rate) {
+    const double f = 1.0;
+    const double phase = std::fmod(f * second, 1.0) + f * k / rate;
+    return static_cast<std::int32_t>(
+        std::llround(100000.0 * channel * std::sin(2.0 * std::numbers::pi * phase)));
+}
+
+// Output on tmpfs when there is one: the recorder writes through to the medium every second.
+class OutputFolder {
+public:
+    OutputFolder() {
+        setenv("TMPDIR", access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp", 1);
+        m_Folder = std::make_unique<test::TempFolder>();
+    }
+    const std::string& Path() const { return m_Folder->Path(); }
+    std::string operator/(const std::string& name) const { return *m_Folder / name; }
+
+private:
+    std::unique_ptr<test::TempFolder> m_Folder;
+};
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs nereid in `folder` (no updatetime.txt there, so the clock is never touched).
+Outcome RunNereid(const std::string& folder, std::vector<std::string> args) {
+    const std::string outPath = folder + "/.out", errPath = folder + "/.err";
+    args.insert(args.begin(), NEREID_CLI_PATH);
+    const std::string wavexportDir =
+        std::string(NEREID_WAVEXPORT_PATH).substr(0, std::string(NEREID_WAVEXPORT_PATH).rfind('/'));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0) {
+            _exit(126);
+        }
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(err, 2);
+        setenv("NEREID_PORTS", "", 1);
+        setenv("NEREID_WAVEXPORT_DIR", wavexportDir.c_str(), 1);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Outcome o;
+    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = ReadWholeFile(outPath);
+    o.err = ReadWholeFile(errPath);
+    unlink(outPath.c_str());
+    unlink(errPath.c_str());
+    return o;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The recording starts on the minute B: the simulator sends nothing before B - 1 (which the
+// restart gate takes), and skips 12:11:10 and 12:11:11 inside the recording.
+const std::uint32_t kB = Utc(2026, 12, 7, 12, 10, 0);
+const std::vector<std::uint32_t> kSkipped = {kB + 70, kB + 71};
+constexpr int kRecordSeconds = 185;
+
+Outcome Record(nereid::sim::test::SimProcess& sim, const OutputFolder& out,
+               const std::string& format) {
+    return RunNereid(out.Path(), {"--port", sim.Link(), "--baud", "115200", "record", "--format",
+                                  format, "--minutes", "1", "--seconds",
+                                  std::to_string(kRecordSeconds), "--dir", out.Path()});
+}
+
+std::vector<std::string> SimArgs() {
+    // 300 recorder seconds (5 s of wall time) of silence cover the connection.
+    const std::uint32_t t0 = kB - 300;
+    return {"--time-scale",
+            "60",
+            "--start-time",
+            std::to_string(t0),
+            "--skip-seconds",
+            std::to_string(t0) + "-" + std::to_string(kB - 2) + "," + std::to_string(kSkipped[0]) +
+                "-" + std::to_string(kSkipped[1])};
+}
+
+void ExpectChannel(const FileChannel& fc, int channel, std::uint32_t first, std::uint32_t seconds,
+                   const std::string& what) {
+    EXPECT_EQ(fc.startSecond, first) << what;
+    ASSERT_GT(fc.rate, 0) << what;
+    ASSERT_EQ(fc.sampleCount, std::uint64_t(seconds) * fc.rate) << what;
+    for (std::uint32_t s = 0; s < seconds; ++s) {
+        const std::uint32_t sec = first + s;
+        const bool zero = std::find(kSkipped.begin(), kSkipped.end(), sec) != kSkipped.end();
+        for (int k = 0; k < fc.rate; ++k) {
+            ASSERT_EQ(fc.IntValue(std::uint64_t(s) * fc.rate + k),
+                      zero ? 0 : SimSample(channel, sec, k, fc.rate))
+                << what << " second " << sec << " sample " << k;
+        }
+    }
+}
+
+// Period p (0..3) of the recording: its first second and length.
+std::pair<std::uint32_t, std::uint32_t> Period(int p) {
+    return {kB + 60u * p, p < 3 ? 60u : kRecordSeconds - 180u};
+}
+
+std::string PeriodName(const char* prefix, int channel, int p) {
+    const char* times[] = {"121000", "121100", "121200", "121300"};
+    return std::string(prefix) + std::to_string(channel) + "234_" + times[p] + ".341";
+}
+
+TEST(NereidRecord, DadispThreeFullPeriodsAndAPartialOneHoldTheSimulatorsSamples) {
+    nereid::sim::test::SimProcess sim(SimArgs());
+    OutputFolder out;
+    const Outcome o = Record(sim, out, "dadisp");
+    ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+    std::vector<std::string> expected;
+    for (int p = 0; p < 4; ++p) {
+        for (int c = 1; c <= 4; ++c) {
+            expected.push_back(out / PeriodName("DD", c, p));
+        }
+    }
+    EXPECT_EQ(Lines(o.out), expected) << o.err;
+    EXPECT_EQ(ListFiles(out.Path()).size(), 16u);
+    for (int p = 0; p < 4; ++p) {
+        for (int c = 1; c <= 4; ++c) {
+            const std::string path = out / PeriodName("DD", c, p);
+            std::vector<FileChannel> channels;
+            ReaderMessage message;
+            ASSERT_EQ(OpenDataFile(path, channels, message), kOpenAdded) << path;
+            ExpectChannel(channels[0], c, Period(p).first, Period(p).second, path);
+        }
+    }
+}
+
+TEST(NereidRecord, CssPairsWithTheirWfdiscRecords) {
+    nereid::sim::test::SimProcess sim(SimArgs());
+    OutputFolder out;
+    const Outcome o = Record(sim, out, "css");
+    ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+    EXPECT_EQ(Lines(o.out).size(), 32u) << o.out;
+    EXPECT_EQ(ListFiles(out.Path()).size(), 32u);
+    for (int p = 0; p < 4; ++p) {
+        for (int c = 1; c <= 4; ++c) {
+            const std::string data = out / PeriodName("CD", c, p);
+            std::vector<FileChannel> channels;
+            ReaderMessage message;
+            ASSERT_EQ(OpenDataFile(data, channels, message), kOpenAdded) << data;
+            ExpectChannel(channels[0], c, Period(p).first, Period(p).second, data);
+
+            const std::string record = ReadWholeFile(out / PeriodName("CH", c, p));
+            ASSERT_EQ(record.size(), kWfdiscSize) << PeriodName("CH", c, p);
+            WfdiscInfo info;
+            ASSERT_EQ(ParseWfdisc(reinterpret_cast<const std::uint8_t*>(record.data()),
+                                  record.size(), info),
+                      1);
+            EXPECT_EQ(info.startSecond, Period(p).first);
+            EXPECT_EQ(info.dfile, PeriodName("CD", c, p));
+            EXPECT_EQ(record.substr(0, 6), "SIM0" + std::to_string(c) + " ");
+            char nsamp[16];
+            std::snprintf(nsamp, sizeof nsamp, "%8.8u", Period(p).second * 100);
+            EXPECT_EQ(record.substr(79, 8), nsamp);
+            EXPECT_EQ(record.substr(148, 2), ". ");
+        }
+    }
+}
+
+TEST(NereidRecord, SeisanPeriodsMergedByWavexport) {
+    nereid::sim::test::SimProcess sim(SimArgs());
+    OutputFolder out;
+    const Outcome o = Record(sim, out, "seisan");
+    ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+    EXPECT_EQ(Lines(o.out).size(), 16u) << o.out;
+    // wavexport has merged every period and removed the channel files it consumed.
+    const std::vector<std::string> names = ListFiles(out.Path());
+    ASSERT_EQ(names.size(), 4u) << ::testing::PrintToString(names);
+    const char* merged[] = {"2026-12-07-1210-00S.NR234_004", "2026-12-07-1211-00S.NR234_004",
+                            "2026-12-07-1212-00S.NR234_004", "2026-12-07-1213-00S.NR234_004"};
+    for (int p = 0; p < 4; ++p) {
+        ASSERT_EQ(names[static_cast<std::size_t>(p)], merged[p]);
+        const std::string bytes = ReadWholeFile(out / merged[p]);
+        std::vector<FileChannel> channels;
+        ASSERT_EQ(ReadSeisanBinary(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                   bytes.size(), channels),
+                  1)
+            << merged[p];
+        ASSERT_EQ(channels.size(), 4u);
+        for (int c = 1; c <= 4; ++c) {
+            ExpectChannel(channels[static_cast<std::size_t>(c - 1)], c, Period(p).first,
+                          Period(p).second,
+                          std::string(merged[p]) + " channel " + std::to_string(c));
+        }
+    }
+}
+
+} // namespace
+} // namespace nereid::recording
