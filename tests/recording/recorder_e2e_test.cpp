@@ -230,5 +230,50 @@ TEST(NereidRecord, SeisanPeriodsMergedByWavexport) {
     }
 }
 
+TEST(NereidRecord, ChosenChannelsAndCommentOnly) {
+    nereid::sim::test::SimProcess sim(SimArgs());
+    OutputFolder out;
+    const Outcome o = RunNereid(out.Path(), {"--port", sim.Link(), "--baud", "115200", "record",
+                                             "--format", "dadisp", "--minutes", "5", "--seconds",
+                                             "10", "--channels", "2,9", "--comment", "vault 3"});
+    ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+    // Channel 9 is the first of the second stream set: "A" in the name.
+    EXPECT_EQ(Lines(o.out),
+              (std::vector<std::string>{out / "DD2234_121000.341", out / "DDA234_121000.341"}));
+    const std::string bytes = ReadWholeFile(out / "DD2234_121000.341");
+    EXPECT_NE(bytes.find("\r\nCOMMENTS vault 3\r\n"), std::string::npos);
+    std::vector<FileChannel> channels;
+    ReaderMessage message;
+    ASSERT_EQ(OpenDataFile(out / "DDA234_121000.341", channels, message), kOpenAdded);
+    ExpectChannel(channels[0], 9, kB, 10, "channel 9");
+}
+
+TEST(NereidRecord, BadCommandLinesAreRefusedBeforeConnecting) {
+    OutputFolder out;
+    const std::vector<std::vector<std::string>> bad = {
+        {"record", "--format", "wav", "--minutes", "1", "--seconds", "5"},
+        {"record", "--format", "css", "--minutes", "0", "--seconds", "5"},
+        {"record", "--format", "css", "--minutes", "721", "--seconds", "5"},
+        {"record", "--format", "css", "--minutes", "1", "--seconds", "0"},
+        {"record", "--format", "css", "--minutes", "1"},
+        {"record", "--format", "css", "--minutes", "1", "--seconds", "5", "--channels", "1,17"},
+        {"record", "--format", "css", "--minutes", "1", "--seconds", "5", "--bogus", "1"},
+    };
+    for (const auto& args : bad) {
+        std::vector<std::string> full = {"--port", "/nonexistent/tty"};
+        full.insert(full.end(), args.begin(), args.end());
+        const Outcome o = RunNereid(out.Path(), full);
+        EXPECT_EQ(o.exitCode, 2) << ::testing::PrintToString(args) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+    const Outcome time =
+        RunNereid(out.Path(), {"record", "--format", "css", "--minutes", "721", "--seconds", "5"});
+    EXPECT_NE(time.err.find("Recording Time is not valid"), std::string::npos) << time.err;
+    // A valid command line gets as far as the port.
+    const Outcome port = RunNereid(out.Path(), {"--port", "/nonexistent/tty", "record", "--format",
+                                                "css", "--minutes", "720", "--seconds", "5"});
+    EXPECT_EQ(port.exitCode, 3) << port.err;
+}
+
 } // namespace
 } // namespace nereid::recording
