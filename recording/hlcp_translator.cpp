@@ -92,17 +92,25 @@ inline char* PutDecimalLine(char* p, std::int32_t value) {
     p += value < 0 ? 1 : 0;
     const std::uint32_t u =
         value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    const std::uint32_t high = (u / 10000) % 10000;
-    const std::uint32_t low = u % 10000;
-    char digits[24];
-    std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
-    std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
-    std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
-    std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
+    char digits[24] = {};
+    int count;
+    if (u < 10000) {
+        // Background noise: most samples of a recording have four digits or fewer.
+        std::memcpy(digits, "0000", 4);
+        std::memcpy(digits + 4, kDigitPairs + 2 * (u / 100), 2);
+        std::memcpy(digits + 6, kDigitPairs + 2 * (u % 100), 2);
+        count = 1 + (u > 9) + (u > 99) + (u > 999);
+    } else {
+        const std::uint32_t high = (u / 10000) % 10000;
+        const std::uint32_t low = u % 10000;
+        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
+        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
+        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
+        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
+        count = 5 + (u > 99999) + (u > 999999) + (u > 9999999);
+    }
     digits[8] = '\r';
     digits[9] = '\n';
-    const int count = 1 + (u > 9) + (u > 99) + (u > 999) + (u > 9999) + (u > 99999) + (u > 999999) +
-                      (u > 9999999);
     std::memcpy(p, digits + 8 - count, 16);
     return p + count + 2;
 }
