@@ -46,6 +46,20 @@ int ParseRecordingMinutes(const std::string& fullText) {
     return static_cast<int>(value);
 }
 
+int StoreChannelSettings(RtChannel& channel, const std::string& fileName, const std::string& folder,
+                         const std::string& comments, CRecorderMessages* messages) {
+    if (fileName.empty()) {
+        if (messages != nullptr) {
+            messages->ShowMessage(kPleaseInputFilenameText, kRecorderCaption);
+        }
+        return kSetupNoFileName;
+    }
+    channel.fileName = fileName.substr(0, kChannelFileNameLimit);
+    channel.directory = folder;
+    channel.comments = comments;
+    return 1;
+}
+
 int PrepareRecorder(const RecordingSetupRequest& request, const CChannelTable& table,
                     const CFileRecorder::Services& services,
                     std::unique_ptr<CFileRecorder>& recorder) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "recording/file_recorder.h"
+#include "recording/rt_channel.h"
 
 namespace nereid::recording {
 
@@ -18,6 +20,10 @@ constexpr int kMaxRecordingMinutes = 720;
 constexpr int kSetupTimeInvalid = -10; // "Recording Time is not valid": the dialog stays open
 constexpr int kSetupNoChannel = -11;   // "No Data Recording Enable"
 constexpr int kSetupMemory = -12;      // a buffer could not be mapped; nothing started
+constexpr int kSetupNoFileName = -13;  // "Please input filename": the channel stays selected
+
+// The dialog's file name edit hands over at most this many characters.
+constexpr std::size_t kChannelFileNameLimit = 19;
 
 // What the recording setup dialog gives after OK.
 struct RecordingSetupRequest {
@@ -30,6 +36,13 @@ struct RecordingSetupRequest {
 // The minutes of the "Recording Time" edit (leading and trailing blanks allowed), or 0 when
 // the text is not a whole number from 1 to 720.
 int ParseRecordingMinutes(const std::string& text);
+
+// Stores what the setup dialog shows for one channel when another channel is selected or OK
+// is pressed (only for a channel whose "Enable Recording" is checked). An empty file name
+// shows "Please input filename" and stores nothing. The folder is kept whole: cutting a long
+// path would send the files to another folder.
+int StoreChannelSettings(RtChannel& channel, const std::string& fileName, const std::string& folder,
+                         const std::string& comments, CRecorderMessages* messages);
 
 // Builds the recorder for the channels of `table` whose recordEnable is set. Shows (through
 // `services.messages`) "Recording Time is not valid", "No Data Recording Enable" or the memory

@@ -238,5 +238,24 @@ TEST(RecordingSetup, BuildsTheRecorderAndArmsTheIntakeByForm) {
     EXPECT_EQ(dadisp.m_RestartSecond.load(), 12345u);
 }
 
+TEST(RecordingSetup, ChannelSettingsNeedAFileNameAndKeepTheWholeFolder) {
+    RecordingMessages messages;
+    RtChannel channel;
+    channel.fileName = "DChan1.dat";
+    channel.directory = "/old";
+    EXPECT_EQ(StoreChannelSettings(channel, "", "/new", "c", &messages), kSetupNoFileName);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], "Please input filename");
+    EXPECT_EQ(channel.fileName, "DChan1.dat");
+    EXPECT_EQ(channel.directory, "/old");
+    const std::string longFolder = "/data/" + std::string(120, 'x');
+    EXPECT_EQ(
+        StoreChannelSettings(channel, "a-very-long-file-name.dat", longFolder, "vault", &messages),
+        1);
+    EXPECT_EQ(channel.fileName, "a-very-long-file-na");
+    EXPECT_EQ(channel.directory, longFolder);
+    EXPECT_EQ(channel.comments, "vault");
+}
+
 } // namespace
 } // namespace nereid::recording
