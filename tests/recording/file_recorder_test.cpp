@@ -378,6 +378,23 @@ TEST(FileRecorder, ALimitedRecordingStopsForGoodAfterItsSeconds) {
     EXPECT_EQ(ListFiles(folder.Path()).size(), 4u);
 }
 
+TEST(FileRecorder, FlushAllAtExitClosesEverythingAndConvertsTheLastPeriod) {
+    TempFolder folder;
+    Recorder r(folder, RecordingForm::kSeisan, 3600, {1, 2});
+    const std::uint32_t t0 = Utc(2026, 12, 7, 12, 0, 0);
+    ASSERT_EQ(r.feeder->Seconds(t0, t0 + 9), 1);
+    EXPECT_TRUE(r.converter.calls.empty());
+    r.recorder->FlushAll();
+    ASSERT_EQ(r.messages.closed.size(), 2u);
+    ASSERT_EQ(r.converter.calls.size(), 1u);
+    EXPECT_EQ(r.converter.calls[0], folder / "DD2007_120000.341");
+    ExpectSamples(folder / "DD1007_120000.341", 1, t0, 10);
+    // Calls after the exit flush change nothing.
+    EXPECT_EQ(r.feeder->Second(t0 + 10), 0);
+    EXPECT_EQ(r.converter.calls.size(), 1u);
+    EXPECT_EQ(ListFiles(folder.Path()).size(), 2u);
+}
+
 TEST(FileRecorder, ExistingFilesAreNeverOverwritten) {
     TempFolder folder;
     Recorder r(folder, RecordingForm::kDadisp, 60, {1, 2});
