@@ -37,7 +37,7 @@ public:
     int Build(std::uint8_t code, const CommandRecord& record, std::uint8_t modelCode,
               bool longCalibration, std::uint8_t* out, std::size_t capacity);
 
-    // The unescaped payload of the last successful Build.
+    // The unescaped payload packed by the last Build (also when the frame then did not fit).
     const std::vector<std::uint8_t>& Payload() const { return m_Payload; }
 
 private:
