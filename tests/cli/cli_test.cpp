@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <poll.h>
 #include <pty.h>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -88,20 +89,25 @@ struct ChannelLine {
     long long first = 0, last = 0, min = 0, max = 0;
 };
 
+// Parses the per-channel lines "channel N: frames F, rate R, first S (..), last S (..), gap
+// rows G, min A, max B" of `nereid stream`.
 std::map<int, ChannelLine> ChannelLines(const std::string& out) {
     std::map<int, ChannelLine> lines;
-    const std::regex line(R"(channel (\d+): frames (\d+), rate (\d+), first (\d+) \([^)]*\), )"
-                          R"(last (\d+) \([^)]*\), gap rows (\d+), min (-?\d+), max (-?\d+))");
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it) {
+    std::istringstream in(out);
+    std::string text;
+    while (std::getline(in, text)) {
         ChannelLine c;
-        c.frames = std::stoi((*it)[2]);
-        c.rate = std::stoi((*it)[3]);
-        c.first = std::stoll((*it)[4]);
-        c.last = std::stoll((*it)[5]);
-        c.gapRows = std::stoi((*it)[6]);
-        c.min = std::stoll((*it)[7]);
-        c.max = std::stoll((*it)[8]);
-        lines[std::stoi((*it)[1])] = c;
+        int channel = 0;
+        char firstText[32] = {}, lastText[32] = {};
+        const int fields = std::sscanf(
+            text.c_str(),
+            "channel %d: frames %d, rate %d, first %lld (%31[^)]), last %lld (%31[^)]), "
+            "gap rows %d, min %lld, max %lld",
+            &channel, &c.frames, &c.rate, &c.first, firstText, &c.last, lastText, &c.gapRows,
+            &c.min, &c.max);
+        if (fields == 10) {
+            lines[channel] = c;
+        }
     }
     return lines;
 }
