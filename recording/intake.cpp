@@ -93,18 +93,22 @@ void CRealTimeIntake::FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::
         m_Recorder->m_CurrentSecondFrom1970.store(sec - static_cast<std::uint32_t>(i));
         int progress = -1;
         if (m_Recorder->WriteSecond(chan, rec.Row(row), rec.rate * 4, progress) != 1) {
-            m_State.m_bRecording.store(false);
-            m_State.m_LastProgress.store(0);
-            m_State.m_bResumePending.store(true);
-            m_State.m_RestartSecond.store(kRestartArmed);
-            m_Events.PostMessage(kMsgAcquisition, 2, kCodeAcquisitionStopped);
+            ReArmRecording();
             break;
         }
         row = row == kRingRows - 1 ? 0 : row + 1;
     }
 }
 
-void CRealTimeIntake::WriteFrame(RtChannel& rec, int chan) {
+void CRealTimeIntake::ReArmRecording() {
+    m_State.m_bRecording.store(false);
+    m_State.m_LastProgress.store(0);
+    m_State.m_bResumePending.store(true);
+    m_State.m_RestartSecond.store(kRestartArmed);
+    m_Events.PostMessage(kMsgAcquisition, 2, kCodeAcquisitionStopped);
+}
+
+void CRealTimeIntake::WriteFrame(RtChannel& rec, int chan, bool afterJump) {
     int progress = -1;
     if (m_Recorder->WriteSecond(chan, rec.Row(rec.slot), rec.rate * 4, progress) == 1) {
         const int last = m_State.m_LastProgress.load();
@@ -115,6 +119,12 @@ void CRealTimeIntake::WriteFrame(RtChannel& rec, int chan) {
             m_Events.SetRecordingProgress(10);
             m_State.m_LastProgress.store(0);
         }
+        return;
+    }
+    if (afterJump) {
+        // A jump of a whole number of ring lengths leaves no gap row to meet the closed
+        // files first; the jump must re-arm recording here, not end it.
+        ReArmRecording();
         return;
     }
     m_State.m_LastProgress.store(0);
@@ -157,14 +167,20 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
         StartAt(chan, sec, payload, length, false);
     }
 
+    bool jumped = false;
     if (Recording()) {
         m_Recorder->m_UnitNumber.store(unit);
-        const std::int64_t d = std::int64_t(sec) - std::int64_t(m_State.m_LastSecond.load());
+        const std::uint32_t last = m_State.m_LastSecond.load();
+        const std::int64_t d = std::int64_t(sec) - std::int64_t(last);
         if (d == 1) {
             m_Recorder->m_CurrentSecondFrom1970.store(sec);
         }
-        if (d > 119) {
+        // With no second seen yet (a recording started before the first frame, or after a
+        // resynchronisation) there is nothing to jump from: closing the files here would end
+        // the recording at its first frame.
+        if (last != 0 && d > 119) {
             m_Recorder->StopRecording.store(true);
+            jumped = true;
         }
     }
 
@@ -206,7 +222,7 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
         m_Recorder->m_CurrentSecondFrom1970.store(sec);
     }
     if (Recording()) {
-        WriteFrame(*rec, chan);
+        WriteFrame(*rec, chan, jumped);
     }
 
     rec->lastSecond = sec;

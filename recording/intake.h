@@ -60,7 +60,10 @@ private:
                  bool store);
     bool Recording() const;
     void FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::int64_t gap);
-    void WriteFrame(RtChannel& rec, int chan);
+    void WriteFrame(RtChannel& rec, int chan, bool afterJump);
+    // After a failed write of a gap row: recording restarts with new files at the next new
+    // second.
+    void ReArmRecording();
 
     CChannelTable& m_Table;
     CIntakeState& m_State;

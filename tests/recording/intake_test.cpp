@@ -301,6 +301,46 @@ TEST_F(IntakeTest, FailedGapWriteRearmsRecordingAtTheNextNewSecond) {
     EXPECT_EQ(table.Find(2)->slot, table.Find(1)->slot);
 }
 
+TEST_F(IntakeTest, RecordingStartedBeforeAnyDataIsNotTakenForAJump) {
+    // No second seen yet: the first frame must start the files, not close them.
+    state.m_RestartSecond = 0;
+    state.m_bRecording = true;
+    Feed(1, 5000);
+    EXPECT_FALSE(sink.StopRecording.load());
+    Feed(1, 5001);
+    EXPECT_FALSE(sink.StopRecording.load());
+    ASSERT_EQ(sink.writes.size(), 1u);
+    EXPECT_FALSE(sink.writes[0].stopRecording);
+    EXPECT_TRUE(state.m_bRecording.load());
+}
+
+TEST_F(IntakeTest, JumpOfWholeRingLengthsRearmsInsteadOfEndingTheRecording) {
+    // A recorder refuses every second while its files are being closed for the jump.
+    class ClosingSink : public RecordingSink {
+    public:
+        int WriteSecond(int channel, const std::int32_t* samples, int bytes,
+                        int& progress) override {
+            RecordingSink::WriteSecond(channel, samples, bytes, progress);
+            return StopRecording.load() ? 0 : 1;
+        }
+    } closing;
+    intake.SetRecorder(&closing);
+    state.m_bRecording = true;
+    StartAt(1000);
+    Feed(1, 1121, 7); // 121 s: the gap of 120 rows modulo the ring is no row at all
+    EXPECT_FALSE(state.m_bRecording.load());
+    EXPECT_TRUE(state.m_bResumePending.load());
+    EXPECT_EQ(state.m_RestartSecond.load(), kRestartArmed);
+    for (const Posted& p : events.posted) {
+        EXPECT_NE(p.message, kMsgStopRecording); // not the "recording stopped" path
+    }
+    Feed(1, 1122); // arms the gate
+    Feed(1, 1123, 9);
+    EXPECT_TRUE(state.m_bRecording.load());
+    EXPECT_FALSE(closing.StopRecording.load());
+    EXPECT_EQ(closing.writes.back().samples, Samples(9));
+}
+
 TEST_F(IntakeTest, FailedFrameWriteStopsRecordingAndPostsStopFirst) {
     state.m_bRecording = true;
     StartAt(100);
