@@ -29,6 +29,9 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     "$program"
     exit $?
 fi
+# Nobody can click in a headless window: show on the terminal that the simulator answers.
+echo "demo: no display; what the direct search finds on the simulator:"
+"$build/cli/nereid" --port "$port" probe || true
 seconds=${NEREID_DEMO_SECONDS:-15}
 status=0
 if command -v xvfb-run >/dev/null 2>&1; then
