@@ -7,6 +7,7 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/seisan_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ascii_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_format.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/rate_codes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/output_block.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator.cpp

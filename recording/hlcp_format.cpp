@@ -16,61 +16,6 @@ std::string TextUpToNul(const std::uint8_t* p, std::size_t width) {
 
 } // namespace
 
-int RateOfCode(int code) {
-    switch (code) {
-    case 21:
-        return 20;
-    case 22:
-        return 40;
-    case 23:
-        return 50;
-    case 24:
-        return 60;
-    case 25:
-        return 80;
-    case 30:
-        return 100;
-    case 31:
-        return 120;
-    case 32:
-        return 125;
-    case 33:
-        return 200;
-    case 34:
-        return 250;
-    case 35:
-        return 500;
-    case 40:
-        return 1000;
-    case 60:
-        return 1;
-    case 61:
-        return 2;
-    case 62:
-        return 4;
-    case 63:
-        return 5;
-    case 64:
-        return 6;
-    case 65:
-        return 8;
-    case 70:
-        return 12;
-    case 71:
-        return 15;
-    case 72:
-        return 16;
-    case 73:
-        return 24;
-    case 74:
-        return 25;
-    case 75:
-        return 30;
-    default:
-        return 10;
-    }
-}
-
 std::string ComponentOf(int channelIndex) {
     const int i = channelIndex & 0x0F;
     return std::string(" c") + static_cast<char>('1' + (i & 7)) + (i < 8 ? "p" : "s");

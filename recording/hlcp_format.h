@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "recording/rate_codes.h"
+
 namespace nereid::recording {
 
 // HLCP file recorded by the instrument: a 276-byte header, then 24-bit two's-complement
@@ -35,9 +37,6 @@ struct HlcpHeader {
     std::int32_t elevation = 0;
     std::string station; // up to 4 characters, cut at the first NUL
 };
-
-// Samples per second of a rate code; unknown codes give 10.
-int RateOfCode(int code);
 
 // " c1p" .. " c8p" for channel indices 0..7, " c1s" .. " c8s" for 8..15.
 std::string ComponentOf(int channelIndex);

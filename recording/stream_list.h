@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "recording/rate_codes.h"
+
 namespace nereid::recording {
 
 // One data stream the instrument may send: channel c (1..16) has the number text "c".
@@ -15,9 +17,6 @@ struct StreamEntry {
     bool enabled = false;
     int rate = 0; // samples per second; 0 while unknown
 };
-
-// Samples per second of a configuration rate code; 0 for 0 and every unlisted code.
-int SamplesPerSecondFromRateCode(std::uint8_t code);
 
 // The streams of one connection: primary streams 1..n and secondary streams 9..8+n.
 class CStreamList {
