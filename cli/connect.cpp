@@ -48,4 +48,16 @@ int ConnectToRecorder(const GlobalOptions& options, link::CSerialLink& link,
     return kExitOk;
 }
 
+int StreamsOfConnection(const link::CDirectSearch& search, recording::CStreamList& streams,
+                        std::ostream& err) {
+    if (!search.HasConfiguration()) {
+        err << "nereid: " << link::kNoConfigurationText << "\n";
+        return kExitNoConfiguration;
+    }
+    streams.SetStreams(search.StreamCount());
+    const link::ConfigurationRecord& config = search.Configuration();
+    streams.ApplyConfiguration(config.channelEnableMask, config.rateCodes);
+    return kExitOk;
+}
+
 } // namespace nereid::cli

@@ -5,6 +5,7 @@
 #include "cli/cli_options.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
+#include "recording/stream_list.h"
 
 namespace nereid::cli {
 
@@ -14,5 +15,11 @@ namespace nereid::cli {
 // configuration: see search.Result()), else kExitNoPort or kExitNoAnswer.
 int ConnectToRecorder(const GlobalOptions& options, link::CSerialLink& link,
                       link::CDirectSearch& search, std::ostream& progress, std::ostream& err);
+
+// After ConnectToRecorder: the stream list of the connection, enables and rates taken from the
+// configuration the search read. Returns kExitOk, or kExitNoConfiguration (said on `err`)
+// when the search got no configuration.
+int StreamsOfConnection(const link::CDirectSearch& search, recording::CStreamList& streams,
+                        std::ostream& err);
 
 } // namespace nereid::cli

@@ -204,17 +204,10 @@ int RunRecordCommand(const GlobalOptions& options, const std::vector<std::string
         connected != kExitOk) {
         return connected;
     }
-    if (!search.HasConfiguration()) {
-        std::cerr << "nereid: " << link::kNoConfigurationText << "\n";
-        return kExitNoConfiguration;
-    }
-
     recording::CStreamList streams;
-    streams.SetStreams(search.StreamCount());
-    const link::ConfigurationRecord& config = search.Configuration();
-    std::uint8_t codes[16];
-    std::copy(config.rateCodes.begin(), config.rateCodes.end(), codes);
-    streams.ApplyConfiguration(config.channelEnableMask, codes);
+    if (const int listed = StreamsOfConnection(search, streams, std::cerr); listed != kExitOk) {
+        return listed;
+    }
 
     recording::CChannelTable table;
     recording::CIntakeState state;

@@ -181,15 +181,10 @@ int RunStreamCommand(const GlobalOptions& options, const std::vector<std::string
         connected != kExitOk) {
         return connected;
     }
-    if (!search.HasConfiguration()) {
-        std::cerr << "nereid: " << link::kNoConfigurationText << "\n";
-        return kExitNoConfiguration;
-    }
-
     recording::CStreamList streams;
-    streams.SetStreams(search.StreamCount());
-    const link::ConfigurationRecord& config = search.Configuration();
-    streams.ApplyConfiguration(config.channelEnableMask, config.rateCodes);
+    if (const int listed = StreamsOfConnection(search, streams, std::cerr); listed != kExitOk) {
+        return listed;
+    }
 
     recording::CChannelTable table;
     recording::CIntakeState state;

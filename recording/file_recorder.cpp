@@ -223,17 +223,11 @@ int CFileRecorder::HandleStop() {
 
 int CFileRecorder::Fail(int code) {
     // The second that failed is dropped (its file could not take it); everything before it
-    // is in the files, which are closed now.
+    // is in the files, which HandleStop closes.
     for (ChanInfo& info : m_Channels) {
         info.dwReLen = 0;
     }
-    CloseAll();
-    m_SecondFrom1970.store(0);
-    m_PeriodEndPending = false;
-    m_SeenSecond = 0;
-    m_Seen.fill(-1);
-    m_SeenCount = 0;
-    RunConverter();
+    HandleStop();
     // Later calls return 0 until the intake re-arms recording (it clears the flag then).
     StopRecording.store(true);
     return code;
