@@ -53,7 +53,7 @@ int MergeDadispToSeisan(const std::vector<std::string>& inputs, const std::strin
         }
         const std::string base = path.substr(path.find_last_of('/') + 1);
         SeisanChannel c;
-        c.station = "N" + (base.size() >= 6 ? base.substr(3, 3) : std::string("000"));
+        c.station = std::string("N").append(base.size() >= 6 ? base.substr(3, 3) : "000");
         c.component = std::string("CH") + (base.size() > 2 ? base[2] : '0') + " ";
         c.startSecond = f.startSecond;
         c.rate = f.rate;
