@@ -11,43 +11,43 @@
 
 namespace nereid::sim {
 
-std::string HlcpFileName(const HlcpFileSpec& spec) {
-    const int index = std::clamp(spec.channelIndex, 0, 15);
+std::string HlcpFileName(const HlcpFilePlan& plan) {
+    const int index = std::clamp(plan.channelIndex, 0, 15);
     const char channel = static_cast<char>(index < 8 ? '1' + index : 'A' + (index - 8));
-    const auto day = recording::SecondsToCalendar(spec.startTime).dayOfYear;
+    const auto day = recording::SecondsToCalendar(plan.startTime).dayOfYear;
     char name[16];
-    std::snprintf(name, sizeof name, "%c%c%03d%03d.%03d", spec.kind, channel, spec.serial % 1000,
-                  std::clamp(spec.sequence, 0, 999), day);
+    std::snprintf(name, sizeof name, "%c%c%03d%03d.%03d", plan.kind, channel, plan.serial % 1000,
+                  std::clamp(plan.sequence, 0, 999), day);
     return name;
 }
 
-std::vector<std::uint8_t> BuildHlcpFile(const HlcpFileSpec& spec, const SignalModel& signal) {
-    int rate = SamplesPerSecond(spec.rateCode);
+std::vector<std::uint8_t> BuildHlcpFile(const HlcpFilePlan& plan, const SignalModel& signal) {
+    int rate = SamplesPerSecond(plan.rateCode);
     if (rate == 0)
         rate = 10; // what the translator assumes for an unknown code
     std::vector<std::uint8_t> file(kHlcpHeaderBytes +
-                                   3u * static_cast<std::size_t>(rate) * spec.seconds);
+                                   3u * static_cast<std::size_t>(rate) * plan.seconds);
     std::uint8_t* h = file.data();
-    const std::string name = HlcpFileName(spec);
+    const std::string name = HlcpFileName(plan);
     std::copy_n(name.begin(), std::min<std::size_t>(name.size(), 12), h);
-    PutU16(h + 12, spec.serial);
-    PutU16(h + 14, static_cast<std::uint16_t>(spec.channelIndex & 0x0F));
+    PutU16(h + 12, plan.serial);
+    PutU16(h + 14, static_cast<std::uint16_t>(plan.channelIndex & 0x0F));
     h[17] = 17; // format code of the recorder's files
-    h[18] = spec.rateCode;
-    PutU32(h + 20, spec.startTime);
+    h[18] = plan.rateCode;
+    PutU32(h + 20, plan.startTime);
     PutU32(h + 32, static_cast<std::uint32_t>(1234567));  // 12.34567 degrees north
     PutU32(h + 36, static_cast<std::uint32_t>(-3351234)); // 33.51234 degrees west
     PutU32(h + 40, 120);                                  // elevation, m
-    std::string station = spec.station.substr(0, 4);
+    std::string station = plan.station.substr(0, 4);
     station.resize(4, ' ');
     std::copy(station.begin(), station.end(), h + 272);
 
     std::uint8_t* out = h + kHlcpHeaderBytes;
-    const int channel = spec.channelIndex + 1;
-    for (std::uint32_t s = 0; s < spec.seconds; ++s)
+    const int channel = plan.channelIndex + 1;
+    for (std::uint32_t s = 0; s < plan.seconds; ++s)
         for (int k = 0; k < rate; ++k, out += 3)
             PutU24(out,
-                   static_cast<std::uint32_t>(signal.Sample(channel, spec.startTime + s, k, rate)));
+                   static_cast<std::uint32_t>(signal.Sample(channel, plan.startTime + s, k, rate)));
     return file;
 }
 
@@ -78,16 +78,16 @@ int GenerateRecordings(const std::string& folder, std::uint32_t startTime, std::
         return -1;
     }
     for (const Item& item : items) {
-        HlcpFileSpec spec;
-        spec.channelIndex = item.channelIndex;
-        spec.rateCode = RateCode(item.rate);
-        spec.startTime = start + static_cast<std::uint32_t>(item.sequence - 1) * 3600;
-        spec.seconds = item.seconds;
-        spec.sequence = item.sequence;
-        spec.serial = serial;
-        spec.station = station;
-        const auto bytes = BuildHlcpFile(spec, signal);
-        const fs::path path = (item.inSubfolder ? sub : fs::path(folder)) / HlcpFileName(spec);
+        HlcpFilePlan plan;
+        plan.channelIndex = item.channelIndex;
+        plan.rateCode = RateCode(item.rate);
+        plan.startTime = start + static_cast<std::uint32_t>(item.sequence - 1) * 3600;
+        plan.seconds = item.seconds;
+        plan.sequence = item.sequence;
+        plan.serial = serial;
+        plan.station = station;
+        const auto bytes = BuildHlcpFile(plan, signal);
+        const fs::path path = (item.inSubfolder ? sub : fs::path(folder)) / HlcpFileName(plan);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));

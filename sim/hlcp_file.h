@@ -10,7 +10,7 @@ namespace nereid::sim {
 
 // One recording the simulated recorder keeps on a drive: a 276-byte header and 24-bit samples
 // (least significant byte first) of one channel from `startTime` on.
-struct HlcpFileSpec {
+struct HlcpFilePlan {
     char kind = 'D';      // D, W, E or C
     int channelIndex = 0; // 0..15; channel number = index + 1
     std::uint8_t rateCode = 30;
@@ -27,10 +27,10 @@ constexpr std::size_t kHlcpHeaderBytes = 276;
 // 8..15), last three digits of the serial number, three-digit sequence, and day of year of the
 // start time as extension. Only digits and the kind letter, so the name never holds an 'S' or
 // a 'T' (the PC keeps such files unconverted).
-std::string HlcpFileName(const HlcpFileSpec& spec);
+std::string HlcpFileName(const HlcpFilePlan& plan);
 
-// The whole file. Samples follow `signal` at the spec's rate.
-std::vector<std::uint8_t> BuildHlcpFile(const HlcpFileSpec& spec, const SignalModel& signal);
+// The whole file. Samples follow `signal` at the plan's rate.
+std::vector<std::uint8_t> BuildHlcpFile(const HlcpFilePlan& plan, const SignalModel& signal);
 
 // Fills `folder` with a few recordings of different channels and rates, one of them in the
 // subfolder "DAY<doy>". Returns 1, or -1 with the reason in `why`.

@@ -10,7 +10,7 @@
 namespace nereid::recording {
 namespace {
 
-using test::HlcpSpec;
+using test::HlcpPlan;
 using test::TempDir;
 
 TEST(DataFileName, Checks) {
@@ -95,9 +95,9 @@ TEST(OpenDataFile, UnknownFileTypeStopsWithoutSeisanTries) {
 }
 
 // Translates an HLCP file with `form` into `dir`; returns the output name.
-std::string TranslateInto(const TempDir& dir, int form, const HlcpSpec& spec,
+std::string TranslateInto(const TempDir& dir, int form, const HlcpPlan& plan,
                           const std::string& source = "D1345A.HLC") {
-    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
     HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), source, dir.Path());
     EXPECT_TRUE(t.PrepareOutput());
     EXPECT_EQ(t.Feed(file.data(), file.size()), 1);
@@ -107,10 +107,10 @@ std::string TranslateInto(const TempDir& dir, int form, const HlcpSpec& spec,
 
 TEST(OpenDataFile, CssPairFromEitherFile) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.samples = {10, -20, 30};
-    spec.rateCode = 33; // 200 samples/s
-    ASSERT_EQ(TranslateInto(dir, 4, spec, "C3042.HLC"), "CD3042_153000.093");
+    HlcpPlan plan;
+    plan.samples = {10, -20, 30};
+    plan.rateCode = 33; // 200 samples/s
+    ASSERT_EQ(TranslateInto(dir, 4, plan, "C3042.HLC"), "CD3042_153000.093");
     for (const char* name : {"CH3042_153000.093", "CD3042_153000.093"}) {
         std::vector<FileChannel> channels;
         ReaderMessage m;
@@ -143,10 +143,10 @@ TEST(OpenDataFile, CssFailures) {
     EXPECT_EQ(OpenDataFile(dir / "CH3042_153000.093", channels, m), kOpenHeaderShort);
 
     // A record naming a file outside its folder.
-    HlcpSpec spec;
-    spec.samples = {1};
+    HlcpPlan plan;
+    plan.samples = {1};
     TempDir other;
-    ASSERT_EQ(TranslateInto(other, 4, spec, "C3042.HLC"), "CD3042_153000.093");
+    ASSERT_EQ(TranslateInto(other, 4, plan, "C3042.HLC"), "CD3042_153000.093");
     std::string record = test::ReadText(other / "CH3042_153000.093");
     record.replace(213, 17, "../../etc/passwd ");
     test::WriteBytes(other / "CH3042_153000.093", record);
@@ -160,10 +160,10 @@ TEST(OpenDataFile, CssFailures) {
 
 TEST(OpenDataFile, SeisanBinaryUnderADadispName) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.samples = test::TestSamples(1000);
-    spec.channelIndex = 9;
-    ASSERT_EQ(TranslateInto(dir, 1, spec), "D1451530.093");
+    HlcpPlan plan;
+    plan.samples = test::TestSamples(1000);
+    plan.channelIndex = 9;
+    ASSERT_EQ(TranslateInto(dir, 1, plan), "D1451530.093");
     std::vector<FileChannel> channels;
     ReaderMessage m;
     ASSERT_EQ(OpenDataFile(dir / "D1451530.093", channels, m), kOpenAdded) << m.text;
@@ -176,7 +176,7 @@ TEST(OpenDataFile, SeisanBinaryUnderADadispName) {
     EXPECT_EQ(c.fullYear, 2003);
     ASSERT_EQ(c.sampleCount, 1000u);
     for (std::size_t i = 0; i < 1000; ++i) {
-        ASSERT_EQ(c.IntValue(i), spec.samples[i]) << i;
+        ASSERT_EQ(c.IntValue(i), plan.samples[i]) << i;
     }
 }
 

@@ -54,7 +54,7 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 
 // An instrument (HLCP) file built byte by byte from the header layout, independent of the
 // translator's parser.
-struct HlcpSpec {
+struct HlcpPlan {
     std::string name = "D1345A.HLC";
     int channelIndex = 0;
     int rateCode = 30;                // 100 samples/s
@@ -72,7 +72,7 @@ inline void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
     }
 }
 
-inline std::vector<std::uint8_t> MakeHlcp(const HlcpSpec& s) {
+inline std::vector<std::uint8_t> MakeHlcp(const HlcpPlan& s) {
     std::vector<std::uint8_t> b(276, 0);
     for (std::size_t i = 0; i < s.name.size() && i < 12; ++i) {
         b[i] = static_cast<std::uint8_t>(s.name[i]);

@@ -6,7 +6,7 @@
 namespace nereid::recording {
 namespace {
 
-using test::HlcpSpec;
+using test::HlcpPlan;
 using test::TempDir;
 
 struct Result {
@@ -43,7 +43,7 @@ Result Translate(int form, const std::vector<std::uint8_t>& file, const std::str
 
 TEST(HlcpTranslator, ShortOrForeignFilesAreRefused) {
     TempDir dir;
-    std::vector<std::uint8_t> file = test::MakeHlcp(HlcpSpec{});
+    std::vector<std::uint8_t> file = test::MakeHlcp(HlcpPlan{});
     file.resize(275);
     for (int form : {0, 1, 2, 4}) {
         const Result r = Translate(form, file, dir.Path());
@@ -51,7 +51,7 @@ TEST(HlcpTranslator, ShortOrForeignFilesAreRefused) {
         EXPECT_EQ(r.message, HlcpTranslator::kNotHlcpText);
         EXPECT_TRUE(r.paths.empty());
     }
-    file = test::MakeHlcp(HlcpSpec{});
+    file = test::MakeHlcp(HlcpPlan{});
     file[17] = 16;
     EXPECT_EQ(Translate(0, file, dir.Path()).fed, 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
@@ -59,7 +59,7 @@ TEST(HlcpTranslator, ShortOrForeignFilesAreRefused) {
 
 TEST(HlcpTranslator, HeaderOnlyGivesEmptyOutputs) {
     TempDir dir;
-    const std::vector<std::uint8_t> file = test::MakeHlcp(HlcpSpec{});
+    const std::vector<std::uint8_t> file = test::MakeHlcp(HlcpPlan{});
     ASSERT_EQ(file.size(), 276u);
 
     Result r = Translate(0, file, dir.Path());
@@ -88,11 +88,11 @@ TEST(HlcpTranslator, HeaderOnlyGivesEmptyOutputs) {
 
 TEST(HlcpTranslator, ThirtyThreeSamplesInSeisanForm) {
     TempDir dir;
-    HlcpSpec spec;
+    HlcpPlan plan;
     for (int i = 0; i < 33; ++i) {
-        spec.samples.push_back(i - 16);
+        plan.samples.push_back(i - 16);
     }
-    const Result r = Translate(1, test::MakeHlcp(spec), dir.Path());
+    const Result r = Translate(1, test::MakeHlcp(plan), dir.Path());
     ASSERT_EQ(r.written, 1) << r.message;
     const std::vector<std::uint8_t> f = test::ReadBytes(dir / "D1451530.093");
     const std::size_t data = 1 + 12 * 82 + 1058;
@@ -113,7 +113,7 @@ TEST(HlcpTranslator, ThirtyThreeSamplesInSeisanForm) {
 
 TEST(HlcpTranslator, SamplesAreSignExtended) {
     TempDir dir;
-    std::vector<std::uint8_t> file = test::MakeHlcp(HlcpSpec{});
+    std::vector<std::uint8_t> file = test::MakeHlcp(HlcpPlan{});
     file.insert(file.end(), {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x00});
     ASSERT_EQ(Translate(0, file, dir.Path()).written, 1);
     const std::vector<std::uint8_t> f = test::ReadBytes(dir / "D1451530.093");
@@ -125,9 +125,9 @@ TEST(HlcpTranslator, SamplesAreSignExtended) {
 
 TEST(HlcpTranslator, AsciiListingByteForByte) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.samples = {1, -8388608, 0};
-    const Result r = Translate(2, test::MakeHlcp(spec), dir.Path());
+    HlcpPlan plan;
+    plan.samples = {1, -8388608, 0};
+    const Result r = Translate(2, test::MakeHlcp(plan), dir.Path());
     ASSERT_EQ(r.written, 1);
     const std::string blank(80, ' ');
     EXPECT_EQ(test::ReadText(dir / "D1451530.093"),
@@ -138,13 +138,13 @@ TEST(HlcpTranslator, AsciiListingByteForByte) {
 
 TEST(HlcpTranslator, UnknownRateCodeMeansTenPerSecond) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.rateCode = 99;
-    spec.samples = {1, 2};
-    ASSERT_EQ(Translate(0, test::MakeHlcp(spec), dir.Path()).written, 1);
+    HlcpPlan plan;
+    plan.rateCode = 99;
+    plan.samples = {1, 2};
+    ASSERT_EQ(Translate(0, test::MakeHlcp(plan), dir.Path()).written, 1);
     EXPECT_NE(test::ReadText(dir / "D1451530.093").find("\r\nINTERVAL 0.100\r\n"),
               std::string::npos);
-    ASSERT_EQ(Translate(4, test::MakeHlcp(spec), dir.Path()).written, 1);
+    ASSERT_EQ(Translate(4, test::MakeHlcp(plan), dir.Path()).written, 1);
     EXPECT_EQ(test::ReadText(dir / "CH1345_153000.093").substr(88, 11), " 10.0000000");
     EXPECT_EQ(RateOfCode(32), 125);
     EXPECT_EQ(RateOfCode(60), 1);
@@ -153,9 +153,9 @@ TEST(HlcpTranslator, UnknownRateCodeMeansTenPerSecond) {
 
 TEST(HlcpTranslator, OutputNames) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.start = 1049373240; // 12:34:00 on day 93
-    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    HlcpPlan plan;
+    plan.start = 1049373240; // 12:34:00 on day 93
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
     EXPECT_EQ(Translate(0, file, dir.Path(), 0, "D1345A.HLC").name, "D1451234.093");
     EXPECT_EQ(Translate(0, file, dir.Path(), 0, "w2789.HLC").name, "w2891234.093");
     EXPECT_EQ(Translate(0, file, dir.Path(), 0, "X1345.HLC").name, "XX1345.HLC");
@@ -168,9 +168,9 @@ TEST(HlcpTranslator, OutputNames) {
 }
 
 TEST(HlcpTranslator, PiecesGiveTheSameBytesAsTheWholeFile) {
-    HlcpSpec spec;
-    spec.samples = test::TestSamples(5000);
-    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    HlcpPlan plan;
+    plan.samples = test::TestSamples(5000);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
     for (int form = 0; form <= 4; ++form) {
         TempDir whole, pieces, odd;
         const Result a = Translate(form, file, whole.Path());
@@ -189,9 +189,9 @@ TEST(HlcpTranslator, PiecesGiveTheSameBytesAsTheWholeFile) {
 }
 
 TEST(HlcpTranslator, SingleBytePiecesAndGrowthBeyondTheCapacity) {
-    HlcpSpec spec;
-    spec.samples = test::TestSamples(700);
-    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    HlcpPlan plan;
+    plan.samples = test::TestSamples(700);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
     TempDir whole, bytes;
     ASSERT_EQ(Translate(2, file, whole.Path()).written, 1);
     // Capacity announced for the header only: the block must grow, not truncate.
@@ -209,16 +209,16 @@ TEST(HlcpTranslator, SingleBytePiecesAndGrowthBeyondTheCapacity) {
 
 TEST(HlcpTranslator, WriteFailureIsReported) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.samples = {1};
-    const Result r = Translate(0, test::MakeHlcp(spec), dir / "missing");
+    HlcpPlan plan;
+    plan.samples = {1};
+    const Result r = Translate(0, test::MakeHlcp(plan), dir / "missing");
     EXPECT_EQ(r.written, 0);
     EXPECT_EQ(r.message, "Can't save file " + (dir / "missing") + "/D1451530.093 error = 2\n");
 }
 
 TEST(HlcpTranslator, FeedWithoutOutputBlockIsRefused) {
     HlcpTranslator t(0, 100, "D1345A.HLC", "/tmp");
-    const std::vector<std::uint8_t> file = test::MakeHlcp(HlcpSpec{});
+    const std::vector<std::uint8_t> file = test::MakeHlcp(HlcpPlan{});
     EXPECT_EQ(t.Feed(file.data(), file.size()), 0);
     EXPECT_EQ(t.Message(), HlcpTranslator::kMappedFileText);
     EXPECT_EQ(t.Write(), 0);
@@ -234,16 +234,16 @@ namespace {
 
 TEST(HlcpTranslator, AsciiValuesMatchPrintf) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.samples = test::TestSamples(3000);
+    HlcpPlan plan;
+    plan.samples = test::TestSamples(3000);
     for (std::int32_t v : {0, 9, 10, 99, 100, -1, -9, -10, -99, -100, 999999, 1000000, -1000000,
                            8388607, -8388608, 12345, -54321}) {
-        spec.samples.push_back(v);
+        plan.samples.push_back(v);
     }
-    ASSERT_EQ(Translate(2, test::MakeHlcp(spec), dir.Path()).written, 1);
+    ASSERT_EQ(Translate(2, test::MakeHlcp(plan), dir.Path()).written, 1);
     const std::string text = test::ReadText(dir / "D1451530.093");
     std::string expected;
-    for (std::int32_t v : spec.samples) {
+    for (std::int32_t v : plan.samples) {
         expected += std::to_string(v) + "\r\n";
     }
     ASSERT_GE(text.size(), expected.size());

@@ -13,7 +13,7 @@
 namespace nereid::recording {
 namespace {
 
-using test::HlcpSpec;
+using test::HlcpPlan;
 using test::TempDir;
 
 // Bytes placed so that they end exactly where an inaccessible page begins: a reader that
@@ -49,9 +49,9 @@ private:
 
 std::vector<std::uint8_t> Translated(int form, std::size_t samples) {
     TempDir dir;
-    HlcpSpec spec;
-    spec.samples = test::TestSamples(samples);
-    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    HlcpPlan plan;
+    plan.samples = test::TestSamples(samples);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
     HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), "D1345A.HLC",
                      dir.Path());
     EXPECT_TRUE(t.PrepareOutput());

@@ -11,7 +11,7 @@
 namespace nereid::recording {
 namespace {
 
-using test::HlcpSpec;
+using test::HlcpPlan;
 using test::TempDir;
 
 void ExpectChannel(const FileChannel& c, const std::vector<std::int32_t>& samples,
@@ -38,18 +38,18 @@ TEST(RoundTrip, TranslatedFormsAtEveryRateCode) {
     for (int code : codes) {
         for (int form : {HlcpTranslator::kDadisp, HlcpTranslator::kSeisan, HlcpTranslator::kCss}) {
             TempDir dir;
-            HlcpSpec spec;
-            spec.rateCode = code;
-            spec.start = 915148799u; // 1998-12-31 23:59:59
-            spec.samples = samples;
-            const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+            HlcpPlan plan;
+            plan.rateCode = code;
+            plan.start = 915148799u; // 1998-12-31 23:59:59
+            plan.samples = samples;
+            const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
             HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), "W4567.HLC",
                              dir.Path());
             ASSERT_TRUE(t.PrepareOutput());
             ASSERT_EQ(t.Feed(file.data(), file.size()), 1);
             ASSERT_EQ(t.Write(), 1) << t.Message();
             SCOPED_TRACE("form " + std::to_string(form) + " code " + std::to_string(code));
-            ExpectChannel(OpenOne(dir / t.OutputName()), samples, spec.start, RateOfCode(code));
+            ExpectChannel(OpenOne(dir / t.OutputName()), samples, plan.start, RateOfCode(code));
         }
     }
 }
@@ -122,9 +122,9 @@ TEST(RoundTrip, SeisanDataBeyondOneChannelHeaderIsSplit) {
     EXPECT_EQ(HlcpTranslator::SeisanSegmentSamples(125), 996000u);
     EXPECT_EQ(HlcpTranslator::SeisanSegmentSamples(1), 999968u);
     test::TempDir dir;
-    test::HlcpSpec spec;
-    spec.samples = test::TestSamples(1000001);
-    const std::vector<std::uint8_t> file = test::MakeHlcp(spec);
+    test::HlcpPlan plan;
+    plan.samples = test::TestSamples(1000001);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
     HlcpTranslator t(HlcpTranslator::kSeisan,
                      HlcpTranslator::CapacityFor(HlcpTranslator::kSeisan, file.size()),
                      "D1345A.HLC", dir.Path());
@@ -137,13 +137,13 @@ TEST(RoundTrip, SeisanDataBeyondOneChannelHeaderIsSplit) {
     std::vector<FileChannel> channels;
     ASSERT_EQ(ReadSeisanBinary(f.data(), f.size(), channels), kSeisanOk);
     ASSERT_EQ(channels.size(), 2u);
-    EXPECT_EQ(channels[0].startSecond, spec.start);
-    EXPECT_EQ(channels[1].startSecond, spec.start + 9992);
+    EXPECT_EQ(channels[0].startSecond, plan.start);
+    EXPECT_EQ(channels[1].startSecond, plan.start + 9992);
     ASSERT_EQ(channels[0].sampleCount, 999200u);
     ASSERT_EQ(channels[1].sampleCount, 801u);
-    for (std::size_t i = 0; i < spec.samples.size(); ++i) {
+    for (std::size_t i = 0; i < plan.samples.size(); ++i) {
         const FileChannel& c = i < 999200 ? channels[0] : channels[1];
-        ASSERT_EQ(c.IntValue(i < 999200 ? i : i - 999200), spec.samples[i]) << i;
+        ASSERT_EQ(c.IntValue(i < 999200 ? i : i - 999200), plan.samples[i]) << i;
     }
 }
 

@@ -17,21 +17,21 @@ std::int32_t Sample(const std::vector<std::uint8_t>& f, std::size_t i) {
 }
 
 TEST(HlcpFile, NamesFollowTheRecorderRule) {
-    HlcpFileSpec spec;
-    spec.startTime = 1049373240; // 2003-04-03 12:34:00, day 93
-    spec.serial = 51345;
-    spec.sequence = 7;
-    spec.channelIndex = 0;
-    EXPECT_EQ(HlcpFileName(spec), "D1345007.093");
-    spec.channelIndex = 7;
-    EXPECT_EQ(HlcpFileName(spec)[1], '8');
-    spec.channelIndex = 8; // second set: 16 code points above the first
-    EXPECT_EQ(HlcpFileName(spec)[1], 'A');
-    spec.channelIndex = 15;
-    EXPECT_EQ(HlcpFileName(spec)[1], 'H');
+    HlcpFilePlan plan;
+    plan.startTime = 1049373240; // 2003-04-03 12:34:00, day 93
+    plan.serial = 51345;
+    plan.sequence = 7;
+    plan.channelIndex = 0;
+    EXPECT_EQ(HlcpFileName(plan), "D1345007.093");
+    plan.channelIndex = 7;
+    EXPECT_EQ(HlcpFileName(plan)[1], '8');
+    plan.channelIndex = 8; // second set: 16 code points above the first
+    EXPECT_EQ(HlcpFileName(plan)[1], 'A');
+    plan.channelIndex = 15;
+    EXPECT_EQ(HlcpFileName(plan)[1], 'H');
     for (int c = 0; c < 16; ++c) {
-        spec.channelIndex = c;
-        const std::string name = HlcpFileName(spec);
+        plan.channelIndex = c;
+        const std::string name = HlcpFileName(plan);
         EXPECT_EQ(name.size(), 12u);
         EXPECT_EQ(name.find_first_of("ST"), std::string::npos) << name;
         std::string base, ext;
@@ -40,16 +40,16 @@ TEST(HlcpFile, NamesFollowTheRecorderRule) {
 }
 
 TEST(HlcpFile, HeaderAndSamples) {
-    HlcpFileSpec spec;
-    spec.channelIndex = 9;
-    spec.rateCode = 23; // 50 per second
-    spec.startTime = 1041379200;
-    spec.seconds = 3;
-    spec.station = "AB";
+    HlcpFilePlan plan;
+    plan.channelIndex = 9;
+    plan.rateCode = 23; // 50 per second
+    plan.startTime = 1041379200;
+    plan.seconds = 3;
+    plan.station = "AB";
     const SignalModel signal({2.0}, {8388607.0}, 0, 1);
-    const auto f = BuildHlcpFile(spec, signal);
+    const auto f = BuildHlcpFile(plan, signal);
     ASSERT_EQ(f.size(), kHlcpHeaderBytes + 3u * 50 * 3);
-    EXPECT_EQ(std::string(f.begin(), f.begin() + 12), HlcpFileName(spec));
+    EXPECT_EQ(std::string(f.begin(), f.begin() + 12), HlcpFileName(plan));
     EXPECT_EQ(f[14], 9);
     EXPECT_EQ(f[15], 0);
     EXPECT_EQ(f[17], 17);
@@ -63,7 +63,7 @@ TEST(HlcpFile, HeaderAndSamples) {
     EXPECT_LT(Sample(f, 19), -8300000);
     for (std::size_t i = 0; i < 150; ++i)
         EXPECT_EQ(Sample(f, i),
-                  signal.Sample(10, spec.startTime + static_cast<std::uint32_t>(i / 50),
+                  signal.Sample(10, plan.startTime + static_cast<std::uint32_t>(i / 50),
                                 static_cast<int>(i % 50), 50));
 }
 
