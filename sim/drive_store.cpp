@@ -209,9 +209,7 @@ int DriveStore::List(const std::string& pattern, std::vector<DriveEntry>& entrie
     return 1;
 }
 
-int DriveStore::Read(const std::string& path, std::vector<std::uint8_t>& data,
-                     std::string& why) const {
-    fs::path host;
+int DriveStore::ResolveFile(const std::string& path, fs::path& host, std::string& why) const {
     std::string last;
     if (Resolve(path, false, host, last, why) < 0)
         return -1;
@@ -220,6 +218,15 @@ int DriveStore::Read(const std::string& path, std::vector<std::uint8_t>& data,
         why = "'" + path + "' is not a file";
         return -1;
     }
+    return 1;
+}
+
+int DriveStore::Read(const std::string& path, std::vector<std::uint8_t>& data,
+                     std::string& why) const {
+    fs::path host;
+    if (ResolveFile(path, host, why) < 0)
+        return -1;
+    std::error_code ec;
     const auto size = fs::file_size(host, ec);
     if (ec || size > kMaxFileBytes) {
         why = "'" + path + "' is too large to send";
@@ -238,14 +245,9 @@ int DriveStore::Read(const std::string& path, std::vector<std::uint8_t>& data,
 
 int DriveStore::Delete(const std::string& path, std::string& why) const {
     fs::path host;
-    std::string last;
-    if (Resolve(path, false, host, last, why) < 0)
+    if (ResolveFile(path, host, why) < 0)
         return -1;
     std::error_code ec;
-    if (!fs::is_regular_file(host, ec)) {
-        why = "'" + path + "' is not a file";
-        return -1;
-    }
     if (!fs::remove(host, ec) || ec) {
         why = "cannot delete '" + path + "': " + ec.message();
         return -1;

@@ -55,6 +55,8 @@ private:
     // unresolved (a listing pattern) and returns it in `last`.
     int Resolve(const std::string& path, bool keepLast, std::filesystem::path& host,
                 std::string& last, std::string& why) const;
+    // Resolves a recorder path that must name an existing regular file.
+    int ResolveFile(const std::string& path, std::filesystem::path& host, std::string& why) const;
 
     std::array<std::filesystem::path, kDrives> m_Folders;
 };
