@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/port_probe.h"
+#include "recording/stream_list.h"
 
 namespace nereid::cli {
 
@@ -48,15 +49,21 @@ int ConnectToRecorder(const GlobalOptions& options, link::CSerialLink& link,
     return kExitOk;
 }
 
-int StreamsOfConnection(const link::CDirectSearch& search, recording::CStreamList& streams,
-                        std::ostream& err) {
+int ChannelsOfConnection(const link::CDirectSearch& search, link::CSerialLink& link,
+                         recording::CChannelTable& table, recording::CIntakeState& state,
+                         std::ostream& err) {
     if (!search.HasConfiguration()) {
         err << "nereid: " << link::kNoConfigurationText << "\n";
         return kExitNoConfiguration;
     }
+    recording::CStreamList streams;
     streams.SetStreams(search.StreamCount());
     const link::ConfigurationRecord& config = search.Configuration();
     streams.ApplyConfiguration(config.channelEnableMask, config.rateCodes);
+    if (table.RebuildChannels(streams, &link, nullptr, &state) != 1) {
+        err << "nereid: " << table.LastError() << "\n";
+        return kExitNoAnswer;
+    }
     return kExitOk;
 }
 

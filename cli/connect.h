@@ -5,7 +5,8 @@
 #include "cli/cli_options.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
-#include "recording/stream_list.h"
+#include "recording/channel_table.h"
+#include "recording/intake_state.h"
 
 namespace nereid::cli {
 
@@ -16,10 +17,12 @@ namespace nereid::cli {
 int ConnectToRecorder(const GlobalOptions& options, link::CSerialLink& link,
                       link::CDirectSearch& search, std::ostream& progress, std::ostream& err);
 
-// After ConnectToRecorder: the stream list of the connection, enables and rates taken from the
-// configuration the search read. Returns kExitOk, or kExitNoConfiguration (said on `err`)
-// when the search got no configuration.
-int StreamsOfConnection(const link::CDirectSearch& search, recording::CStreamList& streams,
-                        std::ostream& err);
+// After ConnectToRecorder: builds the channel table of the connection, with the enables and
+// rates of the configuration the search read. Returns kExitOk, kExitNoConfiguration when the
+// search got no configuration, or kExitNoAnswer when the table could not be built (each
+// said on `err`).
+int ChannelsOfConnection(const link::CDirectSearch& search, link::CSerialLink& link,
+                         recording::CChannelTable& table, recording::CIntakeState& state,
+                         std::ostream& err);
 
 } // namespace nereid::cli

@@ -204,19 +204,14 @@ int RunRecordCommand(const GlobalOptions& options, const std::vector<std::string
         connected != kExitOk) {
         return connected;
     }
-    recording::CStreamList streams;
-    if (const int listed = StreamsOfConnection(search, streams, std::cerr); listed != kExitOk) {
-        return listed;
-    }
-
     recording::CChannelTable table;
     recording::CIntakeState state;
+    if (const int built = ChannelsOfConnection(search, link, table, state, std::cerr);
+        built != kExitOk) {
+        return built;
+    }
     QuietEvents events;
     recording::CRealTimeIntake intake(table, state, events);
-    if (table.RebuildChannels(streams, &link, nullptr, &state) != 1) {
-        std::cerr << "nereid: " << table.LastError() << "\n";
-        return kExitNoAnswer;
-    }
     for (auto& [number, channel] : table.m_ChanMap) {
         if (!o.channels.empty()) {
             channel.recordEnable = o.channels.count(number) != 0;

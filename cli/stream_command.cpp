@@ -181,21 +181,16 @@ int RunStreamCommand(const GlobalOptions& options, const std::vector<std::string
         connected != kExitOk) {
         return connected;
     }
-    recording::CStreamList streams;
-    if (const int listed = StreamsOfConnection(search, streams, std::cerr); listed != kExitOk) {
-        return listed;
-    }
-
     recording::CChannelTable table;
     recording::CIntakeState state;
+    if (const int built = ChannelsOfConnection(search, link, table, state, std::cerr);
+        built != kExitOk) {
+        return built;
+    }
     QuietEvents events;
     recording::CRealTimeIntake intake(table, state, events);
     WindowCounter counter(static_cast<std::uint32_t>(seconds));
     intake.SetObserver(&counter);
-    if (table.RebuildChannels(streams, &link, nullptr, &state) != 1) {
-        std::cerr << "nereid: " << table.LastError() << "\n";
-        return kExitNoAnswer;
-    }
     if (table.m_ChanMap.empty()) {
         std::cerr << "nereid stream: the recorder's configuration enables no channel of its "
                   << search.StreamCount() << " streams\n";
