@@ -2,6 +2,7 @@
 # One entry point for setting up, building, running and testing the Nereid Utility.
 #   scripts/dev.sh run    install what is missing, build, start the simulator and the program
 #   scripts/dev.sh test   install what is missing, build, run every test (also under sanitizers)
+#   scripts/dev.sh screenshots   run the GUI tests and copy their pictures into docs/
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -46,8 +47,19 @@ test)
         ctest --output-on-failure -j "$jobs" -L core --timeout 300)
     echo "All tests passed."
     ;;
+screenshots)
+    # The GUI tests draw every window they check into build/screenshots; this copies the
+    # pictures into docs/, which the README shows. Tests never write into docs/ themselves.
+    install_missing
+    build build
+    rm -rf build/screenshots
+    (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -L gui --timeout 300)
+    mkdir -p docs
+    cp build/screenshots/*.png docs/
+    ls -1 build/screenshots
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|screenshots" >&2
     exit 2
     ;;
 esac

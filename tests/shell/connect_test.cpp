@@ -265,8 +265,10 @@ private:
     }
 
     void SaveScreenshot(CMainFrame& frame) {
-        QDir().mkpath(NEREID_DOCS_DIR);
-        const QString path = QString(NEREID_DOCS_DIR) + "/main-window.png";
+        // Into the build folder: a test run leaves the work tree as it found it, and
+        // "scripts/dev.sh screenshots" copies the pictures into docs/ on request.
+        QDir().mkpath(NEREID_SCREENSHOT_DIR);
+        const QString path = QString(NEREID_SCREENSHOT_DIR) + "/main-window.png";
         QVERIFY(frame.grab().save(path, "PNG"));
         QVERIFY(QFile(path).size() > 1000);
     }

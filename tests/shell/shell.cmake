@@ -6,7 +6,7 @@ function(nereid_gui_test name)
     target_include_directories(${name} PRIVATE ${NEREID_INCLUDE_ROOT} ${CMAKE_CURRENT_LIST_DIR})
     target_compile_definitions(${name} PRIVATE
         NEREID_SIM_PATH="$<TARGET_FILE:nereid-sim>"
-        NEREID_DOCS_DIR="${NEREID_INCLUDE_ROOT}/docs")
+        NEREID_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
     add_dependencies(${name} nereid-sim)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
