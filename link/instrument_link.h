@@ -78,6 +78,13 @@ public:
     void SetTransactionWaiting(bool waiting) { m_TransactionWaiting.store(waiting); }
     bool TransactionWaiting() const { return m_TransactionWaiting.load(); }
 
+    // True while a reader of data frames (the receiver thread) polls the link. While it is
+    // false nobody would ever take a data frame, so a reader waiting for an answer takes the
+    // data frames in front of it itself (acknowledged and discarded) instead of stalling
+    // behind them.
+    void SetDataReaderActive(bool active) { m_DataReaderActive.store(active); }
+    bool DataReaderActive() const { return m_DataReaderActive.load(); }
+
     // Inter-frame timing, in milliseconds as unsigned 16-bit numbers: the interval between the
     // last two consumed frames and the sum of the last three intervals.
     std::uint16_t FrameIntervalMs() const { return m_FrameIntervalMs.load(); }
@@ -94,6 +101,7 @@ private:
     std::atomic<std::uint8_t> m_ModelCode{0};
     std::atomic<bool> m_LongCalibrationAnswer{false};
     std::atomic<bool> m_TransactionWaiting{false};
+    std::atomic<bool> m_DataReaderActive{false};
 };
 
 } // namespace nereid::link

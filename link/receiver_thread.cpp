@@ -86,6 +86,8 @@ bool CReceiverThread::Parked() const {
 }
 
 void CReceiverThread::ParkHere() {
+    // Parked, nobody takes data frames: a transaction waiting meanwhile takes them itself.
+    m_Link.SetDataReaderActive(false);
     m_PauseRequest.store(false);
     m_Events.Beep();
     std::unique_lock lock(m_EventLock);
@@ -95,9 +97,11 @@ void CReceiverThread::ParkHere() {
     m_EventChanged.wait(lock, [this] { return m_ResumeEvent; });
     m_ResumeEvent = false;
     m_IsParked = false;
+    m_Link.SetDataReaderActive(true);
 }
 
 void CReceiverThread::Loop() {
+    m_Link.SetDataReaderActive(true);
     while (!m_StopRequest.load()) {
         if (m_PauseRequest.load()) {
             ParkHere();
@@ -108,6 +112,7 @@ void CReceiverThread::Loop() {
         // spun without any pause.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    m_Link.SetDataReaderActive(false);
     {
         std::lock_guard lock(m_EventLock);
         m_Running.store(false);

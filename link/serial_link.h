@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <termios.h>
+#include <vector>
 
 #include "link/answer_records.h"
 #include "link/command_builder.h"
@@ -32,12 +34,20 @@ constexpr int kStopBitsTwo = 2;
 //
 // Received bytes go into a 4096-byte ring in which frames are found; a complete frame stays
 // pending until a reader consumes it (see ReadFrame). Answers and data frames share the ring:
-// the receiver thread takes data frames, sheets take answers.
+// the receiver thread takes data frames, sheets take answers. A poll drains everything the
+// driver holds (as far as the ring has room), so the link keeps up with a full line even when
+// it is polled only every 100 ms.
 class CSerialLink : public CInstrumentLink {
 public:
     static constexpr std::size_t kRingSize = 4096;
     static constexpr std::size_t kTransmitSize = 1024;
-    static constexpr std::size_t kReadChunk = 810; // the most one poll takes from the port
+    // The most the recorder's own program took per poll. A poll here reads until the driver
+    // is empty or the ring is full; the value stays for tests that feed the link in chunks.
+    static constexpr std::size_t kReadChunk = 810;
+    // Answers set aside (see ReadFrame) at most; a further one is given up as before.
+    static constexpr std::size_t kMaxHeldAnswers = 4;
+    // Frames one poll may go through (data frames nobody takes, bytes read) before it returns.
+    static constexpr int kMaxRoundsPerPoll = 4096;
     static constexpr int kMaxReadWaitMs = 1000;
 
     // Called by AttachModemPort with the stream count (2) and the connection text
@@ -69,15 +79,22 @@ public:
     bool IsOpen() const;
     std::string PortName() const;
 
-    // One receive poll: reads what the port has (at most 810 bytes, waiting at most the read
-    // wait), finds the next frame and decodes it against `expectedType`. Results as
-    // ReadResult; 0 when the port is closed or nothing is complete.
+    // One receive poll: reads everything the port has (as far as the ring has room; the first
+    // read waits at most the read wait), finds the next frame and decodes it against
+    // `expectedType`. Results as ReadResult; 0 when the port is closed or nothing is complete.
     // A frame of another type stays pending when it is a data or small type (0..21) or when a
     // data reader (expected 0..19) meets an answer while a transaction is waiting; an answer
     // that nobody waits for (TransactionWaiting() false) is consumed and acknowledged, so it
     // cannot hold back the data frames behind it. Every other frame is consumed. Answers:
     // NAK after a CRC error, the last frame again after a NAK, ACK after results 1, -1, -2
     // except for 'X' and 'Y' frames, which the upload acknowledges itself.
+    // Two rules keep a busy line moving:
+    // - An answer left pending for a waiting transaction while the ring fills up behind it is
+    //   set aside (up to kMaxHeldAnswers) instead of being given up; the data frames behind
+    //   it flow on, and the next answer reader gets the set-aside answers first, in order.
+    // - A reader waiting for an answer while no data reader is active (DataReaderActive()
+    //   false) takes the data frames in front of its answer itself, acknowledges and discards
+    //   them, and goes on in the same poll.
     int ReadFrame(std::uint8_t& expectedType, FrameRecord& record) override;
     // Builds the command frame and writes it. Returns 1, 0 when the port is closed, -4 when
     // the builder refused it (nothing written, the last frame kept for a resend), -1 when the
@@ -105,6 +122,13 @@ public:
     std::uint32_t RingOverflowDrops() const { return m_RingOverflowDrops.load(); }
     // Answers consumed because no transaction was waiting for them.
     std::uint32_t OrphanDrops() const { return m_OrphanDrops.load(); }
+    // Answers set aside because the ring filled up behind them, and those still held.
+    std::uint32_t AnswersSetAside() const { return m_AnswersSetAside.load(); }
+    std::size_t HeldAnswers() const;
+    // Data frames an answer reader acknowledged and discarded because no data reader ran.
+    std::uint32_t UnclaimedDataFrames() const { return m_UnclaimedDataFrames.load(); }
+    // Bytes taken from the port since the link was created.
+    std::uint64_t BytesReceived() const { return m_BytesReceived.load(); }
     int LastFrameLength() const;
     // The line settings last written to the port (a pseudo-terminal keeps only some of them).
     termios PortSettings() const;
@@ -122,10 +146,16 @@ protected:
 
 private:
     void CloseLocked();
-    void AppendReceived(const std::uint8_t* bytes, std::size_t length);
-    void MakeRoom();
+    std::size_t HeldLocked() const;
+    std::size_t Receive(int waitMs);
     void Scan();
-    int DecodePending(std::uint8_t& expectedType, FrameRecord& record);
+    const std::uint8_t* PendingFrame(std::size_t& length);
+    int DecodeFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t& expectedType,
+                    FrameRecord& record);
+    void SetAside();
+    int TakeHeld(std::uint8_t& expectedType, FrameRecord& record);
+    void DropHeld();
+    void Answered(int result, std::uint8_t frameType);
     void Consume();
     void NoteConsumed();
     void SendControl(std::uint8_t type);
@@ -153,7 +183,8 @@ private:
     std::int64_t m_StartIndex = -1; // position of the 0xE3 of the pending or partial frame
     std::uint64_t m_EndIndex = 0;   // position of the 0xE5 of the pending frame
     bool m_Pending = false;
-    std::array<std::uint8_t, kReadChunk> m_ReadChunk{};
+    std::vector<std::uint8_t> m_FrameScratch;     // a pending frame that wraps the ring's end
+    std::deque<std::vector<std::uint8_t>> m_Held; // answers set aside, whole raw frames
 
     bool m_HaveLastConsumed = false;
     std::int64_t m_LastConsumedMs = 0;
@@ -162,6 +193,9 @@ private:
 
     std::atomic<std::uint32_t> m_RingOverflowDrops{0};
     std::atomic<std::uint32_t> m_OrphanDrops{0};
+    std::atomic<std::uint32_t> m_AnswersSetAside{0};
+    std::atomic<std::uint32_t> m_UnclaimedDataFrames{0};
+    std::atomic<std::uint64_t> m_BytesReceived{0};
 };
 
 } // namespace nereid::link

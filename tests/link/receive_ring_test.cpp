@@ -75,9 +75,13 @@ std::size_t CountControl(const Bytes& written, std::uint8_t type) {
     return n;
 }
 
-TEST(ReceiveRingTest, UnclaimedPendingAnswerIsGivenUpWhenTheRingIsFull) {
+// An answer that a waiting sheet has not taken yet while more than a ring of data frames
+// arrives behind it: the answer is set aside, no data frame is lost, and the sheet still gets
+// the answer afterwards.
+TEST(ReceiveRingTest, PendingAnswerIsSetAsideWhenTheRingFillsBehindIt) {
     MemoryLink link;
-    link.SetTransactionWaiting(true); // a sheet waits, but for nothing that comes
+    link.SetDataReaderActive(true);
+    link.SetTransactionWaiting(true); // the sheet polls only now and then
     Bytes p(32, 0);
     p[2] = 1;
     link.Queue(Frame('P', p));
@@ -103,8 +107,97 @@ TEST(ReceiveRingTest, UnclaimedPendingAnswerIsGivenUpWhenTheRingIsFull) {
                   DataPayload(static_cast<std::uint16_t>(i), 300))
             << i;
     }
-    EXPECT_EQ(link.RingOverflowDrops(), 1u);
+    EXPECT_EQ(link.RingOverflowDrops(), 0u);
+    EXPECT_EQ(link.AnswersSetAside(), 1u);
+    EXPECT_EQ(link.HeldAnswers(), 1u);
+    // Set aside, not yet answered: only the data frames are acknowledged so far.
     EXPECT_EQ(CountControl(link.Written(), kAckType), static_cast<std::size_t>(frames));
+
+    std::uint8_t expected = 'P';
+    ASSERT_EQ(link.ReadFrame(expected, record), kAccepted);
+    EXPECT_EQ(record.type, 'P');
+    EXPECT_EQ(link.HeldAnswers(), 0u);
+    EXPECT_EQ(CountControl(link.Written(), kAckType), static_cast<std::size_t>(frames) + 1);
+}
+
+// Set-aside answers are kept in order for the answer readers, a reader waiting for another
+// letter type drops one (acknowledged), and those left over when the transaction ends are
+// dropped as orphans at the next data poll. Past the bound, an answer is given up as before.
+TEST(ReceiveRingTest, SetAsideAnswersKeepTheirOrderAndTheirBound) {
+    MemoryLink link;
+    link.SetDataReaderActive(true);
+    link.SetTransactionWaiting(true);
+    const std::uint8_t answers[] = {'P', 'Q', 'T', 'W', 'R'};
+    for (std::uint8_t type : answers) {
+        Bytes a(type == 'R' ? 153 : 40, 0);
+        a[2] = 1;
+        link.Queue(Frame(type, a));
+        for (int i = 0; i < 14; ++i) {
+            link.Queue(Frame(2, DataPayload(static_cast<std::uint16_t>(i), 300)));
+        }
+    }
+    FrameRecord record;
+    int data = 0;
+    for (int poll = 0; poll < 500 && link.Queued() > 0; ++poll) {
+        std::uint8_t expected = kReceiverExpectedType;
+        data += link.ReadFrame(expected, record) == kAccepted;
+    }
+    for (int poll = 0; poll < 500; ++poll) {
+        std::uint8_t expected = kReceiverExpectedType;
+        data += link.ReadFrame(expected, record) == kAccepted;
+    }
+    EXPECT_EQ(data, 5 * 14);
+    EXPECT_EQ(link.HeldAnswers(), CSerialLink::kMaxHeldAnswers);
+    EXPECT_EQ(link.RingOverflowDrops(), 1u); // the fifth answer
+
+    std::uint8_t expected = 'P';
+    EXPECT_EQ(link.ReadFrame(expected, record), kAccepted);
+    expected = 'T'; // the sheet waits for 'T': the 'Q' before it is dropped
+    EXPECT_EQ(link.ReadFrame(expected, record), kOtherType);
+    EXPECT_EQ(expected, 'Q');
+    expected = 'T';
+    EXPECT_EQ(link.ReadFrame(expected, record), kAccepted);
+    EXPECT_EQ(record.type, 'T');
+    EXPECT_EQ(link.HeldAnswers(), 1u);
+
+    link.SetTransactionWaiting(false);
+    link.ClearWritten();
+    expected = kReceiverExpectedType;
+    EXPECT_EQ(link.ReadFrame(expected, record), kNothing);
+    EXPECT_EQ(link.HeldAnswers(), 0u);
+    EXPECT_EQ(link.OrphanDrops(), 1u);
+    EXPECT_EQ(CountControl(link.Written(), kAckType), 1u);
+}
+
+// Without a data reader (a command-line connection, no receiver thread), a reader waiting for
+// an answer behind several rings of data frames gets it in one poll; every data frame is
+// acknowledged, as the recorder expects.
+TEST(ReceiveRingTest, AnswerReaderTakesUnclaimedDataFramesInFrontOfItsAnswer) {
+    MemoryLink link;
+    link.SetTransactionWaiting(true);
+    const int frames = 60; // about 18 kB, four and a half rings
+    for (int i = 0; i < frames; ++i) {
+        link.Queue(Frame(static_cast<std::uint8_t>(i % 20),
+                         DataPayload(static_cast<std::uint16_t>(i), 300)));
+    }
+    Bytes r(153, 0);
+    r[2] = 1;
+    link.Queue(Frame('R', r));
+    link.Queue(Frame(4, DataPayload(99, 300))); // behind the answer: stays for later
+
+    FrameRecord record;
+    std::uint8_t expected = 'R';
+    ASSERT_EQ(link.ReadFrame(expected, record), kAccepted);
+    EXPECT_EQ(record.type, 'R');
+    EXPECT_EQ(link.UnclaimedDataFrames(), static_cast<std::uint32_t>(frames));
+    EXPECT_EQ(CountControl(link.Written(), kAckType), static_cast<std::size_t>(frames) + 1);
+    EXPECT_EQ(link.RingOverflowDrops(), 0u);
+
+    // A data reader that starts now gets the frame behind the answer.
+    link.SetDataReaderActive(true);
+    expected = kReceiverExpectedType;
+    ASSERT_EQ(link.ReadFrame(expected, record), kAccepted);
+    EXPECT_EQ(record.payload, DataPayload(99, 300));
 }
 
 TEST(ReceiveRingTest, PartialFrameLongerThanTheRingIsGivenUp) {

@@ -300,6 +300,7 @@ TEST_F(SerialLinkTest, AnswerSeenByReceiverStaysPendingForTheWaitingSheet) {
 }
 
 TEST_F(SerialLinkTest, DataFrameReadForAnswerStaysPendingForReceiver) {
+    m_Link.SetDataReaderActive(true); // the receiver thread runs
     Bytes data(11 + 3 * 4, 0);
     data[2] = 0x04;
     data[11] = 0xE3; // a sample byte that must be escaped
