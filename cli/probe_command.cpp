@@ -32,6 +32,25 @@ const char* ModelName(int modelCode) {
     }
 }
 
+namespace {
+
+// A name the recorder gave, or what became of the query: an unheard answer is never shown
+// as if the recorder had no name.
+std::string StationNameText(const link::CDirectSearch& search) {
+    switch (search.StationNameOutcome()) {
+    case link::kStationNameAnswered:
+        return search.StationName().empty() ? "(none set in the recorder)" : search.StationName();
+    case link::kStationNameRefused:
+        return "(the recorder refused the query)";
+    case link::kStationNameNotHeard:
+        return "(not received: no answer)";
+    default:
+        return "(not read: no configuration)";
+    }
+}
+
+} // namespace
+
 int RunProbeCommand(const GlobalOptions& options, const std::vector<std::string>& args) {
     if (!args.empty()) {
         std::cerr << "nereid probe: unexpected argument '" << args.front() << "'\n";
@@ -50,8 +69,11 @@ int RunProbeCommand(const GlobalOptions& options, const std::vector<std::string>
               << ModelName(search.ModelCode()) << "\n"
               << "Streams:       " << search.StreamCount() << "\n"
               << "Serial number: " << search.SerialNumber() << "\n"
-              << "Station name:  "
-              << (search.StationName().empty() ? "(none)" : search.StationName()) << "\n";
+              << "Station name:  " << StationNameText(search) << "\n";
+    if (search.StationNameOutcome() == link::kStationNameNotHeard) {
+        std::cerr << "nereid: the station name query (0xB5) got no answer within "
+                  << link::kStationNameTicks / 10 << " s\n";
+    }
     if (search.Result() == link::kSearchNoConfiguration) {
         std::cerr << "nereid: " << link::kNoConfigurationText << "\n";
     }

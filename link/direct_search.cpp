@@ -50,6 +50,7 @@ int CDirectSearch::Start(int selected) {
 
     m_HasConfiguration = false;
     m_StationName.clear();
+    m_StationNameOutcome = kStationNameNotAsked;
     m_ConfigPayload.clear();
     m_StreamCount = 0;
     m_Attempts = 0;
@@ -211,14 +212,22 @@ void CDirectSearch::PollStationName() {
     // 4 s at 1200 baud, and an answer taken early ends the wait early.
     ++m_Ticks;
     std::uint8_t expected = kInternalRecordingType;
-    if (m_Link.ReadFrame(expected, m_Answer) == kAccepted &&
-        std::holds_alternative<InternalRecordingRecord>(m_Answer.decoded)) {
+    const int result = m_Link.ReadFrame(expected, m_Answer);
+    if (result == kAccepted && std::holds_alternative<InternalRecordingRecord>(m_Answer.decoded)) {
         const auto& name = std::get<InternalRecordingRecord>(m_Answer.decoded).stationName;
-        m_StationName.assign(name.begin(), name.end());
+        // Four characters, NUL-padded when shorter.
+        m_StationName.assign(name.begin(), std::find(name.begin(), name.end(), '\0'));
+        m_StationNameOutcome = kStationNameAnswered;
+        Finish(kSearchConnected, "");
+        return;
+    }
+    if (result == kRefused) {
+        m_StationNameOutcome = kStationNameRefused;
         Finish(kSearchConnected, "");
         return;
     }
     if (m_Ticks >= kStationNameTicks) {
+        m_StationNameOutcome = kStationNameNotHeard;
         Finish(kSearchConnected, "");
     }
 }

@@ -29,6 +29,14 @@ inline constexpr const char* kNoSerialPortText = "No Serial Port Available";
 inline constexpr const char* kConnectionFailedText = "Connection Failed";
 inline constexpr const char* kNoConfigurationText = "Unable To Get Configuration";
 
+// Outcomes of the station name query (CDirectSearch::StationNameOutcome).
+enum StationNameOutcome : int {
+    kStationNameNotAsked = 0,
+    kStationNameAnswered = 1,
+    kStationNameRefused = -1,
+    kStationNameNotHeard = -3,
+};
+
 // Results of CDirectSearch::Start and Tick.
 enum DirectSearchResult : int {
     kSearchRunning = 0,
@@ -90,6 +98,10 @@ public:
     const std::vector<std::uint8_t>& ConfigurationPayload() const { return m_ConfigPayload; }
     // Four characters, or empty when the recorder did not give it.
     const std::string& StationName() const { return m_StationName; }
+    // What became of the station name query: kStationNameAnswered (StationName() is the
+    // recorder's, possibly blank), kStationNameRefused, kStationNameNotHeard (no answer
+    // within the wait), or kStationNameNotAsked (no configuration, so never sent).
+    int StationNameOutcome() const { return m_StationNameOutcome; }
 
 private:
     enum class Step { Idle, Hardware, Configuration, StationName, Done };
@@ -132,6 +144,7 @@ private:
     ConfigurationRecord m_Configuration;
     std::vector<std::uint8_t> m_ConfigPayload;
     std::string m_StationName;
+    int m_StationNameOutcome = kStationNameNotAsked;
 };
 
 } // namespace nereid::link

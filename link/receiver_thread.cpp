@@ -11,6 +11,8 @@ namespace {
 // The idle counter keeps counting while idle; stop well before int overflow (about 24 days at
 // one pass per millisecond).
 constexpr int kIdleCounterCeiling = 1 << 30;
+// Passes in a row without the 1 ms sleep while frames keep coming.
+constexpr int kBurstPasses = 64;
 } // namespace
 
 CReceiverThread::CReceiverThread(CInstrumentLink& link, CRealTimeIntake& intake,
@@ -102,6 +104,7 @@ void CReceiverThread::ParkHere() {
 
 void CReceiverThread::Loop() {
     m_Link.SetDataReaderActive(true);
+    int burst = 0;
     while (!m_StopRequest.load()) {
         if (m_PauseRequest.load()) {
             ParkHere();
@@ -109,7 +112,12 @@ void CReceiverThread::Loop() {
         }
         RunOnePass();
         // One millisecond per turn; also while the display is off, where the original loop
-        // spun without any pause.
+        // spun without any pause. A turn that took a frame goes on at once (up to a burst):
+        // one frame per millisecond is less than a fast stream brings.
+        if (m_TookFrame && ++burst < kBurstPasses) {
+            continue;
+        }
+        burst = 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     m_Link.SetDataReaderActive(false);
@@ -127,6 +135,7 @@ void CReceiverThread::RunOnePass() {
         m_Record.payload.reserve(m_Link.DecodeBufferSize());
     }
     const int result = m_Link.ReadFrame(type, m_Record);
+    m_TookFrame = result == kAccepted;
 
     if (!m_State.m_bIntakeEnabled.load()) {
         m_Resynchronise = true;

@@ -63,6 +63,7 @@ private:
     recording::CIntakeEvents& m_Events;
     FrameRecord m_Record;
     bool m_Resynchronise = false; // receiver thread only
+    bool m_TookFrame = false;     // receiver thread only: the last pass took a frame
 
     std::thread m_Thread;
     std::atomic<bool> m_Running{false};

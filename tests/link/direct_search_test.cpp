@@ -178,6 +178,7 @@ TEST_F(DirectSearchTest, ConnectsThenReadsConfigurationAndStationName) {
     EXPECT_TRUE(search.HasConfiguration());
     EXPECT_EQ(search.Configuration().channelEnableMask, 0x0707);
     EXPECT_EQ(search.StationName(), "NRD1");
+    EXPECT_EQ(search.StationNameOutcome(), kStationNameAnswered);
     EXPECT_EQ(search.SerialNumber(), 4242);
     EXPECT_EQ(search.ModelCode(), 17);
     EXPECT_FALSE(link.TransactionWaiting());
@@ -208,6 +209,45 @@ TEST_F(DirectSearchTest, StationNameMayBeMissing) {
     EXPECT_EQ(Run(), kStationNameTicks);
     EXPECT_EQ(search.Result(), kSearchConnected);
     EXPECT_EQ(search.StationName(), "");
+    // Not heard is not the same as a recorder without a name.
+    EXPECT_EQ(search.StationNameOutcome(), kStationNameNotHeard);
+}
+
+// A short name comes NUL-padded; a refusal ends the wait at once; without a configuration
+// the query is never sent.
+TEST_F(DirectSearchTest, StationNameOutcomes) {
+    search.SetPorts({"/dev/pts/9"});
+    search.Start();
+    search.Tick();
+    link.QueueAnswer<HardwareStatus>('P', Hardware(1, 1, 0, 17));
+    search.Tick();
+    link.QueueAnswer<ConfigurationRecord>('R', ConfigurationRecord{});
+    search.Tick();
+    InternalRecordingRecord setup;
+    setup.stationName = {'S', '2', '\0', '\0'};
+    link.QueueAnswer<InternalRecordingRecord>('U', setup);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(search.StationName(), "S2");
+    EXPECT_EQ(search.StationNameOutcome(), kStationNameAnswered);
+
+    search.Start();
+    search.Tick();
+    link.QueueAnswer<HardwareStatus>('P', Hardware(1, 1, 0, 17));
+    search.Tick();
+    link.QueueAnswer<ConfigurationRecord>('R', ConfigurationRecord{});
+    search.Tick();
+    link.QueueResult(kRefused);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(search.Result(), kSearchConnected);
+    EXPECT_EQ(search.StationNameOutcome(), kStationNameRefused);
+
+    search.Start();
+    search.Tick();
+    link.QueueAnswer<HardwareStatus>('P', Hardware(1, 1, 0, 17));
+    search.Tick();
+    EXPECT_EQ(Run(), kConfigurationTicks + 1);
+    EXPECT_EQ(search.Result(), kSearchNoConfiguration);
+    EXPECT_EQ(search.StationNameOutcome(), kStationNameNotAsked);
 }
 
 TEST_F(DirectSearchTest, HintFileInAnyCaseFixesPortAndBaudAndTheSearchStillEnds) {
