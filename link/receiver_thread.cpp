@@ -13,11 +13,22 @@ namespace {
 constexpr int kIdleCounterCeiling = 1 << 30;
 // Passes in a row without the 1 ms sleep while frames keep coming.
 constexpr int kBurstPasses = 64;
+
+std::int64_t SteadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 } // namespace
 
 CReceiverThread::CReceiverThread(CInstrumentLink& link, CRealTimeIntake& intake,
                                  CIntakeState& state, CIntakeEvents& events)
-    : m_Link(link), m_Intake(intake), m_State(state), m_Events(events) {}
+    : m_Link(link), m_Intake(intake), m_State(state), m_Events(events),
+      m_Clock(SteadyMilliseconds) {}
+
+void CReceiverThread::SetClock(MillisecondClock clock) {
+    m_Clock = clock ? std::move(clock) : MillisecondClock(SteadyMilliseconds);
+}
 
 CReceiverThread::~CReceiverThread() {
     Stop();
@@ -150,6 +161,7 @@ void CReceiverThread::RunOnePass() {
             m_Intake.Resynchronise();
         }
         m_State.m_IdleCounter.store(0);
+        m_LastDataMs = m_Clock();
         m_Events.PostMessage(kMsgAcquisition, 1, kCodeDataFrame);
         if (m_State.m_AcquisitionState.load() != kAcquiring) {
             m_State.m_AcquisitionState.store(kAcquiring);
@@ -166,8 +178,16 @@ void CReceiverThread::RunOnePass() {
         ++idle;
     }
     m_State.m_IdleCounter.store(idle);
-    if (m_State.m_AcquisitionState.load() != kAcquisitionIdle && idle >= kIdlePolls &&
-        m_State.m_bConnected.load()) {
+    const int acquisition = m_State.m_AcquisitionState.load();
+    bool goIdle =
+        acquisition != kAcquisitionIdle && idle >= kIdlePolls && m_State.m_bConnected.load();
+    if (goIdle && acquisition == kAcquiring) {
+        // Twelve empty polls alone would call a streaming recorder idle between every two
+        // seconds of its stream, and the state pane would show "Idle State" instead of the
+        // frame timing nearly all the time.
+        goIdle = m_Clock() - m_LastDataMs >= kIdleQuietMs;
+    }
+    if (goIdle) {
         m_State.m_IdleCounter.store(0);
         m_State.m_AcquisitionState.store(kAcquisitionIdle);
         m_Events.PostMessage(kMsgAcquisition, 1, kCodeIdle);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -17,6 +18,9 @@ namespace nereid::link {
 
 // Polls of the loop without a data frame after which a connected instrument counts as idle.
 constexpr int kIdlePolls = 12;
+// While acquiring, a stream also has to be quiet this long before it counts as idle: frames
+// come in one burst per recorder second, and a dozen polls last only some milliseconds.
+constexpr std::int64_t kIdleQuietMs = 2500;
 
 // The worker that polls the link for real-time data frames for the life of the main window.
 // It hands each data frame to the intake, leaves answers pending for the sheets, and reports
@@ -50,6 +54,11 @@ public:
     // counting. The thread calls it; tests call it directly on a thread of their own.
     void RunOnePass();
 
+    // Milliseconds of a monotonic clock, for the quiet time of an acquiring stream; tests put
+    // their own in place before the first pass.
+    using MillisecondClock = std::function<std::int64_t()>;
+    void SetClock(MillisecondClock clock);
+
     // Passes made since start (for tests and diagnostics).
     std::uint64_t Passes() const { return m_Passes.load(); }
 
@@ -62,8 +71,10 @@ private:
     recording::CIntakeState& m_State;
     recording::CIntakeEvents& m_Events;
     FrameRecord m_Record;
-    bool m_Resynchronise = false; // receiver thread only
-    bool m_TookFrame = false;     // receiver thread only: the last pass took a frame
+    bool m_Resynchronise = false;  // receiver thread only
+    bool m_TookFrame = false;      // receiver thread only: the last pass took a frame
+    std::int64_t m_LastDataMs = 0; // receiver thread only: when the last data frame came
+    MillisecondClock m_Clock;
 
     std::thread m_Thread;
     std::atomic<bool> m_Running{false};

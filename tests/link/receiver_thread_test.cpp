@@ -145,6 +145,35 @@ TEST_F(ReceiverPassTest, FirstDataFrameAfterIdlePostsTimingThenStarted) {
     EXPECT_EQ(events.Posts().back(), kDataFrame);
 }
 
+// A stream brings one burst of frames per recorder second; between two bursts the thread
+// makes hundreds of empty polls. It stays acquiring (the state pane keeps the frame timing)
+// until the stream has been quiet for kIdleQuietMs, then goes idle once.
+TEST_F(ReceiverPassTest, StreamingRecorderStaysAcquiringBetweenItsSeconds) {
+    std::int64_t now = 1000000;
+    thread.SetClock([&now] { return now; });
+    state.m_bConnected = true;
+    for (std::uint32_t second = 100; second < 105; ++second) {
+        link.Queue(DataPoll(0, DataPayload(0, second, 2, 1)));
+        Passes(1);
+        now += 990; // the rest of the second, polled every millisecond
+        Passes(990);
+    }
+    EXPECT_EQ(state.m_AcquisitionState.load(), kAcquiring);
+    for (const Posted& p : events.Posts()) {
+        ASSERT_NE(p, kIdle);
+    }
+    now += kIdleQuietMs - 990 - 1;
+    Passes(1);
+    EXPECT_EQ(state.m_AcquisitionState.load(), kAcquiring);
+    now += 1;
+    Passes(1);
+    EXPECT_EQ(state.m_AcquisitionState.load(), kAcquisitionIdle);
+    EXPECT_EQ(events.Posts().back(), kIdle);
+    const auto posts = events.Posts().size();
+    Passes(50);
+    EXPECT_EQ(events.Posts().size(), posts);
+}
+
 TEST_F(ReceiverPassTest, CrcErrorDuringAcquisitionKeepsTheState) {
     state.m_bConnected = true;
     link.Queue(DataPoll(5, DataPayload(0, 100, 2, 0)));

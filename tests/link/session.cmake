@@ -16,3 +16,13 @@ if(TARGET nereid-sim)
         gtest_discover_tests(session_sim_test PROPERTIES LABELS "core;integration" DISCOVERY_TIMEOUT 60)
     endif()
 endif()
+
+# Answers among the data frames of a recorder that streams when the PC connects.
+if(TARGET nereid-sim AND TARGET nereid AND TARGET wavexport)
+    nereid_integration_test(busy_line_test ${CMAKE_CURRENT_LIST_DIR}/busy_line_test.cpp)
+endif()
+
+# The main window on such a line (offscreen).
+if(NOT NEREID_CORE_ONLY AND COMMAND nereid_gui_test)
+    nereid_gui_test(busy_line_gui_test ${CMAKE_CURRENT_LIST_DIR}/busy_line_gui_test.cpp)
+endif()
