@@ -178,6 +178,36 @@ int OpenCss(const std::string& path, const std::string& folder, const std::strin
     return kOpenAdded;
 }
 
+// A file whose name is none of the recorder's patterns, recognised by its contents: SEISAN
+// files as SEISAN writes them (named by their start time), and DADiSP datasets by their
+// header. Anything else is refused as before, with the reason in the detail.
+int OpenByContents(const std::string& path, std::vector<FileChannel>& channels, ReaderMessage& m) {
+    const std::string refused = path + " is not a valid file";
+    std::shared_ptr<const CMappedFile> file;
+    int error = 0;
+    if (CMappedFile::Open(path, file, error) != CMappedFile::kOk) {
+        return Fail(m, kOpenBadName, refused, kNrUtil, path + ": " + std::strerror(error));
+    }
+    std::vector<FileChannel> found;
+    const int seisan = ReadSeisanFile(file->Data(), file->Size(), found);
+    if (seisan == kSeisanOk) {
+        for (FileChannel& ch : found) {
+            ch.path = path;
+            channels.push_back(std::move(ch));
+        }
+        return kOpenAdded;
+    }
+    if (seisan != kSeisanNotThisForm) {
+        return Fail(m, kOpenBadName, refused, kNrUtil, "a damaged SEISAN file");
+    }
+    DadispHeaderInfo info;
+    if (ParseDadispHeader(file->Data(), file->Size(), info) != kDadispNotHeader) {
+        return OpenDadispOrSeisan(path, std::move(file), channels, m);
+    }
+    return Fail(m, kOpenBadName, refused, kNrUtil,
+                "neither a SEISAN file nor a DADiSP dataset by its contents");
+}
+
 } // namespace
 
 bool IsDataFileName(const std::string& base) {
@@ -200,7 +230,7 @@ int OpenDataFile(const std::string& path, std::vector<FileChannel>& channels,
     const std::string folder =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     if (!IsDataFileName(base)) {
-        return Fail(message, kOpenBadName, path + " is not a valid file", kNrUtil);
+        return OpenByContents(path, channels, message);
     }
     if (base.size() == 17 && Upper(base[0]) != 'D') {
         return OpenCss(path, folder, base, channels, message);

@@ -6,6 +6,7 @@
 #include "recording/fixed_text.h"
 #include "recording/seisan_format.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace nereid::recording {
@@ -198,7 +199,84 @@ int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileC
     return kSeisanOk;
 }
 
+namespace {
+
+constexpr std::size_t kMarker = 4; // the record length words of the Linux form
+
+// One record of the Linux form at `pos`: a length word, the bytes, the same length word.
+// On success `body` is the offset of the bytes and `pos` moves past the record.
+int TakeLinuxRecord(const std::uint8_t* data, std::size_t size, std::uint64_t& pos,
+                    std::uint64_t& body, std::uint64_t& length) {
+    if (pos + kMarker > size) {
+        return kSeisanTruncated;
+    }
+    length = GetLe32(data + pos);
+    if (pos + 2 * kMarker + length > size) {
+        return kSeisanTruncated;
+    }
+    if (GetLe32(data + pos + kMarker + length) != length) {
+        return kSeisanBadData;
+    }
+    body = pos + kMarker;
+    pos += 2 * kMarker + length;
+    return kSeisanOk;
+}
+
+// The form SEISAN writes on Linux: every record (each main header line, each channel header,
+// each channel's samples) framed by its length as a 4-byte little-endian word before and
+// after it, with no leading byte.
+int ReadSeisanLinux(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+    if (size < 2 * kMarker + kSeisanLine || GetLe32(data) != kSeisanLine ||
+        GetLe32(data + kMarker + kSeisanLine) != kSeisanLine) {
+        return kSeisanNotThisForm;
+    }
+    MainHeader main;
+    if (const int r = ParseMainLine(data, size, kMarker, main); r != kSeisanOk) {
+        return r;
+    }
+    std::uint64_t pos = 0, body = 0, length = 0;
+    for (int line = 0; line < SeisanMainHeaderLines(main.channels); ++line) {
+        if (const int r = TakeLinuxRecord(data, size, pos, body, length); r != kSeisanOk) {
+            return r;
+        }
+        if (length != kSeisanLine) {
+            return kSeisanBadData;
+        }
+    }
+    std::vector<FileChannel> channels;
+    for (int k = 0; k < main.channels; ++k) {
+        if (const int r = TakeLinuxRecord(data, size, pos, body, length); r != kSeisanOk) {
+            return r;
+        }
+        ChannelHeader c;
+        if (const int r = ParseChannelHeader(data + body, static_cast<std::size_t>(length), c);
+            r != kSeisanOk) {
+            return r;
+        }
+        if (const int r = TakeLinuxRecord(data, size, pos, body, length); r != kSeisanOk) {
+            return r;
+        }
+        const std::uint64_t need =
+            static_cast<std::uint64_t>(c.count) * static_cast<std::uint64_t>(c.sampleSize);
+        if (length != need) {
+            return kSeisanBadData;
+        }
+        auto block = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(need));
+        std::copy(data + body, data + body + need, block->data());
+        channels.push_back(MakeChannel(c, std::move(block), "Seisan Waveform"));
+    }
+    for (FileChannel& ch : channels) {
+        out.push_back(std::move(ch));
+    }
+    return kSeisanOk;
+}
+
+} // namespace
+
 int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+    if (data != nullptr && size >= kMarker && GetLe32(data) == kSeisanLine) {
+        return ReadSeisanLinux(data, size, out);
+    }
     // The length bytes around the first three records must be in the file.
     if (data == nullptr || size < 166) {
         return kSeisanNotThisForm;
@@ -258,6 +336,18 @@ int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<Fil
         out.push_back(std::move(ch));
     }
     return kSeisanOk;
+}
+
+int ReadSeisanFile(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+    const int binary = ReadSeisanBinary(data, size, out);
+    if (binary == kSeisanOk) {
+        return binary;
+    }
+    const int text = ReadSeisanText(data, size, out);
+    if (text == kSeisanOk || binary == kSeisanNotThisForm) {
+        return text;
+    }
+    return binary;
 }
 
 } // namespace nereid::recording

@@ -23,7 +23,16 @@ enum SeisanReadResult : int {
 // Never reads beyond `size`.
 int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out);
 
-// SEISAN segmented binary form (see seisan_format.h). Same contract ("Seisan Waveform").
+// SEISAN binary forms, told apart by their first bytes ("Seisan Waveform" both):
+// - the PC form: segmented records (see seisan_format.h), starting with the byte 0x4B;
+// - the Linux form: every record framed by its length as a 4-byte little-endian word before
+//   and after it (so the file starts 50 00 00 00); one record per main header line, one per
+//   channel header and one per channel's samples.
+// Same contract as ReadSeisanText.
 int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out);
+
+// Any SEISAN form: the binary forms, then the text form. Returns kSeisanOk, or the failure of
+// the form the bytes looked like (kSeisanNotThisForm when they looked like none).
+int ReadSeisanFile(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out);
 
 } // namespace nereid::recording

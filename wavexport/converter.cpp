@@ -1,16 +1,12 @@
 #include "wavexport/converter.h"
 
 #include "recording/seisan_merge.h"
+#include "wavexport/folder_files.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <dirent.h>
 #include <fnmatch.h>
-#include <fstream>
-#include <iterator>
-#include <set>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,65 +16,10 @@ namespace {
 
 constexpr const char* kAnswerFile = "inp";
 constexpr const char* kListFile = "filenr.lis";
+constexpr const char* kCopySuffix = ".00";
+// Any SEISAN waveform file name: the start time, then "S." and the network part.
+constexpr const char* kSeisanName = "\?\?\?\?-\?\?-\?\?-\?\?\?\?-\?\?S.*";
 constexpr std::size_t kInpLine = 80;
-constexpr std::size_t kMaxListed = 1000000;
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string TrimRight(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) {
-        s.pop_back();
-    }
-    return s;
-}
-
-// Single-quoted for /bin/sh.
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
-
-bool ReadFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return true;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
-}
-
-// rename, or copy and delete when the folders are on different file systems.
-bool MoveFile(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) == 0) {
-        return true;
-    }
-    if (errno != EXDEV) {
-        return false;
-    }
-    std::string bytes;
-    if (!ReadFile(from, bytes) || !WriteFile(to, bytes)) {
-        std::remove(to.c_str());
-        return false;
-    }
-    return std::remove(from.c_str()) == 0;
-}
 
 } // namespace
 
@@ -108,48 +49,6 @@ std::string CConverter::NetworkCodeOf(const std::string& name) {
     return code;
 }
 
-std::vector<std::string> CConverter::ListMatching(const std::string& folder,
-                                                  const std::string& pattern) {
-    struct Entry {
-        struct timespec mtime;
-        std::string name;
-    };
-    std::vector<Entry> entries;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return {};
-    }
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == ".." || ::fnmatch(pattern.c_str(), name.c_str(), 0) != 0) {
-            continue;
-        }
-        struct stat st {};
-        if (::stat((folder + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            continue;
-        }
-        entries.push_back({st.st_mtim, name});
-        if (entries.size() >= kMaxListed) {
-            break;
-        }
-    }
-    ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        if (a.mtime.tv_sec != b.mtime.tv_sec) {
-            return a.mtime.tv_sec < b.mtime.tv_sec;
-        }
-        if (a.mtime.tv_nsec != b.mtime.tv_nsec) {
-            return a.mtime.tv_nsec < b.mtime.tv_nsec;
-        }
-        return a.name < b.name;
-    });
-    std::vector<std::string> names;
-    for (Entry& e : entries) {
-        names.push_back(std::move(e.name));
-    }
-    return names;
-}
-
 std::string CConverter::WithTwoDigitFraction(const std::string& file) {
     const std::size_t limit = std::min<std::size_t>(file.size(), 500);
     const std::size_t data = file.find("\r\nDATA\r\n");
@@ -170,6 +69,10 @@ std::string CConverter::WithTwoDigitFraction(const std::string& file) {
     return copy;
 }
 
+std::vector<std::string> CConverter::SeiseiAnswers(const std::string& network) {
+    return {"1\n" + network + "\n \n", "1\nseisan\n" + network + "\n\n"};
+}
+
 bool CConverter::ToolsPresent() const {
     for (const char* tool : {"pdasei", "dirf", "seisei"}) {
         if (::access((m_folder + "/" + tool).c_str(), X_OK) != 0) {
@@ -180,6 +83,7 @@ bool CConverter::ToolsPresent() const {
 }
 
 int CConverter::RunTool(const std::string& command) {
+    m_out.flush();
     const pid_t pid = ::fork();
     if (pid < 0) {
         return -1;
@@ -198,42 +102,99 @@ int CConverter::RunTool(const std::string& command) {
 }
 
 bool CConverter::WriteAnswers(const std::string& text) {
-    return WriteFile(m_folder + "/" + kAnswerFile, text);
+    return WriteWholeFile(m_folder + "/" + kAnswerFile, text);
 }
 
-void CConverter::Convert(const std::string& channelFile) {
-    // The tool gets a copy whose TIME line ends "ss.00"; the stored file stays as it is.
-    std::string bytes;
-    if (!ReadFile(channelFile, bytes)) {
-        return;
-    }
+// pdasei gets a copy whose TIME line ends "ss.00"; the stored file stays as it is. True when
+// the run left a new SEISAN file of the period.
+bool CConverter::Convert(const std::string& channelFile, ExpectedChannel& expected) {
     const std::string base = channelFile.substr(channelFile.find_last_of('/') + 1);
-    const std::string copyName = base + ".00";
+    std::string bytes;
+    if (!ReadWholeFile(channelFile, bytes)) {
+        m_out << " Can't read " << channelFile << "\n";
+        return false;
+    }
+    const std::string copy = WithTwoDigitFraction(bytes);
+    const std::string copyName = base + kCopySuffix;
     const std::string copyPath = m_folder + "/" + copyName;
-    if (!WriteFile(copyPath, WithTwoDigitFraction(bytes))) {
+    if (!WriteWholeFile(copyPath, copy)) {
         m_out << " Can't write " << copyPath << "\n";
-        return;
+        std::remove(copyPath.c_str());
+        return false;
     }
     // One line of 80 characters; the relative name serves when the full path is longer.
     std::string line = copyPath.size() <= kInpLine ? copyPath : copyName;
     line.resize(std::max(line.size(), kInpLine), ' ');
     const std::string pattern = PatternOf(channelFile);
     const std::vector<std::string> before = ListMatching(m_folder, pattern);
+    int status = -1;
     if (WriteAnswers(line + "\n")) {
-        RunTool(Quote(m_folder + "/pdasei") + " < inp > /dev/null");
+        status = RunTool(ShellQuote(m_folder + "/pdasei") + " < inp > /dev/null");
     }
     std::remove(copyPath.c_str());
     const std::vector<std::string> after = ListMatching(m_folder, pattern);
-    if (std::set<std::string>(after.begin(), after.end()) !=
-        std::set<std::string>(before.begin(), before.end())) {
-        m_converted.push_back(channelFile);
+    const bool converted = std::any_of(after.begin(), after.end(), [&](const std::string& n) {
+        return std::find(before.begin(), before.end(), n) == before.end();
+    });
+    if (!converted) {
+        m_out << " pdasei left no SEISAN file for " << channelFile << " (exit status " << status
+              << ")\n";
+        return false;
     }
+    // pdasei reads in records of the header's length: a tail shorter than one record is lost.
+    const std::size_t data = copy.find("\r\nDATA\r\n");
+    const std::uint64_t headerLength = data == std::string::npos ? 0 : data + 8;
+    expected.path = channelFile;
+    expected.allowedTail = headerLength > 0 ? (headerLength - 1) / 4 : 0;
+    return true;
 }
 
-void CConverter::RemoveChannelFiles(const std::vector<std::string>& files) {
-    for (const std::string& f : files) {
+// Runs seisei with each answer file in turn until one leaves a merged file; returns its name
+// (empty when none did).
+std::string CConverter::Merge(const std::string& network) {
+    const std::string mergedPattern = "*." + TrimRight(network) + "*";
+    for (const std::string& answers : SeiseiAnswers(network)) {
+        if (!WriteAnswers(answers)) {
+            m_out << " Can't write " << m_folder << "/" << kAnswerFile << "\n";
+            return {};
+        }
+        RunTool(ShellQuote(m_folder + "/seisei") + " < inp > /dev/null");
+        for (const std::string& name : ListMatching(m_folder, mergedPattern)) {
+            if (m_before.count(name) == 0 && TrimRight(name).size() < 30) {
+                return name;
+            }
+        }
+    }
+    return {};
+}
+
+// Removes what the tools and this run left in the program folder: the SEISAN files made since
+// the run began, the list file and the answer file.
+void CConverter::RemoveIntermediates() {
+    for (const std::string& name : FolderNames(m_folder)) {
+        if (m_before.count(name) == 0 && ::fnmatch(kSeisanName, name.c_str(), 0) == 0) {
+            std::remove((m_folder + "/" + name).c_str());
+        }
+    }
+    std::remove((m_folder + "/" + kListFile).c_str());
+    std::remove((m_folder + "/" + kAnswerFile).c_str());
+}
+
+int CConverter::Keep(const std::string& why) {
+    RemoveIntermediates();
+    m_out << " " << why << "; the channel files are kept\n";
+    return kExitNotMerged;
+}
+
+void CConverter::Finish(const std::vector<std::string>& channelFiles, const std::string& merged,
+                        const std::vector<std::string>& notes) {
+    for (const std::string& note : notes) {
+        m_out << " " << note << "\n";
+    }
+    for (const std::string& f : channelFiles) {
         std::remove(f.c_str());
     }
+    m_out << "Merged " << channelFiles.size() << " channel files into " << merged << "\n";
 }
 
 int CConverter::Run(const std::string& dataPath) {
@@ -244,7 +205,7 @@ int CConverter::Run(const std::string& dataPath) {
     }
     // The original file, then its siblings of channels 1 to 6.
     std::vector<std::string> found;
-    if (Exists(dataPath)) {
+    if (IsRegularFile(dataPath)) {
         found.push_back(dataPath);
     }
     const char digit = dataPath[b + 3];
@@ -254,7 +215,7 @@ int CConverter::Run(const std::string& dataPath) {
         }
         std::string sibling = dataPath;
         sibling[b + 3] = k;
-        if (Exists(sibling)) {
+        if (IsRegularFile(sibling)) {
             found.push_back(sibling);
         }
     }
@@ -262,6 +223,7 @@ int CConverter::Run(const std::string& dataPath) {
         m_out << " No data files found\n";
         return kExitFailed;
     }
+    m_before = FolderNames(m_folder);
     if (!ToolsPresent()) {
         return RunBuiltIn(dataPath, found);
     }
@@ -282,66 +244,63 @@ int CConverter::RunBuiltIn(const std::string& dataPath, const std::vector<std::s
         m_out << " Merge failed: " << message << "; the channel files are kept\n";
         return kExitNotMerged;
     }
-    RemoveChannelFiles(inputs);
-    m_out << "Merged " << inputs.size() << " channel files into " << output << "\n";
+    std::vector<ExpectedChannel> expected;
+    for (const std::string& f : inputs) {
+        expected.push_back({f, 0});
+    }
+    std::vector<std::string> notes;
+    std::string failure;
+    if (CheckMerged(output, expected, notes, failure) != kMergeSound) {
+        std::remove(output.c_str());
+        m_out << " The merged file is not sound: " << failure << "; the channel files are kept\n";
+        return kExitNotMerged;
+    }
+    Finish(inputs, output, notes);
     return kExitMerged;
 }
 
 int CConverter::RunWithTools(const std::string& dataPath, const std::vector<std::string>& found) {
     m_out << "Converting with the SEISAN tools of " << m_folder << "\n";
-    for (const std::string& f : found) {
-        Convert(f);
-    }
     const std::string pattern = PatternOf(dataPath);
+    // dirf would list such files with this period's and seisei merge them in.
+    const std::vector<std::string> stale = ListMatching(m_folder, pattern);
+    if (!stale.empty()) {
+        std::string names;
+        for (const std::string& n : stale) {
+            names += (names.empty() ? "" : ", ") + n;
+        }
+        return Keep("SEISAN files of an earlier run in " + m_folder + " match " + pattern + " (" +
+                    names + "); remove them");
+    }
+    std::vector<ExpectedChannel> expected;
+    for (const std::string& f : found) {
+        ExpectedChannel e;
+        if (!Convert(f, e)) {
+            return Keep("pdasei failed on " + f);
+        }
+        expected.push_back(e);
+    }
     const std::vector<std::string> listed = ListMatching(m_folder, pattern);
-    std::string moved;
-    std::vector<std::string> waveforms;
-    if (!listed.empty()) {
-        const std::string network = NetworkCodeOf(listed.front());
-        RunTool(Quote(m_folder + "/dirf") + " " + Quote(pattern) + " > /dev/null");
-        const std::string mergedPattern = "*." + TrimRight(network) + "*";
-        const auto findMerged = [&]() {
-            waveforms = ListMatching(m_folder, mergedPattern);
-            for (const std::string& name : waveforms) {
-                if (TrimRight(name).size() < 30) {
-                    return name;
-                }
-            }
-            return std::string();
-        };
-        std::string merged;
-        if (WriteAnswers("1\n" + network + "\n \n")) {
-            RunTool(Quote(m_folder + "/seisei") + " < inp > /dev/null");
-            merged = findMerged();
-        }
-        // Release 13 asks for the output format between the merge choice and the network.
-        if (merged.empty() && WriteAnswers("1\nseisan\n" + network + "\n\n")) {
-            RunTool(Quote(m_folder + "/seisei") + " < inp > /dev/null");
-            merged = findMerged();
-        }
-        if (!merged.empty()) {
-            const std::string destination =
-                dataPath.substr(0, dataPath.find_last_of('/') + 1) + merged;
-            if (MoveFile(m_folder + "/" + merged, destination) && Exists(destination)) {
-                moved = destination;
-            }
-        }
+    const std::string network = NetworkCodeOf(listed.front());
+    RunTool(ShellQuote(m_folder + "/dirf") + " " + ShellQuote(pattern) + " > /dev/null");
+    const std::string merged = Merge(network);
+    if (merged.empty()) {
+        return Keep("seisei left no merged SEISAN file");
     }
-    if (!moved.empty()) {
-        RemoveChannelFiles(m_converted);
+    std::vector<std::string> notes;
+    std::string failure;
+    if (CheckMerged(m_folder + "/" + merged, expected, notes, failure) != kMergeSound) {
+        return Keep("The merged file is not sound: " + failure);
     }
-    for (const std::string& name : waveforms) {
-        if (TrimRight(name).size() >= 30) {
-            std::remove((m_folder + "/" + name).c_str());
-        }
+    const std::string destination = dataPath.substr(0, dataPath.find_last_of('/') + 1) + merged;
+    if (IsRegularFile(destination)) {
+        return Keep(destination + " exists already");
     }
-    std::remove((m_folder + "/" + kListFile).c_str());
-    std::remove((m_folder + "/" + kAnswerFile).c_str());
-    if (moved.empty()) {
-        m_out << " No merged SEISAN file resulted; the channel files are kept\n";
-        return kExitNotMerged;
+    if (!MoveFile(m_folder + "/" + merged, destination) || !IsRegularFile(destination)) {
+        return Keep("Can't move " + merged + " to " + destination);
     }
-    m_out << "Merged " << m_converted.size() << " channel files into " << moved << "\n";
+    RemoveIntermediates();
+    Finish(found, destination, notes);
     return kExitMerged;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "wavexport/merge_check.h"
+
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -8,9 +11,9 @@ namespace nereid::wavexport {
 
 // Exit codes of the converter.
 enum ExitCode : int {
-    kExitMerged = 0,    // a merged SEISAN file is in the data folder
+    kExitMerged = 0,    // a merged SEISAN file is in the data folder, the channel files gone
     kExitFailed = 1,    // one of the four stop messages
-    kExitNotMerged = 2, // channel files converted, but no merged file resulted (files kept)
+    kExitNotMerged = 2, // no sound merged file resulted: every channel file is kept
 };
 
 // Turns the DADiSP channel files of one recorded period into one multi-channel SEISAN file
@@ -19,7 +22,9 @@ enum ExitCode : int {
 //
 // All work happens in the program folder (the folder of the executable), which becomes the
 // current directory. The tools are run through /bin/sh with their input redirected from the
-// answer file "inp" and their output to /dev/null, and each is waited for.
+// answer file "inp" and their output to /dev/null, and each is waited for. The channel files
+// are deleted only once the merged file has been read back and holds every one of them; on
+// any failure they are all kept and the program folder is left as it was found.
 class CConverter {
 public:
     // `programFolder` without trailing "/". `out` receives the console messages.
@@ -32,25 +37,30 @@ public:
     // Helpers with their own tests.
     static std::string PatternOf(const std::string& dataPath);
     static std::string NetworkCodeOf(const std::string& seisanFileName);
-    // Names in `folder` matching the shell pattern, oldest last-write time first.
-    static std::vector<std::string> ListMatching(const std::string& folder,
-                                                 const std::string& pattern);
-    // The DADiSP file with its TIME line's seconds written "ss.00" (the tools of SEISAN
-    // release 13 stop with a read error on "ss.0"); other bytes unchanged.
+    // The DADiSP file with its TIME line's seconds written "ss.00" (pdasei of SEISAN 13 stops
+    // with a read error on "ss.0"); other bytes unchanged.
     static std::string WithTwoDigitFraction(const std::string& file);
+    // The answer files for seisei, in the order they are tried: the older tools' (merge,
+    // network code, a blank line), which SEISAN 13 refuses without writing anything, then
+    // SEISAN 13's (merge, output format, network code, default time difference).
+    static std::vector<std::string> SeiseiAnswers(const std::string& network);
 
 private:
     bool ToolsPresent() const;
     int RunTool(const std::string& command);
     bool WriteAnswers(const std::string& text);
-    void Convert(const std::string& channelFile);
+    bool Convert(const std::string& channelFile, ExpectedChannel& expected);
+    std::string Merge(const std::string& network);
     int RunWithTools(const std::string& dataPath, const std::vector<std::string>& found);
     int RunBuiltIn(const std::string& dataPath, const std::vector<std::string>& found);
-    void RemoveChannelFiles(const std::vector<std::string>& files);
+    int Keep(const std::string& why);
+    void RemoveIntermediates();
+    void Finish(const std::vector<std::string>& channelFiles, const std::string& merged,
+                const std::vector<std::string>& notes);
 
     std::string m_folder;
     std::ostream& m_out;
-    std::vector<std::string> m_converted; // channel files whose conversion left a file
+    std::set<std::string> m_before; // names in the program folder when the run began
 };
 
 } // namespace nereid::wavexport

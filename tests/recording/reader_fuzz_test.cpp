@@ -3,6 +3,7 @@
 #include "recording/dadisp_format.h"
 #include "recording/hlcp_translator.h"
 #include "recording/seisan_reader.h"
+#include "seisan_test_file.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -87,6 +88,13 @@ std::vector<std::uint8_t> SeisanText() {
     return std::vector<std::uint8_t>(f.begin(), f.end());
 }
 
+// A small SEISAN file in the Linux form: two channels, 4-byte and 2-byte samples.
+std::vector<std::uint8_t> SeisanLinux() {
+    const std::string f = test::SeisanLinuxFile(
+        "NR042", {{"104 ", "S   ", 4, {1, -2, 3, -4, 5, 6, 7}}, {"204 ", "S   ", 2, {-1, 2, -3}}});
+    return std::vector<std::uint8_t>(f.begin(), f.end());
+}
+
 // Runs every reader over the bytes; checks that a failure adds no channel.
 void ReadAll(const std::uint8_t* data, std::size_t size) {
     DadispHeaderInfo dadisp;
@@ -112,6 +120,10 @@ void ReadAll(const std::uint8_t* data, std::size_t size) {
         ASSERT_EQ(c.privateBlock->size(),
                   c.sampleCount * static_cast<std::uint64_t>(SampleSize(c.sampleType)));
     }
+    out.clear();
+    if (ReadSeisanFile(data, size, out) != kSeisanOk) {
+        ASSERT_TRUE(out.empty());
+    }
 }
 
 TEST(ReaderFuzz, EveryTruncationStaysInsideTheBytes) {
@@ -119,7 +131,7 @@ TEST(ReaderFuzz, EveryTruncationStaysInsideTheBytes) {
         BuildWfdisc(MakeTranslateWfdisc("ABCD", '1', "CD1345_153000.093", 1049383800u, 10, 100));
     const std::vector<std::uint8_t> files[] = {
         Translated(HlcpTranslator::kDadisp, 40), Translated(HlcpTranslator::kSeisan, 70),
-        SeisanText(), std::vector<std::uint8_t>(wfdisc.begin(), wfdisc.end())};
+        SeisanText(), std::vector<std::uint8_t>(wfdisc.begin(), wfdisc.end()), SeisanLinux()};
     for (const std::vector<std::uint8_t>& full : files) {
         for (std::size_t n = 0; n <= full.size(); ++n) {
             GuardedBytes g(full.data(), n);
@@ -138,6 +150,14 @@ TEST(ReaderFuzz, TruncatedSeisanFilesAreRefused) {
         std::vector<FileChannel> none;
         EXPECT_NE(ReadSeisanBinary(g.Data(), g.Size(), none), kSeisanOk) << n;
     }
+    const std::vector<std::uint8_t> linuxForm = SeisanLinux();
+    ASSERT_EQ(ReadSeisanBinary(linuxForm.data(), linuxForm.size(), out), kSeisanOk);
+    ASSERT_EQ(out.size(), 3u);
+    for (std::size_t n = 0; n < linuxForm.size(); ++n) {
+        GuardedBytes g(linuxForm.data(), n);
+        std::vector<FileChannel> none;
+        EXPECT_NE(ReadSeisanBinary(g.Data(), g.Size(), none), kSeisanOk) << n;
+    }
     const std::vector<std::uint8_t> text = SeisanText();
     for (std::size_t n = 0; n + 2 < text.size(); ++n) {
         GuardedBytes g(text.data(), n);
@@ -152,7 +172,7 @@ TEST(ReaderFuzz, CorruptedBytes) {
         BuildWfdisc(MakeTranslateWfdisc("ABCD", '1', "CD1345_153000.093", 1049383800u, 10, 100));
     const std::vector<std::uint8_t> files[] = {
         Translated(HlcpTranslator::kDadisp, 40), Translated(HlcpTranslator::kSeisan, 70),
-        SeisanText(), std::vector<std::uint8_t>(wfdisc.begin(), wfdisc.end())};
+        SeisanText(), std::vector<std::uint8_t>(wfdisc.begin(), wfdisc.end()), SeisanLinux()};
     // Bytes that steer the parsers: digits, spaces, line ends, length markers.
     const std::uint8_t interesting[] = {'0', '9', ' ', '\r', '\n', 0x80, 80, 0, 0xFF, '-', '.'};
     for (const std::vector<std::uint8_t>& original : files) {
@@ -188,6 +208,14 @@ TEST(ReaderFuzz, HostileCounts) {
     EXPECT_EQ(ReadSeisanBinary(f.data(), f.size(), out), kSeisanBadData);
     f = Translated(HlcpTranslator::kSeisan, 5);
     f[data + 21] = 19;
+    EXPECT_EQ(ReadSeisanBinary(f.data(), f.size(), out), kSeisanBadData);
+    // Linux form: a record length word near 4 GiB, and a channel count beyond the records.
+    f = SeisanLinux();
+    const std::size_t header = 12 * 88;
+    f[header + 3] = 0xFF;
+    EXPECT_EQ(ReadSeisanBinary(f.data(), f.size(), out), kSeisanTruncated);
+    f = SeisanLinux();
+    std::memcpy(f.data() + 4 + 30, "999", 3);
     EXPECT_EQ(ReadSeisanBinary(f.data(), f.size(), out), kSeisanBadData);
     EXPECT_TRUE(out.empty());
 }
