@@ -67,6 +67,12 @@ public:
         std::lock_guard lock(m_Mutex);
         m_Closed.push_back(path);
     }
+    void ChannelSkipped(int channel, const std::string&) override {
+        std::lock_guard lock(m_Mutex);
+        std::cerr << "nereid record: channel " << channel
+                  << " is not recorded until its next period; the other channels go on\n";
+        m_Failed = true;
+    }
     std::vector<std::string> Closed() {
         std::lock_guard lock(m_Mutex);
         return m_Closed;

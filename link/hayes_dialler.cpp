@@ -51,9 +51,19 @@ int CHayesDialler::Dial(const std::string& device, const std::string& number) {
     return kDialStarted;
 }
 
+void CHayesDialler::Reset() {
+    m_Line.Close();
+    m_State = kIdle;
+    m_Pending.clear();
+    m_Ticks = 0;
+    m_WriteFailed = false;
+}
+
 int CHayesDialler::Hangup() {
     if (m_State == kIdle || m_State == kHangingUp)
         return 0;
+    if (m_State == kConnected)
+        m_Line.Reclaim();
     if (m_State == kInitialising || m_State == kDialling) {
         // Any character aborts the dialling; the modem then stays in command mode.
         Send("\r");
@@ -73,6 +83,15 @@ void CHayesDialler::Send(const char* text) {
 }
 
 void CHayesDialler::Tick() {
+    if (m_State == kConnected && m_Line.CarrierLost()) {
+        m_Line.Close();
+        m_State = kIdle;
+        m_Pending.clear();
+        m_Listener.CallDropped();
+        m_Listener.CallProgress("Disconnect");
+        m_Listener.CallEnded(kCarrierLost);
+        return;
+    }
     if (m_State == kIdle || m_State == kConnected)
         return;
     ++m_Ticks;
@@ -94,7 +113,9 @@ void CHayesDialler::Tick() {
     case kDialling:
         if (m_WriteFailed) {
             End(kEndedNormally, "Disconnect");
-        } else if (m_Ticks >= kDialReplyTicks) {
+        } else if (m_Ticks >= (m_DialStep == 0   ? kDialToneTicks
+                               : m_DialStep == 1 ? kDigitsTicks
+                                                 : kDialReplyTicks)) {
             Send("\r");
             End(kEndedNormally, "Disconnect");
         }
@@ -159,36 +180,53 @@ void CHayesDialler::Answer(const std::string& raw) {
     if (m_State == kInitialising) {
         if (line == "OK") {
             m_State = kDialling;
+            m_DialStep = 0;
             m_Ticks = 0;
-            Send(("ATDT" + m_Number + "\r").c_str());
-            m_Listener.CallProgress("Dialing");
+            m_Listener.CallProgress("LineAccepted");
+            // X4: wait for the dial tone and report NO DIALTONE and BUSY; ";" stays in command
+            // mode once the tone is there.
+            Send("ATX4DT;\r");
         }
         return;
     }
-    if (m_State == kDialling) {
-        if (StartsWith(line, "CONNECT")) {
-            const int fd = m_Line.DuplicateHandle();
-            if (fd < 0) {
-                End(kConnectLost, "Disconnect");
-                return;
-            }
-            m_State = kConnected;
-            m_Listener.CallProgress("Connected");
-            m_Listener.CallConnected(fd);
-        } else if (line == "BUSY") {
-            m_Listener.CallProgress("Busy");
-            End(kEndedNormally, "Disconnect");
-        } else if (line == "RINGING" || line == "RINGBACK") {
-            m_Listener.CallProgress("Ringback");
-        } else if (line == "NO CARRIER" || line == "NO ANSWER" || line == "NO DIALTONE" ||
-                   line == "NO DIAL TONE" || line == "ERROR" || line == "DELAYED" ||
-                   line == "BLACKLISTED") {
-            End(kEndedNormally, "Disconnect");
-        }
-        return;
-    }
+    if (m_State == kDialling)
+        Dialling(line);
     if (m_State == kHangingUp && m_HangupStep == 3 && (line == "OK" || line == "NO CARRIER"))
         m_HangupStep = 4;
+}
+
+void CHayesDialler::Dialling(const std::string& line) {
+    if (line == "OK" && m_DialStep < 2) {
+        m_Ticks = 0;
+        if (m_DialStep == 0) {
+            m_DialStep = 1;
+            m_Listener.CallProgress("Dialtone");
+            Send(("ATDT" + m_Number + ";\r").c_str());
+            m_Listener.CallProgress("Dialing");
+        } else {
+            m_DialStep = 2;
+            m_Listener.CallProgress("Proceeding");
+            Send("ATD\r"); // originate on the number dialled
+        }
+    } else if (StartsWith(line, "CONNECT")) {
+        const int fd = m_Line.DuplicateHandle();
+        if (fd < 0) {
+            End(kConnectLost, "Disconnect");
+            return;
+        }
+        m_State = kConnected;
+        m_Listener.CallProgress("Connected");
+        m_Listener.CallConnected(fd);
+    } else if (line == "BUSY") {
+        m_Listener.CallProgress("Busy");
+        End(kEndedNormally, "Disconnect");
+    } else if (line == "RINGING" || line == "RINGBACK") {
+        m_Listener.CallProgress("Ringback");
+    } else if (line == "NO CARRIER" || line == "NO ANSWER" || line == "NO DIALTONE" ||
+               line == "NO DIAL TONE" || line == "ERROR" || line == "DELAYED" ||
+               line == "BLACKLISTED") {
+        End(kEndedNormally, "Disconnect");
+    }
 }
 
 void CHayesDialler::End(int result, const char* text) {

@@ -40,10 +40,19 @@ int CModemSession::Dial(const std::string& device, const std::string& number) {
 }
 
 int CModemSession::Hangup(const std::function<void()>& closePort) {
-    if (!Busy() || HangingUp())
+    if (HangingUp())
         return 0;
     if (m_Hooks.statusText)
         m_Hooks.statusText("Line Hangup");
+    if (!Busy()) {
+        // No call: only the telephony state is reset, so that the next dial starts afresh.
+        m_Dialler.Reset();
+        if (m_Step != Step::Idle && m_Step != Step::Done)
+            m_Link.SetTransactionWaiting(false);
+        m_Step = Step::Idle;
+        m_PendingResult = kModemRunning;
+        return 0;
+    }
     if (m_Dialler.CallStands() && closePort)
         closePort();
     if (m_Step != Step::Idle && m_Step != Step::Done)
@@ -72,6 +81,14 @@ void CModemSession::CallConnected(int fd) {
     m_Link.WriteRaw(&cr, 1);
     m_Step = Step::Waking;
     m_Ticks = 0;
+}
+
+void CModemSession::CallDropped() {
+    if (m_Step != Step::Idle && m_Step != Step::Done)
+        m_Link.SetTransactionWaiting(false);
+    m_Step = Step::Idle;
+    if (m_Hooks.callDropped)
+        m_Hooks.callDropped();
 }
 
 void CModemSession::CallEnded(int result) {
@@ -128,6 +145,9 @@ int CModemSession::Tick() {
         m_Link.Purge();
         static const std::uint8_t ack[] = {0xE3, 0xE1, 0xE5};
         m_Link.WriteRaw(ack, sizeof ack);
+        // Waiting before the query leaves: otherwise the receiver thread may take the 'P'
+        // answer for an orphan and drop it before the first poll.
+        m_Link.SetTransactionWaiting(true);
         SendQuery(0xB0);
         m_Ticks = 0;
         m_Step = Step::Hardware;

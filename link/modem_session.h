@@ -52,6 +52,9 @@ public:
         std::function<void(bool connected)> setConnected;
         std::function<void(const std::string& name, int group)> showConnection;
         std::function<void(int streamCount)> setStreams;
+        // The standing call was lost: give up the link's port, leave the connected state and
+        // stop the real-time intake. Called before "Disconnect" is shown.
+        std::function<void()> callDropped;
     };
 
     CModemSession(CInstrumentLink& link, CModemLine& line);
@@ -64,8 +67,9 @@ public:
     // failure is MessageFor(result).
     int Dial(const std::string& device, const std::string& number);
     static const char* MessageFor(int dialResult);
-    // Starts the hang-up: the link's port is closed by `closePort` first, then the modem is
-    // told to hang up. Returns 1 when started, 0 when there is no call.
+    // Starts the hang-up: "Line Hangup" in pane 1, the link's port is closed by `closePort`
+    // first, then the modem is told to hang up. Returns 1 when started; 0 when there is no
+    // call (the telephony state is reset at once) or a hang-up is already under way.
     int Hangup(const std::function<void()>& closePort);
     // One 100 ms step. Returns kModemRunning or, once, the final ModemSessionResult of a
     // connection start.
@@ -91,6 +95,7 @@ private:
 
     void CallProgress(const char* text) override;
     void CallConnected(int fd) override;
+    void CallDropped() override;
     void CallEnded(int result) override;
     void ShowResult(const std::string& text);
     void SendQuery(std::uint8_t code);

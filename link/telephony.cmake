@@ -3,6 +3,7 @@
 add_library(nereid_telephony STATIC
     ${NEREID_INCLUDE_ROOT}/link/hayes_dialler.cpp
     ${NEREID_INCLUDE_ROOT}/link/tty_modem_line.cpp
+    ${NEREID_INCLUDE_ROOT}/link/modem_relay.cpp
     ${NEREID_INCLUDE_ROOT}/link/phone_directory.cpp
     ${NEREID_INCLUDE_ROOT}/link/modem_session.cpp)
 target_include_directories(nereid_telephony PUBLIC ${NEREID_INCLUDE_ROOT})

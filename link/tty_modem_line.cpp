@@ -79,10 +79,16 @@ int CTtyModemLine::Read(std::uint8_t* bytes, std::size_t capacity) {
 int CTtyModemLine::DuplicateHandle() {
     if (m_Fd < 0)
         return -1;
+    const int relayed = m_Relay.Start(m_Fd);
+    if (relayed >= 0)
+        return relayed;
+    // Without a pseudo-terminal the link reads the device itself; the call is then not
+    // watched, as before.
     return ::fcntl(m_Fd, F_DUPFD_CLOEXEC, 0);
 }
 
 void CTtyModemLine::Close() {
+    m_Relay.Stop();
     if (m_Fd >= 0) {
         ::close(m_Fd);
         m_Fd = -1;

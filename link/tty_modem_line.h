@@ -1,11 +1,13 @@
 #pragma once
 
 #include "link/modem_line.h"
+#include "link/modem_relay.h"
 
 namespace nereid::link {
 
 // A modem on a POSIX terminal device (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*, a pseudo-terminal),
-// set to raw 8N1 at 57600 baud with hang-up on close.
+// set to raw 8N1 at 57600 baud with hang-up on close. A connected call reaches the link through
+// a relay that watches the carrier (CModemRelay).
 class CTtyModemLine : public CModemLine {
 public:
     CTtyModemLine() = default;
@@ -18,10 +20,13 @@ public:
     int Write(const std::uint8_t* bytes, std::size_t length) override;
     int Read(std::uint8_t* bytes, std::size_t capacity) override;
     int DuplicateHandle() override;
+    bool CarrierLost() const override { return m_Relay.CarrierLost(); }
+    void Reclaim() override { m_Relay.Stop(); }
     void Close() override;
 
 private:
     int m_Fd = -1;
+    CModemRelay m_Relay;
 };
 
 } // namespace nereid::link

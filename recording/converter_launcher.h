@@ -38,7 +38,7 @@ public:
 
     // Waits until nothing is queued or running (a released converter counts as done). Returns
     // true when idle within timeoutMs.
-    bool WaitIdle(int timeoutMs);
+    bool WaitIdle(int timeoutMs) override;
 
     // Converters started so far (spawn succeeded), and those released at the wait limit.
     int StartedCount() const;

@@ -138,12 +138,16 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
         RunConverter();
         m_SecondFrom1970.store(cur);
         start = cur;
-        if (closed < 0) {
+        if (closed == kRecorderWriteFailed) {
             return Fail(closed);
         }
         if (StopRecording.load()) {
             return HandleStop();
         }
+    }
+    if (info.skipping && m_SecondFrom1970.load() != info.skipPeriod) {
+        // A new period: its file is tried again.
+        info.skipping = false;
     }
 
     if (m_SeenSecond != cur) {
@@ -162,7 +166,8 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
         m_Services.clock->Update(cur);
     }
 
-    if (info.dwCurrentLen + info.dwReLen < info.capacity && samples != nullptr && bytes > 0) {
+    if (!info.skipping && info.dwCurrentLen + info.dwReLen < info.capacity && samples != nullptr &&
+        bytes > 0) {
         // Whole samples only; the buffer holds 2 x capacity, so one second always fits.
         std::size_t n = static_cast<std::size_t>(bytes) & ~std::size_t{3};
         n = std::min(n, info.buffer.Size() - info.dwReLen);
@@ -183,7 +188,7 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
     const bool fullPeriod =
         m_ForceFileClose && static_cast<std::int64_t>(cur) - start - period + 1 >= 0;
     m_ForceFileClose = false;
-    if (flushed < 0) {
+    if (flushed == kRecorderWriteFailed) {
         return Fail(flushed);
     }
     if (m_CreateFile || fullPeriod) {
@@ -239,11 +244,26 @@ void CFileRecorder::FlushAll() {
     RunConverter();
 }
 
+int CFileRecorder::Finish(int waitLimitMs) {
+    StopRecording.store(true);
+    const int closed = CloseAll();
+    RunConverter();
+    m_Finished.store(true);
+    int result = closed == kRecorderWriteFailed ? kRecorderWriteFailed : 1;
+    if (m_Services.converter != nullptr && !m_Services.converter->WaitIdle(waitLimitMs) &&
+        result == 1) {
+        result = 0;
+    }
+    return result;
+}
+
 int CFileRecorder::CloseAll() {
     int result = 1;
     for (ChanInfo& info : m_Channels) {
         const int closed = CloseChannel(info);
-        if (closed < 0 && result == 1) {
+        // A file that could not be created concerns its channel only (and has been shown);
+        // a failed write ends the recording.
+        if (closed == kRecorderWriteFailed && result == 1) {
             result = closed;
         }
     }
@@ -302,7 +322,17 @@ int CFileRecorder::OpenFile(ChanInfo& info) {
 
     std::unique_ptr<CChannelWriter> writer = MakeWriter(request);
     if (const int opened = writer->Open(); opened < 0) {
+        // Only this channel loses its period; trying again every second would only repeat
+        // the message, so the next try is at its next period.
+        info.skipping = true;
+        info.skipPeriod = m_SecondFrom1970.load();
+        info.dwReLen = 0;
+        info.dwCurrentLen = 0;
+        ++m_SkippedPeriods;
         Show(std::string(kCantCreateFileText) + writer->LastPath());
+        if (m_Services.messages != nullptr) {
+            m_Services.messages->ChannelSkipped(info.setup.number, writer->LastPath());
+        }
         return kRecorderCreateFailed;
     }
     info.file = std::move(writer);

@@ -24,7 +24,8 @@ class CRecorderMessages;
 enum class RecordingForm : int { kDadisp = 0, kCss = 1, kSeisan = 2 };
 
 // Results of CFileRecorder besides 1 (go on) and 0 (stopped: every file closed).
-constexpr int kRecorderCreateFailed = -2; // an output file could not be created
+// An output file could not be created: only its channel is skipped until its next period.
+constexpr int kRecorderCreateFailed = -2;
 constexpr int kRecorderWriteFailed = -3;  // a write to an open output file failed
 constexpr int kRecorderMemoryFailed = -4; // a channel buffer could not be mapped
 constexpr int kRecorderNoChannels = -5;   // nothing to record
@@ -89,15 +90,27 @@ public:
     int Create();
 
     // One second of one channel, `bytes` = rate x 4. Returns 1 to go on; 0 after a stop (every
-    // file closed); kRecorderCreateFailed or kRecorderWriteFailed after a failure, which has
-    // been shown, has closed every file with what was written so far, and has set
-    // StopRecording so that later calls return 0 until the intake re-arms recording.
+    // file closed); kRecorderWriteFailed after a failed write, which has been shown, has
+    // closed every file with what was written so far, and has set StopRecording so that later
+    // calls return 0 until the intake re-arms recording.
+    // A file that cannot be created (its name exists, its folder is missing or full) ends
+    // nothing but that channel's period: "Can't Create File " is shown once, the channel's
+    // seconds are dropped until its next period, where its file is tried again, and the other
+    // channels go on; the call returns 1.
     // `progress` gets the percentage of the current period written for this channel, or -1.
     int WriteSecond(int channel, const std::int32_t* samples, int bytes, int& progress) override;
 
     // Program exit while recording: writes what is buffered, closes every file and, in SEISAN
     // form, starts the converter for the last period.
     void FlushAll();
+    // The end of a recording when no frame will come any more (program exit, the line gone):
+    // FlushAll, then waits for the converter of the last SEISAN period, at most waitLimitMs.
+    // Call it only while nothing else drives the recorder (the receiver thread stopped or
+    // parked). Later calls of WriteSecond return 0. Returns 1 when every file is closed and
+    // no conversion is left, 0 when the converter was still running at the limit,
+    // kRecorderWriteFailed when the last buffered seconds could not be written (shown).
+    int Finish(int waitLimitMs = kConverterWaitLimitMs);
+    static constexpr int kConverterWaitLimitMs = 60000;
 
     // Records `seconds` seconds from the first second written, then stops for good: the
     // first call for a later second closes every file and returns 0, as do all calls after
@@ -107,6 +120,9 @@ public:
     bool Finished() const { return m_Finished.load(); }
     // Seconds from the first second written to the latest one, inclusive; 0 before.
     std::uint32_t SecondsRecorded() const { return m_SecondsRecorded.load(); }
+    // Periods of a channel given up because its file could not be created, over the whole
+    // recording.
+    int SkippedPeriods() const { return m_SkippedPeriods.load(); }
 
     int ChannelCount() const { return static_cast<int>(m_Channels.size()); }
     RecordingForm Form() const { return m_Settings.form; }
@@ -128,6 +144,10 @@ private:
         std::unique_ptr<CChannelWriter> file;
         std::string name;            // of the file opened last (the wfdisc name in CSS form)
         std::uint32_t fileStart = 0; // period start the open file was named after
+        // The file of this period could not be created: nothing is written until the period
+        // start moves on from skipPeriod.
+        bool skipping = false;
+        std::uint32_t skipPeriod = 0;
     };
 
     int FlushChannel(ChanInfo& info, bool closeFile);
@@ -167,6 +187,7 @@ private:
     std::uint32_t m_FirstSecond = 0;
     std::atomic<bool> m_Finished{false};
     std::atomic<std::uint32_t> m_SecondsRecorded{0};
+    std::atomic<int> m_SkippedPeriods{0};
 
     mutable std::mutex m_LastClosedMutex;
     std::string m_LastClosedFile;

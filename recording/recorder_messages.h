@@ -28,6 +28,9 @@ public:
     // A recorder output file was closed and is complete (a DADiSP file, a CSS data file or its
     // wfdisc file). Full path.
     virtual void FileClosed(const std::string& /*path*/) {}
+    // The file of `channel` at `path` could not be created (its "Can't Create File " has been
+    // shown): the channel is not recorded until its next period; the others go on.
+    virtual void ChannelSkipped(int /*channel*/, const std::string& /*path*/) {}
 };
 
 } // namespace nereid::recording

@@ -85,6 +85,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         ShowConnection(name, group);
     };
     hooks.setStreams = [this](int count) { SetStreams(count); };
+    hooks.callDropped = [this] {
+        // Nothing more can come over the line: the port goes under the port lock, so the
+        // receiver thread's poll ends cleanly, and a recording is stopped.
+        m_Link->Close();
+        if (Recording())
+            StopRealTimeRecording(*this);
+        SetConnected(0);
+    };
     m_Modem->SetHooks(hooks);
     m_ModemTimer.setInterval(kModemTickMs);
     connect(&m_ModemTimer, &QTimer::timeout, this, [this] { TickModem(); });

@@ -20,8 +20,47 @@ std::string ModemFrontEnd::Normalise(const std::string& number) {
 void ModemFrontEnd::Reset() {
     m_Online = false;
     m_CallUp = false;
+    m_OffHook = false;
+    m_Dialled.clear();
     m_Line.clear();
     m_Plus = 0;
+}
+
+bool ModemFrontEnd::Listed(const std::vector<std::string>& list, const std::string& number) const {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const std::string& n) { return Normalise(n) == number; });
+}
+
+std::string ModemFrontEnd::Dial(const std::string& rest) {
+    // rest: what follows "D", as typed (spaces kept out by the caller's upper-casing copy).
+    std::string dial = rest;
+    if (!dial.empty() && (dial[0] == 'T' || dial[0] == 'P'))
+        dial.erase(0, 1);
+    const bool stay = dial.find(';') != std::string::npos;
+    const std::string digits = Normalise(dial);
+    if (stay) {
+        if (!digits.empty() && Listed(m_NoDialtone, digits)) {
+            m_OffHook = false;
+            m_Dialled.clear();
+            return Result("NO DIALTONE");
+        }
+        m_OffHook = true;
+        m_Dialled += digits;
+        return Result("OK");
+    }
+    const std::string number = m_Dialled + digits;
+    m_OffHook = false;
+    m_Dialled.clear();
+    if (number.empty() || Listed(m_NoDialtone, number))
+        return Result("NO DIALTONE");
+    if (Listed(m_Busy, number))
+        return Result("BUSY");
+    if (Listed(m_NoCarrier, number))
+        return Result("NO CARRIER");
+    m_Online = true;
+    m_CallUp = true;
+    m_ConnectedAt = Clock::now();
+    return Result("RINGING") + Result("CONNECT 9600");
 }
 
 std::string ModemFrontEnd::Answer(const std::string& raw) {
@@ -34,25 +73,16 @@ std::string ModemFrontEnd::Answer(const std::string& raw) {
     if (line.rfind("AT", 0) != 0)
         return Result("ERROR");
     const std::string cmd = line.substr(2);
-    if (cmd.rfind("DT", 0) == 0 || cmd.rfind("DP", 0) == 0 || cmd.rfind("D", 0) == 0) {
-        const std::size_t skip = (cmd.rfind("DT", 0) == 0 || cmd.rfind("DP", 0) == 0) ? 2 : 1;
-        const std::string number = Normalise(raw.substr(raw.find_first_of("dD") + skip));
-        if (number.empty())
-            return Result("NO DIALTONE");
-        auto listed = [&](const std::vector<std::string>& list) {
-            return std::any_of(list.begin(), list.end(),
-                               [&](const std::string& n) { return Normalise(n) == number; });
-        };
-        if (listed(m_Busy))
-            return Result("BUSY");
-        if (listed(m_NoCarrier))
-            return Result("NO CARRIER");
-        m_Online = true;
-        m_CallUp = true;
-        return Result("CONNECT 9600");
-    }
+    // Settings before the dial command ("X4" in "ATX4DT;") are taken as given.
+    std::size_t dial = cmd.find('D');
+    while (dial != std::string::npos && dial > 0 && cmd[dial - 1] == '&')
+        dial = cmd.find('D', dial + 1); // "&D2" is a setting, not a dial
+    if (dial != std::string::npos)
+        return Dial(cmd.substr(dial + 1));
     if (cmd == "H" || cmd == "H0") {
         m_CallUp = false;
+        m_OffHook = false;
+        m_Dialled.clear();
         return Result("OK");
     }
     if (cmd == "O" || cmd == "O0") {
@@ -107,6 +137,15 @@ void ModemFrontEnd::FeedOnline(const std::uint8_t* bytes, std::size_t length,
 }
 
 std::string ModemFrontEnd::Tick(Clock::time_point now) {
+    if (m_CallUp && m_HangupAfter > 0 &&
+        std::chrono::duration<double>(now - m_ConnectedAt).count() * m_TimeScale >= m_HangupAfter) {
+        // The far end hung up: the carrier goes and the modem says so in command mode.
+        m_CallUp = false;
+        m_Online = false;
+        m_Plus = 0;
+        m_Line.clear();
+        return Result("NO CARRIER");
+    }
     if (m_Online && m_Plus == 3 && now - m_PlusEnd >= kGuard && m_LastByte == m_PlusEnd) {
         m_Plus = 0;
         m_Online = false;

@@ -94,7 +94,8 @@ bool TakesValue(const std::string& name) {
     for (const char* n : kNames)
         if (name == n)
             return true;
-    return false;
+    // The modem's far end.
+    return name == "--no-dialtone-number" || name == "--hangup-after";
 }
 
 } // namespace
@@ -174,6 +175,9 @@ std::string UsageText() {
            "  --modem                behave as a Hayes modem until a call is connected\n"
            "  --busy-number NUM      ATDT NUM answers BUSY; repeatable\n"
            "  --no-carrier-number NUM  ATDT NUM answers NO CARRIER; repeatable\n"
+           "  --no-dialtone-number NUM  ATDT NUM answers NO DIALTONE; repeatable\n"
+           "  --hangup-after SECONDS  the far end drops every call SECONDS recorder seconds\n"
+           "                         after CONNECT: NO CARRIER\n"
            "  --verbose              log every frame on stderr\n"
            "  --help                 this text\n";
 }
@@ -296,6 +300,13 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             o.busyNumbers.push_back(v);
         } else if (name == "--no-carrier-number") {
             o.noCarrierNumbers.push_back(v);
+        } else if (name == "--no-dialtone-number") {
+            o.noDialtoneNumbers.push_back(v);
+        } else if (name == "--hangup-after") {
+            double x = 0;
+            if (!ParseDouble(v, x) || x <= 0 || x > 1e7)
+                return bad(v, "expected a number of seconds above 0");
+            o.hangupAfter = x;
         } else {
             message = "unknown option " + name;
             return -1;

@@ -30,6 +30,8 @@ struct SimOptions {
     bool modem = false;
     std::vector<std::string> busyNumbers;
     std::vector<std::string> noCarrierNumbers;
+    std::vector<std::string> noDialtoneNumbers;
+    double hangupAfter = 0; // recorder seconds from CONNECT to the far end's hang-up; 0 never
 
     int calFormat = 26; // payload length of the calibration settings answer: 26, 34 or 36
     std::uint8_t model = 17;

@@ -39,7 +39,9 @@ SimEngine::SimEngine(const SimOptions& options, LineEndpoint& line, DriveStore& 
       m_Generator(SignalModel(options.signalFreq, options.signalAmp, options.noise, options.seed),
                   options.skips, StartTime(options)) {
     if (options.modem)
-        m_Modem = std::make_unique<ModemFrontEnd>(options.busyNumbers, options.noCarrierNumbers);
+        m_Modem = std::make_unique<ModemFrontEnd>(options.busyNumbers, options.noCarrierNumbers,
+                                                  options.noDialtoneNumbers, options.hangupAfter,
+                                                  options.timeScale);
     m_State.realtime = options.realtime;
     m_State.acquiring = options.acquiring;
 }
@@ -260,7 +262,9 @@ int SimEngine::Step(Clock::duration maxWait) {
         const std::string text = m_Modem->Tick(now);
         if (!text.empty()) {
             m_Channel.SendText(text);
-            Log("modem escaped to command mode");
+            Log(m_Modem->Online() || text.find("NO CARRIER") == std::string::npos
+                    ? "modem escaped to command mode"
+                    : "modem call dropped by the far end");
         }
     }
     while (!m_Scheduled.empty() && m_Scheduled.front().due <= now) {

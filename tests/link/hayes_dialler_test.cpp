@@ -39,6 +39,8 @@ public:
         return static_cast<int>(n);
     }
     int DuplicateHandle() override { return open && !failDup ? 77 : -1; }
+    bool CarrierLost() const override { return lost; }
+    void Reclaim() override { ++reclaims; }
     void Close() override {
         open = false;
         ++closes;
@@ -52,13 +54,16 @@ public:
     bool refuseOpen = false;
     bool failWrites = false;
     bool failDup = false;
+    bool lost = false;
     int closes = 0;
+    int reclaims = 0;
 };
 
 class Recorder : public CDiallerListener {
 public:
     void CallProgress(const char* text) override { texts.emplace_back(text); }
     void CallConnected(int fd) override { connectedFd = fd; }
+    void CallDropped() override { texts.emplace_back("(dropped)"); }
     void CallEnded(int result) override { ended.push_back(result); }
     std::vector<std::string> texts;
     int connectedFd = -1;
@@ -76,18 +81,32 @@ protected:
     CHayesDialler dialler{line, events};
 };
 
-TEST_F(HayesDiallerTest, ConnectHandsTheLineOverAfterDialling) {
+// Answers that take a call from "AT" to the "ATD" that starts it.
+const std::string kToOriginate = "OK\r\nOK\r\nOK\r\n";
+
+TEST_F(HayesDiallerTest, AGoodCallShowsEveryProgressTextInOrder) {
     ASSERT_EQ(dialler.Dial("/dev/ttyUSB0", "555 0100"), CHayesDialler::kDialStarted);
     EXPECT_EQ(line.opened, "/dev/ttyUSB0");
     EXPECT_EQ(line.written, "AT\r");
     line.Feed("AT\r\r\nOK\r\n"); // echo first, as a modem in its default E1 mode sends it
     Ticks(1);
-    EXPECT_EQ(line.written, "AT\rATDT5550100\r");
-    ASSERT_EQ(events.texts, std::vector<std::string>{"Dialing"});
+    EXPECT_EQ(line.written, "AT\rATX4DT;\r");
+    EXPECT_EQ(events.texts, std::vector<std::string>{"LineAccepted"});
     EXPECT_EQ(dialler.GetState(), CHayesDialler::kDialling);
+    line.Feed("ATX4DT;\r\r\nOK\r\n");
+    Ticks(1);
+    EXPECT_EQ(line.written, "AT\rATX4DT;\rATDT5550100;\r");
+    EXPECT_EQ(events.texts, (std::vector<std::string>{"LineAccepted", "Dialtone", "Dialing"}));
+    line.Feed("\r\nOK\r\n");
+    Ticks(1);
+    EXPECT_EQ(line.written, "AT\rATX4DT;\rATDT5550100;\rATD\r");
+    EXPECT_EQ(events.texts.back(), "Proceeding");
+    line.Feed("\r\nRINGING\r\n");
+    Ticks(1);
     line.Feed("\r\nCONNECT 9600\r\n");
     Ticks(1);
-    EXPECT_EQ(events.texts.back(), "Connected");
+    EXPECT_EQ(events.texts, (std::vector<std::string>{"LineAccepted", "Dialtone", "Dialing",
+                                                      "Proceeding", "Ringback", "Connected"}));
     EXPECT_EQ(events.connectedFd, 77);
     EXPECT_TRUE(dialler.CallStands());
     EXPECT_TRUE(events.ended.empty());
@@ -105,7 +124,7 @@ TEST_F(HayesDiallerTest, AnswerSplitOverSeveralReadsIsJoined) {
     line.Feed("K\r");
     Ticks(1);
     EXPECT_EQ(dialler.GetState(), CHayesDialler::kDialling);
-    line.Feed("CONN");
+    line.Feed("OK\r\nOK\r\nCONN");
     Ticks(1);
     EXPECT_FALSE(dialler.CallStands());
     line.Feed("ECT\r\n");
@@ -115,11 +134,12 @@ TEST_F(HayesDiallerTest, AnswerSplitOverSeveralReadsIsJoined) {
 
 TEST_F(HayesDiallerTest, BusyEndsTheCallAndClosesTheLine) {
     ASSERT_EQ(dialler.Dial("m", "4711"), 1);
-    line.Feed("OK\r\n");
+    line.Feed(kToOriginate);
     Ticks(1);
     line.Feed("BUSY\r\n");
     Ticks(1);
-    EXPECT_EQ(events.texts, (std::vector<std::string>{"Dialing", "Busy", "Disconnect"}));
+    EXPECT_EQ(events.texts, (std::vector<std::string>{"LineAccepted", "Dialtone", "Dialing",
+                                                      "Proceeding", "Busy", "Disconnect"}));
     EXPECT_EQ(events.ended, std::vector<int>{CHayesDialler::kEndedNormally});
     EXPECT_FALSE(line.open);
     EXPECT_EQ(dialler.GetState(), CHayesDialler::kIdle);
@@ -128,24 +148,37 @@ TEST_F(HayesDiallerTest, BusyEndsTheCallAndClosesTheLine) {
     EXPECT_EQ(dialler.Dial("m", "4711"), 1);
 }
 
-TEST_F(HayesDiallerTest, FailureAnswersGiveDisconnect) {
-    for (const char* answer : {"NO CARRIER", "NO ANSWER", "NO DIALTONE", "ERROR"}) {
+TEST_F(HayesDiallerTest, FailureAnswersGiveDisconnectAtEveryStep) {
+    // (answers before the failure, the failure, the texts shown)
+    const struct {
+        const char* before;
+        const char* answer;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"OK\r\n", "NO DIALTONE", {"LineAccepted", "Disconnect"}},
+        {"OK\r\n", "ERROR", {"LineAccepted", "Disconnect"}},
+        {"OK\r\nOK\r\n", "NO DIAL TONE", {"LineAccepted", "Dialtone", "Dialing", "Disconnect"}},
+        {"OK\r\nOK\r\n", "ERROR", {"LineAccepted", "Dialtone", "Dialing", "Disconnect"}},
+    };
+    for (const auto& c : cases) {
+        events.texts.clear();
+        ASSERT_EQ(dialler.Dial("m", "1"), 1) << c.answer;
+        line.Feed(std::string(c.before) + c.answer + "\r\n");
+        Ticks(1);
+        EXPECT_EQ(events.texts, c.texts) << c.answer;
+        EXPECT_EQ(dialler.GetState(), CHayesDialler::kIdle) << c.answer;
+    }
+    for (const char* answer :
+         {"NO CARRIER", "NO ANSWER", "NO DIALTONE", "ERROR", "DELAYED", "BLACKLISTED"}) {
         events.texts.clear();
         ASSERT_EQ(dialler.Dial("m", "1"), 1) << answer;
-        line.Feed("OK\r\n");
+        line.Feed(kToOriginate + answer + "\r\n");
         Ticks(1);
-        line.Feed(std::string(answer) + "\r\n");
-        Ticks(1);
-        EXPECT_EQ(events.texts, (std::vector<std::string>{"Dialing", "Disconnect"})) << answer;
+        EXPECT_EQ(events.texts.back(), "Disconnect") << answer;
+        EXPECT_EQ(events.texts.size(), 5u) << answer;
         EXPECT_EQ(dialler.GetState(), CHayesDialler::kIdle) << answer;
+        EXPECT_FALSE(line.open);
     }
-}
-
-TEST_F(HayesDiallerTest, RingingIsReportedAsRingback) {
-    ASSERT_EQ(dialler.Dial("m", "1"), 1);
-    line.Feed("OK\r\nRINGING\r\n");
-    Ticks(1);
-    EXPECT_EQ(events.texts, (std::vector<std::string>{"Dialing", "Ringback"}));
 }
 
 TEST_F(HayesDiallerTest, SilentModemIsTriedThreeTimesThenGivenUp) {
@@ -155,18 +188,61 @@ TEST_F(HayesDiallerTest, SilentModemIsTriedThreeTimesThenGivenUp) {
     EXPECT_TRUE(events.ended.empty());
     Ticks(1);
     EXPECT_EQ(events.ended, std::vector<int>{CHayesDialler::kNoModemAnswer});
+    EXPECT_EQ(events.texts, std::vector<std::string>{"Disconnect"});
     EXPECT_FALSE(line.open);
 }
 
-TEST_F(HayesDiallerTest, UnansweredDialTimesOutAfterSixtySeconds) {
+TEST_F(HayesDiallerTest, EveryDialStepHasItsTimeLimit) {
+    const struct {
+        const char* answers;
+        int ticks;
+    } steps[] = {{"OK\r\n", CHayesDialler::kDialToneTicks},
+                 {"OK\r\nOK\r\n", CHayesDialler::kDigitsTicks},
+                 {"OK\r\nOK\r\nOK\r\n", CHayesDialler::kDialReplyTicks}};
+    for (const auto& step : steps) {
+        events.texts.clear();
+        ASSERT_EQ(dialler.Dial("m", "1"), 1);
+        line.Feed(step.answers);
+        Ticks(1);
+        Ticks(step.ticks - 1);
+        EXPECT_EQ(dialler.GetState(), CHayesDialler::kDialling) << step.ticks;
+        Ticks(1);
+        EXPECT_EQ(dialler.GetState(), CHayesDialler::kIdle) << step.ticks;
+        EXPECT_EQ(events.texts.back(), "Disconnect");
+    }
+}
+
+TEST_F(HayesDiallerTest, ALostCarrierEndsTheStandingCall) {
     ASSERT_EQ(dialler.Dial("m", "1"), 1);
-    line.Feed("OK\r\n");
+    line.Feed(kToOriginate + "CONNECT 9600\r\n");
     Ticks(1);
-    Ticks(CHayesDialler::kDialReplyTicks - 1);
-    EXPECT_EQ(dialler.GetState(), CHayesDialler::kDialling);
+    ASSERT_TRUE(dialler.CallStands());
+    Ticks(10);
+    EXPECT_TRUE(dialler.CallStands());
+    events.texts.clear();
+    line.lost = true;
     Ticks(1);
+    // The receiver gives up the line before "Disconnect" is shown.
+    EXPECT_EQ(events.texts, (std::vector<std::string>{"(dropped)", "Disconnect"}));
+    EXPECT_EQ(events.ended, std::vector<int>{CHayesDialler::kCarrierLost});
+    EXPECT_FALSE(line.open);
     EXPECT_EQ(dialler.GetState(), CHayesDialler::kIdle);
-    EXPECT_EQ(events.texts.back(), "Disconnect");
+    // Nothing more, and a new call can be placed.
+    Ticks(5);
+    EXPECT_EQ(events.ended.size(), 1u);
+    line.lost = false;
+    EXPECT_EQ(dialler.Dial("m", "1"), 1);
+}
+
+TEST_F(HayesDiallerTest, ResetForgetsTheCallWithoutAWord) {
+    ASSERT_EQ(dialler.Dial("m", "1"), 1);
+    line.written.clear();
+    dialler.Reset();
+    EXPECT_EQ(dialler.GetState(), CHayesDialler::kIdle);
+    EXPECT_FALSE(line.open);
+    EXPECT_EQ(line.written, "");
+    EXPECT_TRUE(events.ended.empty());
+    EXPECT_EQ(dialler.Dial("m", "1"), 1);
 }
 
 TEST_F(HayesDiallerTest, BadNumbersAreRefusedBeforeTheLineOpens) {
@@ -183,7 +259,7 @@ TEST_F(HayesDiallerTest, BadNumbersAreRefusedBeforeTheLineOpens) {
 TEST_F(HayesDiallerTest, DialWhileACallStandsIsRefused) {
     ASSERT_EQ(dialler.Dial("m", "1"), 1);
     EXPECT_EQ(dialler.Dial("m", "2"), CHayesDialler::kAlreadyConnected);
-    line.Feed("OK\r\nCONNECT\r\n");
+    line.Feed(kToOriginate + "CONNECT\r\n");
     Ticks(1);
     ASSERT_TRUE(dialler.CallStands());
     EXPECT_EQ(dialler.Dial("m", "2"), CHayesDialler::kAlreadyConnected);
@@ -198,11 +274,12 @@ TEST_F(HayesDiallerTest, OpenFailureIsReported) {
 
 TEST_F(HayesDiallerTest, HangupOfAStandingCallKeepsTheGuardTimes) {
     ASSERT_EQ(dialler.Dial("m", "1"), 1);
-    line.Feed("OK\r\nCONNECT 9600\r\n");
+    line.Feed(kToOriginate + "CONNECT 9600\r\n");
     Ticks(1);
     ASSERT_TRUE(dialler.CallStands());
     line.written.clear();
     ASSERT_EQ(dialler.Hangup(), 1);
+    EXPECT_EQ(line.reclaims, 1) << "the modem's answers must reach the dialler again";
     EXPECT_EQ(dialler.Hangup(), 0);
     Ticks(CHayesDialler::kGuardTicks - 1);
     EXPECT_EQ(line.written, "");
@@ -220,7 +297,7 @@ TEST_F(HayesDiallerTest, HangupOfAStandingCallKeepsTheGuardTimes) {
 
 TEST_F(HayesDiallerTest, HangupWithoutModemAnswerStillClosesTheLine) {
     ASSERT_EQ(dialler.Dial("m", "1"), 1);
-    line.Feed("OK\r\nCONNECT\r\n");
+    line.Feed(kToOriginate + "CONNECT\r\n");
     Ticks(1);
     dialler.Hangup();
     Ticks(2 * CHayesDialler::kGuardTicks + CHayesDialler::kHangupReplyTicks + 1);
@@ -248,7 +325,7 @@ TEST_F(HayesDiallerTest, HangupWhileDiallingAbortsTheDial) {
 
 TEST_F(HayesDiallerTest, FailedWritesDuringHangupReportDropFailure) {
     ASSERT_EQ(dialler.Dial("m", "1"), 1);
-    line.Feed("OK\r\nCONNECT\r\n");
+    line.Feed(kToOriginate + "CONNECT\r\n");
     Ticks(1);
     dialler.Hangup();
     line.failWrites = true;
@@ -260,7 +337,7 @@ TEST_F(HayesDiallerTest, FailedWritesDuringHangupReportDropFailure) {
 TEST_F(HayesDiallerTest, ConnectWithoutAHandleEndsTheCall) {
     line.failDup = true;
     ASSERT_EQ(dialler.Dial("m", "1"), 1);
-    line.Feed("OK\r\nCONNECT\r\n");
+    line.Feed(kToOriginate + "CONNECT\r\n");
     Ticks(1);
     EXPECT_FALSE(dialler.CallStands());
     EXPECT_EQ(events.ended, std::vector<int>{CHayesDialler::kConnectLost});

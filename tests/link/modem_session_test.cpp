@@ -29,9 +29,11 @@ public:
         return static_cast<int>(n);
     }
     int DuplicateHandle() override { return open ? 9 : -1; }
+    bool CarrierLost() const override { return lost; }
     void Close() override { open = false; }
     void Feed(const std::string& s) { input.insert(input.end(), s.begin(), s.end()); }
     bool open = false;
+    bool lost = false;
     std::string written;
     std::deque<char> input;
 };
@@ -50,6 +52,7 @@ public:
     }
     int SendCommand(std::uint8_t code, const CommandRecord&) override {
         sent.push_back(code);
+        waitingAtSend.push_back(TransactionWaiting());
         return 1;
     }
     void Purge() override { ++purges; }
@@ -65,6 +68,7 @@ public:
 
     std::deque<FrameRecord> answers;
     std::vector<std::uint8_t> sent;
+    std::vector<bool> waitingAtSend;
     std::string raw;
     int purges = 0;
     int polls = 0;
@@ -108,12 +112,16 @@ protected:
             shown = n + "/" + std::to_string(g);
         };
         hooks.setStreams = [this](int n) { streams = n; };
+        hooks.callDropped = [this] {
+            ++drops;
+            status.push_back("(dropped)");
+        };
         session.SetHooks(hooks);
     }
     // Dials and answers CONNECT; returns after the line was handed to the link.
     void Connect() {
         ASSERT_EQ(session.Dial("/dev/ttyUSB0", "555"), CHayesDialler::kDialStarted);
-        line.Feed("OK\r\nCONNECT 9600\r\n");
+        line.Feed("OK\r\nOK\r\nOK\r\nCONNECT 9600\r\n");
         ASSERT_EQ(session.Tick(), kModemRunning);
         ASSERT_EQ(attached, 9);
     }
@@ -134,6 +142,7 @@ protected:
     bool connected = false;
     std::string shown;
     int streams = 0;
+    int drops = 0;
 };
 
 TEST_F(ModemSessionTest, WakesTheRecorderThenSynchronisesAndReadsTheConfiguration) {
@@ -155,6 +164,9 @@ TEST_F(ModemSessionTest, WakesTheRecorderThenSynchronisesAndReadsTheConfiguratio
     EXPECT_EQ(link.purges, 1);
     EXPECT_EQ(link.raw, "\r\r3\r\xE3\xE1\xE5");
     EXPECT_EQ(link.sent, std::vector<std::uint8_t>{0xB0});
+    // Waiting is set before the first query leaves, so that the receiver thread leaves its
+    // answer pending instead of dropping it as an orphan.
+    EXPECT_EQ(link.waitingAtSend, std::vector<bool>{true});
 
     link.answers.push_back(Hardware(1, 1, 1, 17));
     session.Tick();
@@ -217,9 +229,13 @@ TEST_F(ModemSessionTest, MissingConfigurationEndsAfterTwentySeconds) {
 TEST_F(ModemSessionTest, BusyEndsTheCallWithoutConnecting) {
     ASSERT_EQ(session.Dial("/dev/ttyUSB0", "555"), 1);
     EXPECT_EQ(results.back(), "Dialing");
-    line.Feed("OK\r\nBUSY\r\n");
+    line.Feed("OK\r\nOK\r\nOK\r\nBUSY\r\n");
     EXPECT_EQ(session.Tick(), kModemCallEnded);
-    EXPECT_EQ(status, (std::vector<std::string>{"Dialing", "Busy", "Disconnect"}));
+    EXPECT_EQ(status, (std::vector<std::string>{"LineAccepted", "Dialtone", "Dialing", "Proceeding",
+                                                "Busy", "Disconnect"}));
+    // The result line follows the call progress until the call is connected.
+    EXPECT_EQ(results, (std::vector<std::string>{"Dialing", "LineAccepted", "Dialtone", "Dialing",
+                                                 "Proceeding", "Busy", "Disconnect"}));
     EXPECT_FALSE(connected);
     EXPECT_EQ(attached, -1);
     EXPECT_FALSE(session.Busy());
@@ -252,6 +268,36 @@ TEST_F(ModemSessionTest, HangupClosesTheLinkPortFirstAndKeepsTheConnectedFlag) {
     EXPECT_FALSE(session.CallStands());
     EXPECT_TRUE(connected); // a hang-up leaves the main frame's flag alone
     EXPECT_EQ(line.written.substr(line.written.size() - 8), "+++ATH0\r");
+}
+
+TEST_F(ModemSessionTest, HangupWithoutACallShowsLineHangupAndResetsTheTelephony) {
+    EXPECT_EQ(session.Hangup([] { FAIL() << "no port to close without a call"; }), 0);
+    EXPECT_EQ(status, std::vector<std::string>{"Line Hangup"});
+    EXPECT_FALSE(session.Busy());
+    EXPECT_TRUE(line.written.empty());
+    // The next dial starts from the beginning.
+    ASSERT_EQ(session.Dial("/dev/ttyUSB0", "555"), CHayesDialler::kDialStarted);
+    EXPECT_EQ(line.written, "AT\r");
+}
+
+TEST_F(ModemSessionTest, ALostCallGivesUpTheLinkBeforeDisconnectIsShown) {
+    Connect();
+    for (int i = 0; i < 2 * kModemWakeTicks + 1; ++i)
+        session.Tick();
+    ASSERT_TRUE(link.TransactionWaiting());
+    status.clear();
+    line.lost = true;
+    EXPECT_EQ(session.Tick(), kModemCallEnded);
+    EXPECT_EQ(status, (std::vector<std::string>{"(dropped)", "Disconnect"}));
+    EXPECT_EQ(drops, 1);
+    EXPECT_EQ(session.LastEnd(), CHayesDialler::kCarrierLost);
+    EXPECT_FALSE(session.CallStands());
+    EXPECT_FALSE(session.Busy());
+    EXPECT_FALSE(link.TransactionWaiting());
+    // The connection start stopped with it.
+    const std::size_t sent = link.sent.size();
+    EXPECT_EQ(TickUntilDone(3 * kModemHardwareResendTicks), kModemRunning);
+    EXPECT_EQ(link.sent.size(), sent);
 }
 
 } // namespace

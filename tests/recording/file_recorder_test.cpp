@@ -36,7 +36,13 @@ std::int32_t Pattern(int channel, std::uint32_t second, int i) {
 class FakeConverter : public CPeriodConverter {
 public:
     void Convert(const std::string& file) override { calls.push_back(file); }
+    bool WaitIdle(int timeoutMs) override {
+        waits.push_back(timeoutMs);
+        return idle;
+    }
     std::vector<std::string> calls;
+    std::vector<int> waits;
+    bool idle = true;
 };
 
 // Feeds the recorder as the intake does: the current second first, the period start when
@@ -395,7 +401,41 @@ TEST(FileRecorder, FlushAllAtExitClosesEverythingAndConvertsTheLastPeriod) {
     EXPECT_EQ(ListFiles(folder.Path()).size(), 2u);
 }
 
-TEST(FileRecorder, ExistingFilesAreNeverOverwritten) {
+TEST(FileRecorder, FinishClosesEverythingAndWaitsForTheLastConversion) {
+    TempFolder folder;
+    Recorder r(folder, RecordingForm::kSeisan, 60, {1, 2});
+    const std::uint32_t t0 = Utc(2026, 12, 7, 12, 0, 50);
+    // The first period (converted on the way) and three seconds of the next.
+    ASSERT_EQ(r.feeder->Seconds(t0, t0 + 12), 1);
+    ASSERT_EQ(r.converter.calls.size(), 1u);
+    EXPECT_TRUE(r.converter.waits.empty()) << "the receiver thread never waits";
+    EXPECT_EQ(r.recorder->Finish(), 1);
+    ASSERT_EQ(r.converter.calls.size(), 2u);
+    EXPECT_EQ(r.converter.calls[1], folder / "DD2007_120100.341");
+    EXPECT_EQ(r.converter.waits, std::vector<int>{CFileRecorder::kConverterWaitLimitMs});
+    ExpectSamples(folder / "DD1007_120100.341", 1, t0 + 10, 3);
+    ExpectSamples(folder / "DD2007_120100.341", 2, t0 + 10, 3);
+    EXPECT_TRUE(r.recorder->Finished());
+    // Nothing more is written, even after a re-arm, and nothing is converted twice.
+    r.recorder->StopRecording.store(false);
+    EXPECT_EQ(r.feeder->Second(t0 + 13), 0);
+    EXPECT_EQ(r.recorder->Finish(5), 1);
+    EXPECT_EQ(r.converter.calls.size(), 2u);
+    EXPECT_EQ(ListFiles(folder.Path()).size(), 4u);
+}
+
+TEST(FileRecorder, FinishReportsAConverterStillRunningAtItsLimit) {
+    TempFolder folder;
+    Recorder r(folder, RecordingForm::kSeisan, 3600, {1});
+    r.converter.idle = false;
+    ASSERT_EQ(r.feeder->Seconds(Utc(2026, 12, 7, 9, 0, 0), Utc(2026, 12, 7, 9, 0, 4)), 1);
+    EXPECT_EQ(r.recorder->Finish(250), 0);
+    EXPECT_EQ(r.converter.waits, std::vector<int>{250});
+    ASSERT_EQ(r.converter.calls.size(), 1u);
+    ExpectSamples(folder / "DD1007_090000.341", 1, Utc(2026, 12, 7, 9, 0, 0), 5);
+}
+
+TEST(FileRecorder, ExistingFilesAreNeverOverwrittenAndOnlyTheirChannelWaits) {
     TempFolder folder;
     Recorder r(folder, RecordingForm::kDadisp, 60, {1, 2});
     const std::uint32_t t0 = Utc(2026, 12, 7, 12, 0, 0);
@@ -403,20 +443,103 @@ TEST(FileRecorder, ExistingFilesAreNeverOverwritten) {
         std::ofstream out(folder / "DD2007_120000.341");
         out << "keep me";
     }
-    EXPECT_EQ(r.feeder->Second(t0), kRecorderCreateFailed);
+    EXPECT_EQ(r.feeder->Seconds(t0, t0 + 59), 1);
+    // Once for the period, not once a second.
     ASSERT_EQ(r.messages.shown.size(), 1u);
     EXPECT_EQ(r.messages.shown[0], "Can't Create File " + (folder / "DD2007_120000.341"));
     EXPECT_EQ(r.messages.captions[0], std::string("Tellus Application"));
+    EXPECT_EQ(r.messages.skipped,
+              (std::vector<std::string>{"2 " + (folder / "DD2007_120000.341")}));
     EXPECT_EQ(ReadWholeFile(folder / "DD2007_120000.341"), "keep me");
-    // Channel 1's file of that second is closed with its second in it.
-    ExpectSamples(folder / "DD1007_120000.341", 1, t0, 1);
-    // Until the intake re-arms, every call reports the stop and shows nothing more.
-    EXPECT_TRUE(r.recorder->StopRecording.load());
-    EXPECT_EQ(r.feeder->Second(t0 + 1), 0);
+    EXPECT_FALSE(r.recorder->StopRecording.load());
+    EXPECT_EQ(r.recorder->SkippedPeriods(), 1);
+    ExpectSamples(folder / "DD1007_120000.341", 1, t0, 60);
+    // The next period has a name of its own: channel 2 records again.
+    ASSERT_EQ(r.feeder->Seconds(t0 + 60, t0 + 119), 1);
+    ExpectSamples(folder / "DD2007_120100.341", 2, t0 + 60, 60);
+    ExpectSamples(folder / "DD1007_120100.341", 1, t0 + 60, 60);
     EXPECT_EQ(r.messages.shown.size(), 1u);
 }
 
-TEST(FileRecorder, AFolderRemovedDuringRecordingStopsItWithTheMessage) {
+TEST(FileRecorder, AChannelWhoseFolderCannotTakeFilesLosesOnlyItsOwnPeriods) {
+    // The tests run as root, for whom a folder of mode 0555 is still writable. A folder path
+    // that names a regular file fails for everybody (ENOTDIR), and replacing that file by a
+    // folder makes it writable again.
+    for (RecordingForm form : {RecordingForm::kDadisp, RecordingForm::kCss}) {
+        const bool css = form == RecordingForm::kCss;
+        const char* prefix = css ? "CD" : "DD";
+        TempFolder folder;
+        std::vector<std::string> dirs;
+        for (int c = 1; c <= 3; ++c) {
+            dirs.push_back(folder / ("chan" + std::to_string(c)));
+            if (c != 2) {
+                ASSERT_EQ(mkdir(dirs.back().c_str(), 0755), 0);
+            }
+        }
+        {
+            std::ofstream out(dirs[1]);
+            out << "a file, not a folder";
+        }
+        RecordingMessages messages;
+        FakeConverter converter;
+        RecorderSettings settings;
+        settings.form = form;
+        settings.periodSeconds = 60;
+        settings.writeThrough = false;
+        settings.stationName = "ABCD";
+        for (int c = 1; c <= 3; ++c) {
+            settings.channels.push_back({c, kRate, "DChan", dirs[std::size_t(c - 1)], ""});
+        }
+        CFileRecorder recorder(settings, {&messages, &converter, nullptr, {}});
+        recorder.m_UnitNumber.store(7);
+        ASSERT_EQ(recorder.Create(), 1);
+        Feeder feeder(recorder, {1, 2, 3});
+        const std::uint32_t t0 = Utc(2026, 12, 7, 12, 0, 30);
+        ASSERT_EQ(feeder.Seconds(t0, t0 + 29), 1);
+        const std::string lost = dirs[1] + "/" + RecorderFileName(prefix, 2, 7, t0);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0], "Can't Create File " + lost);
+        EXPECT_EQ(messages.skipped, std::vector<std::string>{"2 " + lost});
+        EXPECT_FALSE(recorder.StopRecording.load());
+        for (int c : {1, 3}) {
+            ExpectSamples(dirs[std::size_t(c - 1)] + "/" + RecorderFileName(prefix, c, 7, t0), c,
+                          t0, 30);
+        }
+
+        // Still not writable at the next period: one more message, for that period.
+        ASSERT_EQ(feeder.Seconds(t0 + 30, t0 + 89), 1);
+        ASSERT_EQ(messages.shown.size(), 2u);
+        EXPECT_EQ(messages.shown[1],
+                  "Can't Create File " + dirs[1] + "/" + RecorderFileName(prefix, 2, 7, t0 + 30));
+
+        // Writable again: channel 2 is recorded from its next period on, every sample.
+        ASSERT_EQ(unlink(dirs[1].c_str()), 0);
+        ASSERT_EQ(mkdir(dirs[1].c_str(), 0755), 0);
+        ASSERT_EQ(feeder.Seconds(t0 + 90, t0 + 150), 1);
+        EXPECT_EQ(messages.shown.size(), 2u);
+        ExpectSamples(dirs[1] + "/" + RecorderFileName(prefix, 2, 7, t0 + 90), 2, t0 + 90, 60);
+        recorder.FlushAll();
+        EXPECT_EQ(ListFiles(dirs[1]).size(), css ? 4u : 2u);
+        ExpectSamples(dirs[1] + "/" + RecorderFileName(prefix, 2, 7, t0 + 150), 2, t0 + 150, 1);
+        for (int c : {1, 3}) {
+            const std::string dir = dirs[std::size_t(c - 1)];
+            ExpectSamples(dir + "/" + RecorderFileName(prefix, c, 7, t0 + 30), c, t0 + 30, 60);
+            ExpectSamples(dir + "/" + RecorderFileName(prefix, c, 7, t0 + 90), c, t0 + 90, 60);
+            ExpectSamples(dir + "/" + RecorderFileName(prefix, c, 7, t0 + 150), c, t0 + 150, 1);
+            EXPECT_EQ(ListFiles(dir).size(), css ? 8u : 4u);
+        }
+        if (css) {
+            // Every data file of a channel that went on has its wfdisc record.
+            const std::string record =
+                ReadWholeFile(dirs[0] + "/" + WfdiscNameOf(RecorderFileName(prefix, 1, 7, t0)));
+            ASSERT_EQ(record.size(), kWfdiscSize);
+            EXPECT_EQ(record.substr(79, 8), "00000300");
+        }
+        EXPECT_EQ(recorder.SkippedPeriods(), 2);
+    }
+}
+
+TEST(FileRecorder, AFolderRemovedDuringRecordingSkipsItsChannelUntilItComesBack) {
     TempFolder folder;
     const std::string sub = folder / "out";
     ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
@@ -431,9 +554,14 @@ TEST(FileRecorder, AFolderRemovedDuringRecordingStopsItWithTheMessage) {
     const std::uint32_t t0 = Utc(2026, 12, 7, 12, 0, 0);
     ASSERT_EQ(feeder.Seconds(t0, t0 + 59), 1);
     ASSERT_EQ(system(("rm -rf '" + sub + "'").c_str()), 0);
-    EXPECT_EQ(feeder.Second(t0 + 60), kRecorderCreateFailed);
+    EXPECT_EQ(feeder.Seconds(t0 + 60, t0 + 119), 1);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], "Can't Create File " + sub + "/DD1000_120100.341");
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    EXPECT_EQ(feeder.Seconds(t0 + 120, t0 + 121), 1);
+    recorder.FlushAll();
+    ExpectSamples(sub + "/DD1000_120200.341", 1, t0 + 120, 2);
+    EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 // Wraps the real writer and fails the append number `failAt` (1-based) the way a full disk

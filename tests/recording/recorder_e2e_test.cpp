@@ -248,6 +248,41 @@ TEST(NereidRecord, ChosenChannelsAndCommentOnly) {
     ExpectChannel(channels[0], 9, kB, 10, "channel 9");
 }
 
+TEST(NereidRecord, AChannelWhoseFileCannotBeCreatedIsSkippedWhileTheOthersRecord) {
+    nereid::sim::test::SimProcess sim(SimArgs());
+    OutputFolder out;
+    // Channel 2's first file name is taken: the recorder must neither overwrite it nor stop.
+    {
+        std::ofstream taken(out / PeriodName("DD", 2, 0));
+        taken << "keep me";
+    }
+    const Outcome o = RunNereid(out.Path(), {"--port", sim.Link(), "--baud", "115200", "record",
+                                             "--format", "dadisp", "--minutes", "1", "--seconds",
+                                             "70", "--channels", "1,2,3"});
+    EXPECT_EQ(o.exitCode, 6) << o.err << o.out;
+    EXPECT_NE(o.err.find("Can't Create File " + (out / PeriodName("DD", 2, 0))), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("channel 2 is not recorded until its next period"), std::string::npos)
+        << o.err;
+    EXPECT_EQ(ReadWholeFile(out / PeriodName("DD", 2, 0)), "keep me");
+    // Channels 1 and 3 have the whole first period; channel 2 is back from the second.
+    for (int c : {1, 3}) {
+        const std::string path = out / PeriodName("DD", c, 0);
+        std::vector<FileChannel> channels;
+        ReaderMessage message;
+        ASSERT_EQ(OpenDataFile(path, channels, message), kOpenAdded) << path;
+        ExpectChannel(channels[0], c, kB, 60, path);
+    }
+    for (int c : {1, 2, 3}) {
+        const std::string path = out / PeriodName("DD", c, 1);
+        std::vector<FileChannel> channels;
+        ReaderMessage message;
+        ASSERT_EQ(OpenDataFile(path, channels, message), kOpenAdded) << path << o.err;
+        ExpectChannel(channels[0], c, kB + 60, 10, path);
+    }
+    EXPECT_EQ(Lines(o.out).size(), 5u) << o.out;
+}
+
 TEST(NereidRecord, BadCommandLinesAreRefusedBeforeConnecting) {
     OutputFolder out;
     const std::vector<std::vector<std::string>> bad = {

@@ -87,9 +87,14 @@ public:
         std::lock_guard lock(m_Mutex);
         closed.push_back(path);
     }
+    void ChannelSkipped(int channel, const std::string& path) override {
+        std::lock_guard lock(m_Mutex);
+        skipped.push_back(std::to_string(channel) + " " + path);
+    }
     std::vector<std::string> shown;
     std::vector<std::string> captions;
     std::vector<std::string> closed;
+    std::vector<std::string> skipped; // "<channel> <path>"
 
 private:
     std::mutex m_Mutex;

@@ -25,9 +25,50 @@ TEST(ModemFrontEnd, AnswersCommandsAndDials) {
     EXPECT_FALSE(m.Online());
     std::size_t used = 0;
     const std::string line = "ATDT123\r\xE3\xB0";
-    EXPECT_EQ(Feed(m, line, &used), "\r\nCONNECT 9600\r\n");
+    EXPECT_EQ(Feed(m, line, &used), "\r\nRINGING\r\n\r\nCONNECT 9600\r\n");
     EXPECT_TRUE(m.Online());
     EXPECT_EQ(used, 8u) << "the bytes after the dial line belong to the recorder";
+}
+
+TEST(ModemFrontEnd, DialInStepsThenOriginate) {
+    ModemFrontEnd m({"555"}, {}, {"666"});
+    EXPECT_EQ(Feed(m, "AT&D2\r"), "\r\nOK\r\n") << "a setting, not a dial";
+    EXPECT_EQ(Feed(m, "ATX4DT;\r"), "\r\nOK\r\n");
+    EXPECT_EQ(Feed(m, "ATDT 66-6;\r"), "\r\nNO DIALTONE\r\n");
+    EXPECT_EQ(Feed(m, "ATDT666\r"), "\r\nNO DIALTONE\r\n");
+    // The number dialled in pieces is the one called.
+    EXPECT_EQ(Feed(m, "ATX4DT;\r"), "\r\nOK\r\n");
+    EXPECT_EQ(Feed(m, "ATDT5;\r"), "\r\nOK\r\n");
+    EXPECT_EQ(Feed(m, "ATDT55;\r"), "\r\nOK\r\n");
+    EXPECT_EQ(Feed(m, "ATD\r"), "\r\nBUSY\r\n");
+    EXPECT_FALSE(m.Online());
+    EXPECT_EQ(Feed(m, "ATDT123;\r"), "\r\nOK\r\n");
+    EXPECT_EQ(Feed(m, "ATD\r"), "\r\nRINGING\r\n\r\nCONNECT 9600\r\n");
+    EXPECT_TRUE(m.Online());
+    // ATH forgets digits dialled in command mode.
+    ModemFrontEnd other({}, {});
+    Feed(other, "ATDT99;\r");
+    EXPECT_EQ(Feed(other, "ATH\r"), "\r\nOK\r\n");
+    EXPECT_EQ(Feed(other, "ATD\r"), "\r\nNO DIALTONE\r\n");
+}
+
+TEST(ModemFrontEnd, FarEndHangsUpAfterItsTimeInRecorderSeconds) {
+    using namespace std::chrono_literals;
+    // 30 recorder seconds at 10 recorder seconds per wall second: 3 s of wall time.
+    ModemFrontEnd m({}, {}, {}, 30, 10);
+    const auto before = ModemFrontEnd::Clock::now();
+    Feed(m, "ATDT1\r");
+    ASSERT_TRUE(m.Online());
+    EXPECT_EQ(m.Tick(before + 2900ms), "");
+    EXPECT_TRUE(m.Online());
+    EXPECT_EQ(m.Tick(ModemFrontEnd::Clock::now() + 3s), "\r\nNO CARRIER\r\n");
+    EXPECT_FALSE(m.Online());
+    EXPECT_EQ(m.Tick(ModemFrontEnd::Clock::now() + 10s), "") << "said once";
+    EXPECT_EQ(Feed(m, "ATO\r"), "\r\nNO CARRIER\r\n") << "the call is gone";
+    // A new call gets its own time.
+    Feed(m, "ATDT1\r");
+    EXPECT_TRUE(m.Online());
+    EXPECT_EQ(m.Tick(ModemFrontEnd::Clock::now() + 1s), "");
 }
 
 TEST(ModemFrontEnd, EchoOnlyWhenAsked) {

@@ -77,6 +77,25 @@ TEST(SimOptions, ValuesAreChecked) {
     EXPECT_NE(m.find("--time-scale"), std::string::npos);
 }
 
+TEST(SimOptions, ModemFarEnd) {
+    SimOptions o;
+    std::string m;
+    ASSERT_EQ(Parse({"--modem", "--no-dialtone-number", "3", "--no-dialtone-number", "4",
+                     "--hangup-after", "2.5"},
+                    o, m),
+              1)
+        << m;
+    EXPECT_EQ(o.noDialtoneNumbers, (std::vector<std::string>{"3", "4"}));
+    EXPECT_DOUBLE_EQ(o.hangupAfter, 2.5);
+    EXPECT_DOUBLE_EQ(SimOptions{}.hangupAfter, 0.0) << "calls stand until hung up by default";
+    for (const char* bad : {"0", "-1", "soon"}) {
+        SimOptions other;
+        EXPECT_EQ(Parse({"--hangup-after", bad}, other, m), -1) << bad;
+        EXPECT_FALSE(m.empty());
+    }
+    EXPECT_EQ(Parse({"--no-dialtone-number"}, o, m), -1);
+}
+
 TEST(SimOptions, DefaultLinkPathPrefersTheRuntimeFolder) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string keep = saved ? saved : "";
