@@ -5,8 +5,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <pty.h>
 #include <random>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "link/answer_records.h"
@@ -118,6 +123,69 @@ void BM_DecodeFrameScanner(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
 BENCHMARK(BM_DecodeFrameScanner);
+
+// Drain rate of the sheets' and the connection's poll loop, one poll per 100 ms, while the
+// recorder streams and no receiver thread takes the data frames (the command-line connection):
+// the pseudo-terminal is filled to the brim with data frames of a 100 samples/s channel before
+// every poll, and the bytes one poll takes, times ten, are the loop's drain rate. Beside it:
+// the 11520 bytes/s a 115200-baud line delivers, and the 8100 bytes/s that one read of at most
+// 810 bytes per poll took.
+void BM_DrainFullPtyAt100msPolls(benchmark::State& state) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    CSerialLink link;
+    if (link.Open(name, 115200, nereid::link::kParityNone, nereid::link::kStopBitsOne, 8) != 1) {
+        state.SkipWithError("cannot open the pseudo-terminal");
+        return;
+    }
+    Bytes payload(11 + 3 * 100);
+    std::mt19937 rng(3);
+    for (auto& b : payload) {
+        b = static_cast<std::uint8_t>(rng());
+    }
+    Bytes frames;
+    for (int i = 0; i < 64; ++i) {
+        nereid::link::AppendFrame(static_cast<std::uint8_t>(i % 16), payload, frames);
+    }
+    std::size_t filled = 0;
+    std::uint64_t taken = 0;
+    std::int64_t polls = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Fill with whole frames until the terminal takes no more.
+        for (std::size_t at = 0;;) {
+            const ssize_t n = ::write(master, frames.data() + at, frames.size() - at);
+            if (n <= 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(n);
+            at = (at + static_cast<std::size_t>(n)) % frames.size();
+        }
+        const std::uint64_t before = link.BytesReceived();
+        state.ResumeTiming();
+        nereid::link::FrameRecord record;
+        std::uint8_t expected = 'P';
+        benchmark::DoNotOptimize(link.ReadFrame(expected, record));
+        taken += link.BytesReceived() - before;
+        ++polls;
+    }
+    const double perPoll = polls > 0 ? static_cast<double>(taken) / static_cast<double>(polls) : 0;
+    state.counters["bytes_per_poll"] = perPoll;
+    state.counters["drain_Bps"] = perPoll * 10.0;
+    state.counters["line_115200_Bps"] = 11520.0;
+    state.counters["one_810_read_Bps"] = 8100.0;
+    state.counters["unclaimed_frames"] = static_cast<double>(link.UnclaimedDataFrames());
+    benchmark::DoNotOptimize(filled);
+    link.Close();
+    ::close(slave);
+    ::close(master);
+}
+BENCHMARK(BM_DrainFullPtyAt100msPolls)->Iterations(50);
 
 } // namespace
 

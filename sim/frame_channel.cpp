@@ -137,8 +137,10 @@ void FrameChannel::Transmit(std::uint8_t type, std::span<const std::uint8_t> pay
 
 std::uint64_t FrameChannel::Send(std::uint8_t type, std::span<const std::uint8_t> payload,
                                  bool awaitAnswer, bool droppable) {
-    if (droppable && m_Out.size() > kMaxQueuedBytes)
+    if (droppable && m_Out.size() > MaxQueuedBytes()) {
+        ++m_DroppedFrames;
         return 0;
+    }
     const std::uint64_t id = m_NextId++;
     Transmit(type, payload);
     m_Last = Sent{id, type, {payload.begin(), payload.end()}, Clock::now()};
@@ -148,6 +150,12 @@ std::uint64_t FrameChannel::Send(std::uint8_t type, std::span<const std::uint8_t
             m_Waiting.pop_front();
     }
     return id;
+}
+
+std::size_t FrameChannel::MaxQueuedBytes() const {
+    if (m_Baud <= 0)
+        return kMaxQueuedBytesUnpaced;
+    return std::max<std::size_t>(4096, static_cast<std::size_t>(m_Baud / 10));
 }
 
 void FrameChannel::SendControl(std::uint8_t type) {

@@ -41,8 +41,14 @@ public:
     // At most this many frames wait for an answer; a PC that answers nothing must not make
     // the list grow while data streams.
     static constexpr std::size_t kMaxWaiting = 1024;
-    // Queued output above which data frames are dropped rather than queued (nobody reads).
-    static constexpr std::size_t kMaxQueuedBytes = 1u << 20;
+    // Queued output above which data frames are dropped rather than queued: a recorder's line
+    // carries its bytes whether or not the PC reads them, so a stream that outruns the line
+    // (or a PC that reads too slowly) loses data frames instead of holding the answers back
+    // behind an ever longer queue. One second of the paced line, or this on an unpaced one.
+    static constexpr std::size_t kMaxQueuedBytesUnpaced = 64u * 1024u;
+    std::size_t MaxQueuedBytes() const;
+    // Data frames not queued because the output was full.
+    std::uint64_t DroppedFrames() const { return m_DroppedFrames; }
 
     FrameChannel(FaultInjector& faults, int baud) : m_Faults(faults), m_Baud(baud) {}
 
@@ -105,6 +111,7 @@ private:
     Sent m_Last{0, 0, {}, {}};
     std::uint64_t m_NextId = 1;
     std::uint64_t m_FramesSent = 0;
+    std::uint64_t m_DroppedFrames = 0;
     double m_Credit = 0; // bytes pacing allows now
     Clock::time_point m_CreditAt{};
 };

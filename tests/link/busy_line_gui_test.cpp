@@ -74,17 +74,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(IsTiming(frame.TellusStatusBar()->PaneText(1)), 2000);
         QVERIFY(since.elapsed() <= 2000);
 
-        // And it keeps showing: three seconds without "Idle State", the numbers moving on.
-        QSet<QString> seen;
+        // And it keeps showing: three seconds without "Idle State" while the stream goes on.
+        link::CSerialLink* serial = frame.Link();
+        QVERIFY(serial != nullptr);
+        const std::uint64_t before = serial->BytesReceived();
         for (int i = 0; i < 30; ++i) {
             QTest::qWait(100);
             const QString text = frame.TellusStatusBar()->PaneText(1);
             QVERIFY2(IsTiming(text), qPrintable(text));
-            seen.insert(text);
         }
-        QVERIFY(seen.size() > 1);
-        link::CSerialLink* serial = frame.Link();
-        QVERIFY(serial != nullptr);
+        QVERIFY(serial->BytesReceived() > before + 3000);
         QCOMPARE(serial->RingOverflowDrops(), 0u);
     }
 

@@ -227,5 +227,24 @@ TEST(FrameChannelOutbound, PacingHoldsTheByteRate) {
     EXPECT_LE(second, 51u);
 }
 
+// A stream that outruns the line loses data frames at the recorder, as on a real line, and
+// an answer is never held behind more than about a second of the line's bytes.
+TEST(FrameChannelOutbound, DataFramesBeyondASecondOfTheLineAreDroppedAnswersNever) {
+    FaultInjector faults(1, 0, 0, 0);
+    FrameChannel ch(faults, 115200);
+    EXPECT_EQ(ch.MaxQueuedBytes(), 11520u);
+    const Bytes data(311, 0x21);
+    int queued = 0;
+    for (int i = 0; i < 100; ++i)
+        queued += ch.Send(0, data, true, true) != 0;
+    EXPECT_GE(queued, 37); // 11520 / 316 bytes a frame, and one past the bound
+    EXPECT_LE(queued, 38);
+    EXPECT_EQ(ch.DroppedFrames(), static_cast<std::uint64_t>(100 - queued));
+    EXPECT_NE(ch.Send(0x50, Bytes(32, 1)), 0u); // the answer is queued all the same
+
+    FrameChannel unpaced(faults, 0);
+    EXPECT_EQ(unpaced.MaxQueuedBytes(), FrameChannel::kMaxQueuedBytesUnpaced);
+}
+
 } // namespace
 } // namespace nereid::sim
