@@ -1,3 +1,4 @@
+#include "display/model/header_info.h"
 #include "display/model/plot_labels.h"
 #include "display/model/tables.h"
 
@@ -78,4 +79,27 @@ TEST(PlotGrid, StepsOfOneTwoFiveAndPowersOfTwo) {
     EXPECT_EQ(SpectrumGridStep(100), 16);  // 6.25 steps
     EXPECT_EQ(SpectrumGridStep(1), 0.125);
     EXPECT_EQ(SpectrumGridStep(1024), 128);
+}
+
+TEST(HeaderInformation, LinesOfAFileChannel) {
+    nereid::recording::FileChannel file;
+    file.formatText = "CSS Format";
+    file.rate = 100;
+    file.sampleCount = 9000;
+    file.sampleType = 4;
+    file.signalName = "SIM01";
+    file.dateText = "12-07-26";
+    file.timeText = "12:10:00";
+    file.path = "/data/CD1234_121000.341";
+    const auto lines = HeaderInfo(file);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0], (std::pair<std::string, std::string>{"File Type", "CSS Format"}));
+    EXPECT_EQ(lines[1].second, "100");
+    EXPECT_EQ(lines[5], (std::pair<std::string, std::string>{"Total Time", "1.500 Minute"}));
+    EXPECT_EQ(lines[6].second, "LONG");
+    EXPECT_EQ(lines[7].second, "/data/CD1234_121000.341");
+    file.sampleType = 9;
+    file.rate = 0; // no rate given: no division by zero
+    EXPECT_EQ(HeaderInfo(file)[6].second, "Unknown");
+    EXPECT_EQ(HeaderInfo(file)[5].second, "0.000 Minute");
 }
