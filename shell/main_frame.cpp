@@ -585,6 +585,11 @@ void CMainFrame::ShutDown() {
     if (m_ShutDown)
         return;
     m_ShutDown = true;
+    // The child windows go while what they read still exists; the frame no longer follows
+    // their activation (it would install menus into a window being destroyed).
+    if (m_Mdi)
+        m_Mdi->disconnect(this);
+    delete m_AnalysisWindow.data();
     m_ModemTimer.stop();
     if (m_Thread)
         m_Thread->Stop();
