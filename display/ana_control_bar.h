@@ -21,13 +21,13 @@ public:
     void SetReadout(const QString& x, const QString& y);
     void ClearReadouts() { SetReadout({}, {}); }
 
-    QPushButton* realTime;  // "RealTime" / "Stop"
-    QPushButton* fromFile;  // "FromFile" / "CLOSE"
-    QPushButton* timeMode;  // "TIME": time/spectrum selection of the channel bar
-    QPushButton* reset;     // "RESET": no action, disabled
-    QScrollBar* timeRange;  // 0..10
-    QLabel* timeRangeText;  // "%.1f"
-    QScrollBar* viewScale;  // file display: doubling steps of the window
+    QPushButton* realTime; // "RealTime" / "Stop"
+    QPushButton* fromFile; // "FromFile" / "CLOSE"
+    QPushButton* timeMode; // "TIME": time/spectrum selection of the channel bar
+    QPushButton* reset;    // "RESET": no action, disabled
+    QScrollBar* timeRange; // 0..10
+    QLabel* timeRangeText; // "%.1f"
+    QScrollBar* viewScale; // file display: doubling steps of the window
     QLabel* viewScaleText;
     QLineEdit* xValue;
     QLineEdit* yValue;

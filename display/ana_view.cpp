@@ -132,7 +132,8 @@ int CAnaView::OpenFile(const QString& path) {
         m_Files.push_back(std::move(entry));
         m_FileChannels.push_back(std::move(plot));
     }
-    m_TimeScroll->setRange(0, static_cast<int>(std::min<std::uint64_t>(LongestFile() / 4, 1u << 30)));
+    m_TimeScroll->setRange(0,
+                           static_cast<int>(std::min<std::uint64_t>(LongestFile() / 4, 1u << 30)));
     update();
     return static_cast<int>(added.size());
 }
@@ -142,7 +143,8 @@ void CAnaView::RemoveFile(int index) {
         return;
     m_Files.erase(m_Files.begin() + index);
     m_FileChannels.erase(m_FileChannels.begin() + index);
-    m_TimeScroll->setRange(0, static_cast<int>(std::min<std::uint64_t>(LongestFile() / 4, 1u << 30)));
+    m_TimeScroll->setRange(0,
+                           static_cast<int>(std::min<std::uint64_t>(LongestFile() / 4, 1u << 30)));
     update();
 }
 
@@ -413,7 +415,8 @@ void CAnaView::mouseMoveEvent(QMouseEvent* event) {
             double value = 0.0;
             if (ring != nullptr)
                 value = ring[static_cast<std::size_t>(hundredths) * c.rate / 100 % length];
-            const auto& stamp = m_Context.state->m_TimeStamps[static_cast<std::size_t>(hundredths / 100)];
+            const auto& stamp =
+                m_Context.state->m_TimeStamps[static_cast<std::size_t>(hundredths / 100)];
             onReadout(QString::fromStdString(model::RealTimeReadout(stamp, hundredths % 100)),
                       QString::fromStdString(model::ReadoutText(value)));
         } else {

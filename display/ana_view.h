@@ -32,8 +32,8 @@ struct AnalysisLayout;
 // window's timer decides when.
 class CAnaView : public QWidget {
 public:
-    static constexpr int kPlotLeft = 62;   // pixels from the left edge to the plot area
-    static constexpr int kPlotRight = 12;  // pixels left free at the right
+    static constexpr int kPlotLeft = 62;  // pixels from the left edge to the plot area
+    static constexpr int kPlotRight = 12; // pixels left free at the right
     static constexpr int kScrollHeight = 16;
 
     enum class Source { kRealTime, kFile };
@@ -91,7 +91,9 @@ public:
     std::uint64_t WindowSamples(const model::PlotChannel& channel) const;
     std::uint64_t LongestFile() const;
 
-    SpectrumSettings& Spectrum() { return m_Source == Source::kFile ? m_FileSpectrum : m_RtSpectrum; }
+    SpectrumSettings& Spectrum() {
+        return m_Source == Source::kFile ? m_FileSpectrum : m_RtSpectrum;
+    }
     // N for all channels: the bins shown are reduced to N / 2, the first bin returns to 0.
     void SetFftSize(int n);
     void SetBinsIndex(int index);
@@ -153,7 +155,7 @@ private:
     std::vector<std::unique_ptr<model::PlotChannel>> m_RealTime;
     std::vector<std::unique_ptr<model::PlotChannel>> m_FileChannels;
     std::vector<std::unique_ptr<FileEntry>> m_Files; // parallel to m_FileChannels
-    std::vector<std::pair<int, int>> m_RealTimeKey;   // channel numbers and rates listed
+    std::vector<std::pair<int, int>> m_RealTimeKey;  // channel numbers and rates listed
 
     int m_TimeRangeIndex = model::kDefaultTimeRangeIndex;
     int m_Span = model::kDefaultSpanHundredths;

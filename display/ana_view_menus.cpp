@@ -72,10 +72,10 @@ QMenu* CAnaView::ContextMenuAt(QPoint position) {
             });
         }
         colour->addAction("Custom Color", this, [=, this] {
-            const QColor chosen = QColorDialog::getColor(
-                QColor(int(c->colour & 0xFF), int((c->colour >> 8) & 0xFF),
-                       int((c->colour >> 16) & 0xFF)),
-                this);
+            const QColor chosen =
+                QColorDialog::getColor(QColor(int(c->colour & 0xFF), int((c->colour >> 8) & 0xFF),
+                                              int((c->colour >> 16) & 0xFF)),
+                                       this);
             if (!chosen.isValid())
                 return;
             c->colour = static_cast<std::uint32_t>(chosen.red() | chosen.green() << 8 |
@@ -150,8 +150,8 @@ void CAnaView::Print(QPrinter& printer) {
     QPainter painter(&printer);
     const QRect page = painter.viewport();
     const QSize area = size();
-    const double scale = std::min(double(page.width()) / area.width(),
-                                  double(page.height()) / area.height());
+    const double scale =
+        std::min(double(page.width()) / area.width(), double(page.height()) / area.height());
     painter.scale(scale, scale);
     Render(painter, area);
 }

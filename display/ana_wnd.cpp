@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFileInfo>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +45,10 @@ CAnaWnd::CAnaWnd(const AnalysisContext& context, QWidget* parent)
     connect(&m_Timer, &QTimer::timeout, this, [this] { Tick(); });
     ConnectControls();
     SetTitle(kRealTimeTitle);
+    {
+        const QSignalBlocker block(m_Control->binsShown);
+        m_Control->binsShown->setCurrentIndex(m_View->Spectrum().binsIndex);
+    }
     RebuildChannelBar();
     resize(1000, 700);
 }
@@ -238,7 +242,8 @@ void CAnaWnd::ToggleFileDisplay() {
     }
     {
         const QSignalBlocker a(m_Control->fftSize), b(m_Control->binsShown);
-        m_Control->fftSize->setCurrentIndex(m_Control->fftSize->findData(m_View->Spectrum().fftSize));
+        m_Control->fftSize->setCurrentIndex(
+            m_Control->fftSize->findData(m_View->Spectrum().fftSize));
         m_Control->binsShown->setCurrentIndex(m_View->Spectrum().binsIndex);
     }
     m_RemoveArmed = false;
@@ -306,7 +311,8 @@ void CAnaWnd::RefreshChannelBox() {
     const int item = m_Control->channelBox->findData(selected);
     m_Control->channelBox->setCurrentIndex(item >= 0 ? item : 0);
     const int index = m_Control->channelBox->currentData().toInt();
-    if (const PlotChannel* c = m_Control->channelBox->count() > 0 ? m_View->Channel(index) : nullptr)
+    if (const PlotChannel* c =
+            m_Control->channelBox->count() > 0 ? m_View->Channel(index) : nullptr)
         m_Control->scaleValue->setText(QString::asprintf("%d", static_cast<int>(c->range)));
 }
 
@@ -343,8 +349,8 @@ bool CAnaWnd::PrintToPdf(const QString& path) {
 void CAnaWnd::PrintPlots() {
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         // No printer on this machine: the plots go into a PDF file instead.
-        const QString path = QFileDialog::getSaveFileName(this, "Print to PDF", "plots.pdf",
-                                                          "PDF files (*.pdf)");
+        const QString path =
+            QFileDialog::getSaveFileName(this, "Print to PDF", "plots.pdf", "PDF files (*.pdf)");
         if (!path.isEmpty())
             PrintToPdf(path);
         return;

@@ -170,8 +170,9 @@ void CAnaView::PaintTime(QPainter& painter, const Slot& slot) {
             entry->envelope.Decimate(entry->file, start, count, width, m_Columns);
             Strokes(painter, plot, m_Columns, toY);
         } else {
-            const std::uint64_t n =
-                start < entry->file.sampleCount ? std::min(count, entry->file.sampleCount - start) : 0;
+            const std::uint64_t n = start < entry->file.sampleCount
+                                        ? std::min(count, entry->file.sampleCount - start)
+                                        : 0;
             QPolygonF line;
             for (std::uint64_t i = 0; i < n; ++i)
                 line << QPointF(plot.left() + static_cast<double>(i) * width / count,
@@ -212,8 +213,8 @@ void CAnaView::PaintSpectrum(QPainter& painter, const Slot& slot) {
     for (double v = step; v < range; v += step)
         painter.drawLine(QPointF(plot.left(), toY(v)), QPointF(plot.right(), toY(v)));
 
-    const int bins = std::min(model::kBinsShown[static_cast<std::size_t>(s.binsIndex)],
-                              s.fftSize / 2 - 1);
+    const int bins =
+        std::min(model::kBinsShown[static_cast<std::size_t>(s.binsIndex)], s.fftSize / 2 - 1);
     const int width = plot.width();
     painter.setPen(FromColorRef(c.spectrumColour));
     {

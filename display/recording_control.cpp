@@ -60,7 +60,7 @@ std::unique_ptr<recording::CRecorderMessages> MakeQueuedMessages(QObject* target
 }
 
 int StartRecording(RecordingContext& context, recording::RecordingForm form,
-                   const std::string& minutes, recording::CRecorderMessages* shownNow) {
+                   const std::string& minutes) {
     auto sink = std::make_unique<CRecorderSink>(context.parent);
     std::unique_ptr<recording::CConverterLauncher> converter;
     if (form == recording::RecordingForm::kSeisan) {
@@ -77,11 +77,9 @@ int StartRecording(RecordingContext& context, recording::RecordingForm form,
     request.minutesText = minutes;
     request.stationName = context.stationName;
     std::unique_ptr<recording::CFileRecorder> recorder;
-    // The setup's own refusals are shown now, on this thread.
-    recording::CFileRecorder::Services setupServices = services;
-    setupServices.messages = shownNow != nullptr ? shownNow : sink.get();
-    const int prepared =
-        recording::PrepareRecorder(request, *context.channels, setupServices, recorder);
+    // The recorder keeps these services for its whole life; the setup's own refusals go
+    // through the same sink, which shows them at once on this thread.
+    const int prepared = recording::PrepareRecorder(request, *context.channels, services, recorder);
     if (prepared != 1)
         return prepared;
     if (!context.install)
@@ -103,7 +101,7 @@ int RunRecordingSetup(RecordingContext& context, recording::RecordingForm form) 
     CNameFileDlg dialog(form, *context.channels, now.get(), context.parent);
     if (dialog.exec() != QDialog::Accepted)
         return 0;
-    return StartRecording(context, form, dialog.MinutesText().toStdString(), now.get());
+    return StartRecording(context, form, dialog.MinutesText().toStdString());
 }
 
 } // namespace nereid::display

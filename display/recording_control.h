@@ -47,6 +47,6 @@ int RunRecordingSetup(RecordingContext& context, recording::RecordingForm form);
 // Starts the recorder after the dialog (the part of RunRecordingSetup after OK); `minutes`
 // is the "Recording Time" text.
 int StartRecording(RecordingContext& context, recording::RecordingForm form,
-                   const std::string& minutes, recording::CRecorderMessages* shownNow);
+                   const std::string& minutes);
 
 } // namespace nereid::display

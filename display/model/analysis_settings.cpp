@@ -58,8 +58,7 @@ int DecodeAnalysisLayout(const std::vector<std::uint8_t>& bytes, AnalysisLayout&
         (bytes.size() - AnalysisLayout::kHeaderBytes) / AnalysisLayout::kRecordBytes;
     const std::size_t records = std::min<std::size_t>(count, present);
     for (std::size_t i = 0; i < records; ++i) {
-        const std::uint8_t* r =
-            p + AnalysisLayout::kHeaderBytes + i * AnalysisLayout::kRecordBytes;
+        const std::uint8_t* r = p + AnalysisLayout::kHeaderBytes + i * AnalysisLayout::kRecordBytes;
         ChannelLayout c;
         c.timeOpen = GetLe32(r);
         c.spectrumOpen = GetLe32(r + 4);

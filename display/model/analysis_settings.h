@@ -8,15 +8,15 @@ namespace nereid::display::model {
 
 // One channel of the analysis window's channel list in the settings file (40 bytes).
 struct ChannelLayout {
-    std::uint32_t timeOpen = 0;      // 1 when the time plot is open
-    std::uint32_t spectrumOpen = 0;  // 1 when the spectrum is open
-    std::uint32_t position = 0;      // place in the list, from 1
-    std::string name;                // at most 7 characters (8 bytes with the terminator)
-    std::uint32_t timeColour = 0;    // 0x00BBGGRR
+    std::uint32_t timeOpen = 0;     // 1 when the time plot is open
+    std::uint32_t spectrumOpen = 0; // 1 when the spectrum is open
+    std::uint32_t position = 0;     // place in the list, from 1
+    std::string name;               // at most 7 characters (8 bytes with the terminator)
+    std::uint32_t timeColour = 0;   // 0x00BBGGRR
     std::uint32_t spectrumColour = 0;
     std::uint32_t timeRange = 0;
     std::uint32_t spectrumRange = 0;
-    std::int32_t offset = 0;         // zero-line offset of the time plot, in pixels
+    std::int32_t offset = 0; // zero-line offset of the time plot, in pixels
 };
 
 // The analysis window's layout file "tellusw32.cfg": a 52-byte header and one 40-byte record

@@ -68,7 +68,8 @@ void ReadFileSamples(const recording::FileChannel& channel, std::uint64_t begin,
     using namespace recording;
     std::size_t available = 0;
     if (begin < channel.sampleCount && channel.firstSample != nullptr)
-        available = static_cast<std::size_t>(std::min<std::uint64_t>(n, channel.sampleCount - begin));
+        available =
+            static_cast<std::size_t>(std::min<std::uint64_t>(n, channel.sampleCount - begin));
     const int size = SampleSize(channel.sampleType);
     if (size == 0)
         available = 0;
@@ -79,7 +80,8 @@ void ReadFileSamples(const recording::FileChannel& channel, std::uint64_t begin,
                     [](const std::uint8_t* q) { return double(static_cast<std::int8_t>(q[0])); });
         break;
     case kSampleInteger:
-        ConvertLoop(p, 2, available, out, [](const std::uint8_t* q) { return double(GetLeS16(q)); });
+        ConvertLoop(p, 2, available, out,
+                    [](const std::uint8_t* q) { return double(GetLeS16(q)); });
         break;
     case kSampleFloat:
         ConvertLoop(p, 4, available, out, [](const std::uint8_t* q) {
@@ -91,15 +93,16 @@ void ReadFileSamples(const recording::FileChannel& channel, std::uint64_t begin,
         break;
     case kSampleDouble:
         ConvertLoop(p, 8, available, out, [](const std::uint8_t* q) {
-            const std::uint64_t bits =
-                std::uint64_t(GetLe32(q)) | std::uint64_t(GetLe32(q + 4)) << 32;
+            const std::uint64_t bits = std::uint64_t(GetLe32(q)) | std::uint64_t(GetLe32(q + 4))
+                                                                       << 32;
             double d;
             std::memcpy(&d, &bits, 8);
             return d;
         });
         break;
     default:
-        ConvertLoop(p, 4, available, out, [](const std::uint8_t* q) { return double(GetLeS32(q)); });
+        ConvertLoop(p, 4, available, out,
+                    [](const std::uint8_t* q) { return double(GetLeS32(q)); });
         break;
     }
     std::fill(out + available, out + n, 0.0);
@@ -112,7 +115,8 @@ void CEnvelopePyramid::Build(const recording::FileChannel& channel) {
     constexpr std::size_t kChunk = 1 << 16; // samples converted at a time
     std::vector<double> values(kChunk);
     for (std::uint64_t pos = 0; pos < m_Samples; pos += kChunk) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, m_Samples - pos));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, m_Samples - pos));
         ReadFileSamples(channel, pos, n, values.data());
         for (std::size_t i = 0; i < n; i += kBaseBlock) {
             const std::size_t end = std::min(n, i + kBaseBlock);

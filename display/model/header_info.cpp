@@ -16,10 +16,10 @@ std::vector<std::pair<std::string, std::string>> HeaderInfo(const recording::Fil
     static const char* const types[] = {"BYTE", "SHORT", "FLOAT", "DOUBLE", "LONG"};
     const std::string format =
         file.sampleType >= 0 && file.sampleType <= 4 ? types[file.sampleType] : "Unknown";
-    return {{"File Type", file.formatText},  {"Sample Rate", rate},
-            {"Date", file.dateText},         {"Time", file.timeText},
+    return {{"File Type", file.formatText},    {"Sample Rate", rate},
+            {"Date", file.dateText},           {"Time", file.timeText},
             {"Station Name", file.signalName}, {"Total Time", total},
-            {"Recording Format", format},    {"File Name", file.path}};
+            {"Recording Format", format},      {"File Name", file.path}};
 }
 
 } // namespace nereid::display::model

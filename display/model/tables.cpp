@@ -44,8 +44,8 @@ int SpectrumFirstBin(int fftSize, int binsShown, int position) {
 }
 
 const char* AmplitudeRangeLabel(int index) {
-    static const char* const labels[] = {"16",    "64",   "256", "1024", "4096", "16K",  "65K",
-                                         "262K",  "1M",   "4M",  "16M",  "268M", "4294M"};
+    static const char* const labels[] = {"16",   "64", "256", "1024", "4096", "16K",  "65K",
+                                         "262K", "1M", "4M",  "16M",  "268M", "4294M"};
     return labels[std::clamp(index, 0, 12)];
 }
 

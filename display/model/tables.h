@@ -16,8 +16,8 @@ constexpr int kDefaultSpanHundredths = 400;
 
 // Amplitude ranges of a time plot (menu "16" ... "4294M").
 constexpr std::array<std::uint32_t, 13> kAmplitudeRanges = {
-    16u,      64u,      256u,      1024u,     4096u,      16384u,     65536u,
-    262144u,  1048576u, 4194304u,  16777216u, 268435456u, 4294967295u};
+    16u,     64u,      256u,     1024u,     4096u,      16384u,     65536u,
+    262144u, 1048576u, 4194304u, 16777216u, 268435456u, 4294967295u};
 // Ranges of a spectrum plot (menu "1" ... "1000M").
 constexpr std::array<std::uint32_t, 10> kSpectrumRanges = {
     1u, 10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u};
@@ -51,6 +51,6 @@ const char* SpectrumRangeLabel(int index);
 
 // Colour codes of the menus (0 Black ... 5 White) as 0x00BBGGRR values.
 constexpr std::array<std::uint32_t, 6> kColourCodes = {0x000000, 0x0000FF, 0x00FF00,
-                                                        0xFF0000, 0x00FFFF, 0xFFFFFF};
+                                                       0xFF0000, 0x00FFFF, 0xFFFFFF};
 
 } // namespace nereid::display::model

@@ -51,17 +51,17 @@ struct TempFile {
 TEST(AnalysisLayoutFile, EveryOutOfRangeValueIsCorrectedAndWrittenBack) {
     std::vector<std::uint8_t> bytes = Header(2);
     std::uint8_t* p = bytes.data();
-    PutLe32(p + 4, 6);          // time background: above 5 -> 0
-    PutLe32(p + 8, 0xFFFFFFFF); // spectrum background -> 0
+    PutLe32(p + 4, 6);           // time background: above 5 -> 0
+    PutLe32(p + 8, 0xFFFFFFFF);  // spectrum background -> 0
     PutLe32(p + 12, 0xDEADBEEF); // never written: must not come back
     PutLe32(p + 16, 0xDEADBEEF);
-    PutLe32(p + 20, 11);        // time range -> 10
-    PutLe32(p + 24, 10);        // bins index -> 9
-    PutLe32(p + 28, 21);        // time grid -> 1
-    PutLe32(p + 32, 400);       // spectrum grid -> 1
-    PutLe32(p + 36, 1000);      // FFT size -> 1024
+    PutLe32(p + 20, 11);   // time range -> 10
+    PutLe32(p + 24, 10);   // bins index -> 9
+    PutLe32(p + 28, 21);   // time grid -> 1
+    PutLe32(p + 32, 400);  // spectrum grid -> 1
+    PutLe32(p + 36, 1000); // FFT size -> 1024
     PutLe32(p + 40, 0x12345678);
-    PutFloat(p + 44, 1.5f);     // share -> 0.5
+    PutFloat(p + 44, 1.5f); // share -> 0.5
     PutLe32(p + 48, 60);
     std::uint8_t* r = p + 52;
     PutLe32(r, 1);
@@ -161,6 +161,5 @@ TEST(AnalysisLayoutFile, MissingShortAndOverstatedFiles) {
 
 TEST(AnalysisLayoutFile, FailedWriteKeepsThePreviousFile) {
     AnalysisLayout layout;
-    EXPECT_EQ(WriteAnalysisLayout("/nonexistent/folder/tellusw32.cfg", layout),
-              kLayoutWriteFailed);
+    EXPECT_EQ(WriteAnalysisLayout("/nonexistent/folder/tellusw32.cfg", layout), kLayoutWriteFailed);
 }

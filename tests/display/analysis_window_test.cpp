@@ -18,10 +18,10 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScrollBar>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -156,8 +156,10 @@ private slots:
         FindAction(menu, "Range/262K")->trigger();
         QCOMPARE(view->Channel(0)->range, 262144u);
         QCOMPARE(frame.Display().m_YScales[1], 262144);
-        QVERIFY(FindAction(view->ContextMenuAt(placed[0].plot.center()), "Range/262K")->isChecked());
-        QVERIFY(!FindAction(view->ContextMenuAt(placed[0].plot.center()), "Status Info")->isEnabled());
+        QVERIFY(
+            FindAction(view->ContextMenuAt(placed[0].plot.center()), "Range/262K")->isChecked());
+        QVERIFY(
+            !FindAction(view->ContextMenuAt(placed[0].plot.center()), "Status Info")->isEnabled());
         // Menu "2" of a spectrum: amplitude mode and range 100000 for channel 1.
         menu = view->ContextMenuAt(placed[4].plot.center());
         QCOMPARE(menu->title(), QString("2"));
@@ -169,8 +171,7 @@ private slots:
 
         // Enough data for the 4 s window and the 1024-point block (10.24 s at 100/s).
         const std::uint32_t first = frame.IntakeState().m_LastSecond.load();
-        QTRY_VERIFY_WITH_TIMEOUT(first != 0 &&
-                                     frame.IntakeState().m_LastSecond.load() > first + 12,
+        QTRY_VERIFY_WITH_TIMEOUT(first != 0 && frame.IntakeState().m_LastSecond.load() > first + 12,
                                  15000);
         wnd->Tick();
         const QImage image = view->RenderImage(view->size());

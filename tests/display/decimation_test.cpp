@@ -49,7 +49,8 @@ struct MemoryFile {
         for (std::size_t i = 0; i < samples.size(); ++i) {
             const auto v = static_cast<std::uint32_t>(samples[i]);
             for (int b = 0; b < 4; ++b)
-                bytes[i * 4 + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(v >> (8 * b));
+                bytes[i * 4 + static_cast<std::size_t>(b)] =
+                    static_cast<std::uint8_t>(v >> (8 * b));
         }
         channel.sampleType = nereid::recording::kSampleLong;
         channel.firstSample = bytes.data();

@@ -67,16 +67,16 @@ TEST(PlotWindow, StartSpanAndRanges) {
 }
 
 TEST(PlotGrid, StepsOfOneTwoFiveAndPowersOfTwo) {
-    EXPECT_EQ(TimeGridStep(1024), 500);   // 2048 high: 5 steps of 500
-    EXPECT_EQ(TimeGridStep(16), 5);       // 32 high
-    EXPECT_EQ(TimeGridStep(100), 50);     // 200 high: 4 steps
+    EXPECT_EQ(TimeGridStep(1024), 500); // 2048 high: 5 steps of 500
+    EXPECT_EQ(TimeGridStep(16), 5);     // 32 high
+    EXPECT_EQ(TimeGridStep(100), 50);   // 200 high: 4 steps
     EXPECT_EQ(TimeGridStep(4294967295.0), 2000000000.0);
     for (double range : {16.0, 64.0, 1024.0, 65536.0, 16777216.0}) {
         const double steps = 2 * range / TimeGridStep(range);
         EXPECT_LE(steps, 8.0) << range;
         EXPECT_GE(steps, 2.0) << range;
     }
-    EXPECT_EQ(SpectrumGridStep(100), 16);  // 6.25 steps
+    EXPECT_EQ(SpectrumGridStep(100), 16); // 6.25 steps
     EXPECT_EQ(SpectrumGridStep(1), 0.125);
     EXPECT_EQ(SpectrumGridStep(1024), 128);
 }

@@ -40,7 +40,8 @@ TEST(Spectrum, ExactBinSineAndTheNyquistTerm) {
     CFftPlan plan(n);
     const float amplitude = 1000.0f;
     for (int i = 0; i < n; ++i)
-        plan.Input()[i] = amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * 10 * i / n));
+        plan.Input()[i] =
+            amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * 10 * i / n));
     std::vector<float> s;
     plan.Compute(kPowerSpectrum, s);
     // A sine of amplitude A has power A^2 / 2 in its bin: 2 (A N / 2)^2 / N^2.
