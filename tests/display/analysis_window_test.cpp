@@ -193,6 +193,14 @@ private slots:
         QVERIFY(QRegularExpression("^\\d\\d:\\d\\d\\.\\d\\d$")
                     .match(wnd->ControlBar()->xValue->text())
                     .hasMatch());
+        // The picture for the documentation: every trace in a range that holds it.
+        for (int i : {1, 2, 3}) {
+            view->Channel(i)->range = 1048576;
+            view->Channel(i)->spectrumMode = 1;
+            view->Channel(i)->spectrumRange = 100000000;
+        }
+        wnd->ControlBar()->binsShown->setCurrentIndex(3); // 128 bins: 0 .. 12.5 Hz at 100/s
+        view->repaint();
         SaveScreenshot(frame, "analysis-realtime.png");
 
         // Freezing while recording is refused.

@@ -179,6 +179,10 @@ private slots:
         const QImage image = wnd->View()->RenderImage(wnd->View()->size());
         QVERIFY(!image.isNull());
         QDir().mkpath(NEREID_SCREENSHOT_DIR);
+        wnd->View()->Channel(0)->range = 262144;
+        wnd->View()->Channel(0)->spectrumMode = 1;
+        wnd->View()->Channel(0)->spectrumRange = 10000000;
+        wnd->View()->repaint();
         QVERIFY(frame.grab().save(QString(NEREID_SCREENSHOT_DIR) + "/analysis-files.png"));
         // A refused file adds nothing.
         messages.texts.clear();
