@@ -6,7 +6,10 @@
 #include "link/receiver_thread.h"
 #include "link/serial_link.h"
 #include "link/tty_modem_line.h"
+#include "recording/converter_launcher.h"
+#include "recording/file_recorder.h"
 #include "recording/intake.h"
+#include "recording/recorder_messages.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/menu_set.h"
@@ -552,13 +555,53 @@ void CMainFrame::SaveSettings() {
     settings.sync();
 }
 
+int CMainFrame::InstallRecorder(std::unique_ptr<recording::CFileRecorder> recorder,
+                                std::unique_ptr<recording::CConverterLauncher> converter,
+                                std::unique_ptr<recording::CRecorderMessages> messages) {
+    const bool park = m_Thread && m_Thread->Running();
+    if (park && m_Thread->Park() != 1)
+        return -1;
+    m_Intake->SetRecorder(recorder.get());
+    if (park)
+        m_Thread->Resume();
+    // The previous period's conversion may still run: let it end before its launcher goes.
+    if (m_Converter)
+        m_Converter->WaitIdle(recording::CConverterLauncher::kDefaultWaitLimitMs);
+    m_Recorder = std::move(recorder);
+    m_Converter = std::move(converter);
+    m_RecorderMessages = std::move(messages);
+    return 1;
+}
+
+void CMainFrame::FinishRecording() {
+    if (!m_Recorder)
+        return;
+    if (m_Intake)
+        m_Intake->SetRecorder(nullptr);
+    if (m_IntakeState.m_bRecording.load()) {
+        m_Recorder->FlushAll();
+        m_IntakeState.m_bRecording.store(false);
+    }
+    if (m_Converter)
+        m_Converter->WaitIdle(recording::CConverterLauncher::kDefaultWaitLimitMs);
+    m_Recorder.reset();
+    m_Converter.reset();
+    m_RecorderMessages.reset();
+}
+
 void CMainFrame::ShutDown() {
     if (m_ShutDown)
         return;
     m_ShutDown = true;
+    // The child windows go while what they read still exists; the frame no longer follows
+    // their activation (it would install menus into a window being destroyed).
+    if (m_Mdi)
+        m_Mdi->disconnect(this);
+    delete m_AnalysisWindow.data();
     m_ModemTimer.stop();
     if (m_Thread)
         m_Thread->Stop();
+    FinishRecording();
     m_Channels.FreeChannels();
     m_StreamList = recording::CStreamList{};
     m_Thread.reset();

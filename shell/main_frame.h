@@ -27,8 +27,11 @@ class CSerialLink;
 class CTtyModemLine;
 } // namespace nereid::link
 namespace nereid::recording {
+class CConverterLauncher;
+class CFileRecorder;
 class CRealTimeIntake;
-}
+class CRecorderMessages;
+} // namespace nereid::recording
 
 namespace nereid::shell {
 
@@ -105,9 +108,18 @@ public:
     // Installs the full menu, without the model-17 items unless the model code is 17.
     void InstallFullMenu();
     bool AnalysisWindowOpen() const { return m_AnalysisWindow != nullptr; }
+    QMdiSubWindow* AnalysisWindow() const { return m_AnalysisWindow; }
     // The analysis window hands itself over here when it is created; its menu is then shown
     // while it is the active child window.
     void AdoptAnalysisWindow(QMdiSubWindow* window);
+
+    // PC recording: the recorder with its converter and message sink, given to the intake while
+    // the receiver thread is parked; the previous set goes once the intake has let go of it.
+    // Returns 1, or -1 when the thread could not be parked (nothing changed).
+    int InstallRecorder(std::unique_ptr<recording::CFileRecorder> recorder,
+                        std::unique_ptr<recording::CConverterLauncher> converter,
+                        std::unique_ptr<recording::CRecorderMessages> messages);
+    recording::CFileRecorder* Recorder() const { return m_Recorder.get(); }
 
     // The modem call's tick, every 100 ms.
     void TickModem();
@@ -131,6 +143,9 @@ private:
     void LoadSettings();
     void SaveSettings();
     void ShutDown();
+    // With the receiver thread gone: a running recording is stopped, its files closed and
+    // the last SEISAN period converted, waiting for the converter up to its time limit.
+    void FinishRecording();
 
     QMdiArea* m_Mdi = nullptr;
     QToolBar* m_ToolBar = nullptr;
@@ -144,6 +159,10 @@ private:
     recording::CStreamList m_StreamList;
     std::unique_ptr<CQueuedIntakeEvents> m_Events;
     std::unique_ptr<recording::CRealTimeIntake> m_Intake;
+    // Declared in this order so that the recorder goes before its converter and messages.
+    std::unique_ptr<recording::CRecorderMessages> m_RecorderMessages;
+    std::unique_ptr<recording::CConverterLauncher> m_Converter;
+    std::unique_ptr<recording::CFileRecorder> m_Recorder;
     std::unique_ptr<link::CReceiverThread> m_Thread;
     std::unique_ptr<link::CTtyModemLine> m_ModemLine;
     std::unique_ptr<link::CModemSession> m_Modem;

@@ -2,6 +2,16 @@
 
 #include "shell/main_frame.h"
 
+#include <QDir>
+
+#include "display/ana_wnd.h"
+#include "display/recording_control.h"
+#include "recording/converter_launcher.h"
+#include "recording/file_recorder.h"
+#include "recording/recorder_messages.h"
+#include "shell/command_ids.h"
+#include "shell/tellus_status_bar.h"
+
 // The sheets, the recorder set-ups and the analysis window are built in their own parts of the
 // program; each of these functions is where the main window hands over to one of them.
 namespace nereid::shell {
@@ -24,17 +34,69 @@ int OpenInternalRecordingSheet(CMainFrame&) {
 int OpenFileUploadDialog(CMainFrame&) {
     return 0;
 }
-int OpenRecordingSetup(CMainFrame&, RecordingForm) {
-    return 0;
+int OpenRecordingSetup(CMainFrame& frame, RecordingForm form) {
+    display::RecordingContext context;
+    context.parent = &frame;
+    context.channels = &frame.Channels();
+    context.state = &frame.IntakeState();
+    context.stationName = frame.StationName();
+    context.install = [&frame](auto recorder, auto converter, auto messages) {
+        return frame.InstallRecorder(std::move(recorder), std::move(converter),
+                                     std::move(messages));
+    };
+    context.showProgress = [&frame](bool show) {
+        frame.TellusStatusBar()->ShowRecordingProgress(show);
+        frame.TellusStatusBar()->SetRecordingProgress(0);
+    };
+    // Cancelled or refused (its message shown): the command has done what it does.
+    display::RunRecordingSetup(context, static_cast<recording::RecordingForm>(form));
+    return 1;
 }
-int StopRealTimeRecording(CMainFrame&) {
-    return 0;
+int StopRealTimeRecording(CMainFrame& frame) {
+    if (recording::CFileRecorder* recorder = frame.Recorder())
+        recorder->StopRecording.store(true);
+    return 1;
 }
-int OpenAnalysisWindow(CMainFrame&) {
-    return 0;
+int OpenAnalysisWindow(CMainFrame& frame) {
+    display::AnalysisContext context;
+    context.channels = &frame.Channels();
+    context.state = &frame.IntakeState();
+    context.curveColours = &frame.Display().m_CurveColors;
+    context.scales = &frame.Display().m_YScales;
+    context.printer = [&frame] { return frame.Printer(); };
+    // The program's own folder is not writable on every system: the layout file lives with
+    // the other settings.
+    const QString folder = CMainFrame::ConfigurationFolder();
+    QDir().mkpath(folder);
+    context.layoutPath = folder + "/tellusw32.cfg";
+    QMdiSubWindow* window = display::OpenAnalysisWindow(frame.MdiArea(), context);
+    frame.AdoptAnalysisWindow(window);
+    return window != nullptr ? 1 : 0;
 }
-int RunAnalysisCommand(CMainFrame&, int) {
-    return 0;
+int RunAnalysisCommand(CMainFrame& frame, int command) {
+    display::CAnaWnd* window = display::AnalysisWindowOf(frame.AnalysisWindow());
+    if (window == nullptr)
+        return 0;
+    switch (command) {
+    case kCmdFileClose:
+        frame.AnalysisWindow()->close();
+        break;
+    case kCmdCopyToClipboard:
+        window->CopyToClipboard();
+        break;
+    case kCmdPrint:
+        window->PrintPlots();
+        break;
+    case kCmdChannelBar:
+        window->ToggleChannelBar();
+        break;
+    case kCmdOffsetAdjust:
+        window->ToggleOffsetAdjust();
+        break;
+    default:
+        return 0;
+    }
+    return 1;
 }
 
 } // namespace nereid::shell

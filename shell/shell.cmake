@@ -31,3 +31,6 @@ target_compile_definitions(nereid_shell PRIVATE NEREID_VERSION="${PROJECT_VERSIO
 add_executable(TellusW32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(TellusW32 PRIVATE nereid_shell)
 set_target_properties(TellusW32 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+if(TARGET nereid_display_gui)
+    target_link_libraries(nereid_shell PUBLIC nereid_display_gui)
+endif()

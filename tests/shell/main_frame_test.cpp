@@ -164,8 +164,10 @@ private slots:
         frame.SetConnected(1);
         frame.OnCommand(kCmdStatus);
         QVERIFY(frame.TellusStatusBar()->PaneText(0).contains("not available"));
+        // "&Data File Display" opens the analysis window and sets the full menu shown.
         frame.OnCommand(kCmdDataFileDisplay);
-        QVERIFY(!frame.FullMenuShown());
+        QVERIFY(frame.FullMenuShown());
+        QVERIFY(frame.AnalysisWindowOpen());
         QVERIFY(messages.texts.isEmpty());
     }
 

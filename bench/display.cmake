@@ -1,0 +1,5 @@
+if(TARGET nereid_display_gui)
+    add_executable(display_bench ${CMAKE_CURRENT_LIST_DIR}/display_bench.cpp)
+    target_link_libraries(display_bench PRIVATE benchmark::benchmark nereid_display_gui nereid_core)
+    target_include_directories(display_bench PRIVATE ${NEREID_INCLUDE_ROOT})
+endif()

@@ -1,0 +1,304 @@
+#include "display/ana_view.h"
+#include "display/ana_wnd.h"
+#include "display/channel_bar.h"
+#include "display/name_file_dlg.h"
+#include "display/question.h"
+#include "link/dialogs/connect_dialog.h"
+#include "recording/file_recorder.h"
+#include "recording/intake_state.h"
+#include "recording/seisan_reader.h"
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/menu_set.h"
+#include "shell/tellus_status_bar.h"
+
+#include "tests/shell/gui_test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+using namespace nereid;
+using namespace nereid::shell;
+
+namespace {
+
+QStringList Files(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// "nereid info" on files; its exit code and output.
+std::pair<int, QString> NereidInfo(const QStringList& paths) {
+    QProcess process;
+    process.start(NEREID_CLI_PATH, QStringList{"info"} + paths);
+    process.waitForFinished(30000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+} // namespace
+
+class RecordingWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_Folder = std::make_unique<testing::TempFolder>();
+        testing::UsePrivateConfiguration(*m_Folder);
+        m_Out = m_Folder->QPath() + "/out";
+        QDir().mkpath(m_Out);
+        const std::string wavexport = NEREID_WAVEXPORT_PATH;
+        ::setenv("NEREID_WAVEXPORT_DIR", wavexport.substr(0, wavexport.rfind('/')).c_str(), 1);
+        m_OldCwd = QDir::currentPath();
+        QDir::setCurrent(m_Folder->QPath()); // no updatetime.txt here: the clock stays
+    }
+    void cleanup() {
+        QDir::setCurrent(m_OldCwd);
+        display::SetQuestionHook({});
+        m_Sim.reset();
+        m_Folder.reset();
+    }
+
+    // DADiSP and CSS from the setup dialog: the minutes are checked, the progress bar comes
+    // and goes, the stop closes the files, and they read back and show in file display.
+    void recordFromTheWindowInDadispAndCssForm() {
+        StartSimulator();
+        testing::MessageCapture messages;
+        CMainFrame frame;
+        frame.resize(1400, 900);
+        frame.show();
+        QVERIFY(ConnectThroughMenu(frame));
+        for (const int command : {int(kCmdDaDiSPRecording), int(kCmdCssRecording)}) {
+            const QString title =
+                command == kCmdDaDiSPRecording ? "DaDisp Recording Setup" : "CSS Recording Setup";
+            const QString out = m_Out + (command == kCmdDaDiSPRecording ? "/dadisp" : "/css");
+            QDir().mkpath(out);
+            messages.texts.clear();
+            frame.UpdateCommandUi(); // as the menu does when it opens
+            QVERIFY(frame.Menus().Action(command)->isEnabled());
+            QStringList seen;
+            bool stayedOpen = false;
+            QTimer::singleShot(0, &frame, [&] {
+                auto* dialog =
+                    dynamic_cast<display::CNameFileDlg*>(QApplication::activeModalWidget());
+                if (dialog == nullptr)
+                    return;
+                seen << dialog->windowTitle();
+                for (int i = 0; i < dialog->ChannelBox()->count(); ++i)
+                    seen << dialog->ChannelBox()->itemText(i);
+                seen << dialog->MinutesEdit()->text();
+                dialog->setDirectory(out);
+                // Channel 1 only: channels 2 and 3 are switched off in the dialog.
+                for (int row : {1, 2}) {
+                    dialog->SelectChannel(row);
+                    if (dialog->EnableBox()->isChecked())
+                        dialog->EnableBox()->click();
+                    QVERIFY(!dialog->CommentsEdit()->isEnabled());
+                }
+                dialog->SelectChannel(0);
+                dialog->CommentsEdit()->setText("vault 3");
+                for (const char* bad : {"0", "721"}) {
+                    dialog->MinutesEdit()->setText(bad);
+                    dialog->accept();
+                }
+                stayedOpen = dialog->isVisible();
+                dialog->MinutesEdit()->setText("1");
+                dialog->accept();
+            });
+            frame.OnCommand(command);
+            QVERIFY(stayedOpen);
+            QCOMPARE(seen.value(0), title);
+            QCOMPARE(seen.mid(1, 6),
+                     (QStringList{"Chan1", "Chan2", "Chan3", "Chan9", "Chan10", "Chan11"}));
+            QCOMPARE(seen.value(7), QString("60"));
+            QCOMPARE(messages.texts,
+                     (QStringList{"Recording Time is not valid", "Recording Time is not valid"}));
+            QVERIFY(frame.Recording());
+            QVERIFY(frame.Recorder() != nullptr);
+            QCOMPARE(frame.Recorder()->ChannelCount(), 1);
+            QCOMPARE(frame.Recorder()->PeriodSeconds(), 60);
+            QVERIFY(frame.TellusStatusBar()->RecordingProgressShown());
+            QVERIFY(!frame.Menus().Action(kCmdCssRecording)->isEnabled());
+            QVERIFY(frame.Menus().Action(kCmdStopRecording)->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(frame.Recorder()->SecondsRecorded() >= 3, 15000);
+
+            frame.OnCommand(kCmdStopRecording);
+            QTRY_VERIFY_WITH_TIMEOUT(!frame.Recording(), 10000);
+            QTest::qWait(300); // a stop stays a stop: recording does not resume by itself
+            QVERIFY(!frame.Recording());
+            QVERIFY(!frame.TellusStatusBar()->RecordingProgressShown());
+            const QStringList files = Files(out);
+            const QString prefix = command == kCmdDaDiSPRecording ? "DD1" : "CD1";
+            QStringList data;
+            for (const QString& name : files) {
+                if (name.startsWith(prefix))
+                    data << out + "/" + name;
+            }
+            // Channel 1 only; a second file when the recording crossed a period end (whole
+            // minutes of the recorder's clock, which runs ten times fast here).
+            QVERIFY2(data.size() == 1 || data.size() == 2, qPrintable(files.join(' ')));
+            for (const QString& path : data) {
+                if (command == kCmdCssRecording)
+                    QVERIFY(files.contains("CH1" + path.mid(path.lastIndexOf('/') + 4)));
+            }
+            const auto [code, text] = NereidInfo(data);
+            QVERIFY2(code == 0, qPrintable(text));
+            QCOMPARE(text.count("rate:        100 samples/s"), data.size());
+            m_Recorded << data[0];
+        }
+
+        // Both files in file display.
+        frame.OnCommand(kCmdDataAnalysis);
+        display::CAnaWnd* wnd = display::AnalysisWindowOf(frame.AnalysisWindow());
+        QVERIFY(wnd != nullptr);
+        frame.AnalysisWindow()->showMaximized();
+        QCOMPARE(wnd->OpenFiles(m_Recorded), 2);
+        QCOMPARE(frame.AnalysisWindow()->windowTitle(), QString("Data File Display"));
+        QCOMPARE(wnd->View()->Channels().size(), std::size_t(2));
+        QVERIFY(wnd->View()->Channel(0)->showTime);
+        QCOMPARE(wnd->View()->File(1)->file.formatText, std::string("CSS Format"));
+        QCOMPARE(wnd->ChannelBar()->Buttons().back()->text(), QString("Open File"));
+        // A spectrum asked for a file without its time plot is refused.
+        wnd->ChannelClicked(1); // time plot off
+        wnd->ToggleMode();
+        messages.texts.clear();
+        messages.captions.clear();
+        wnd->ChannelClicked(1);
+        QCOMPARE(messages.captions.value(0), QString("Vireo File Display"));
+        QCOMPARE(messages.texts.value(0),
+                 QString("Please open time waveform of this channel before  opening FFT Spectrum"));
+        QVERIFY(!wnd->View()->Channel(1)->showSpectrum);
+        wnd->ChannelClicked(0);
+        QVERIFY(wnd->View()->Channel(0)->showSpectrum);
+        const QImage image = wnd->View()->RenderImage(wnd->View()->size());
+        QVERIFY(!image.isNull());
+        QDir().mkpath(NEREID_SCREENSHOT_DIR);
+        wnd->View()->Channel(0)->range = 262144;
+        wnd->View()->Channel(0)->spectrumMode = 1;
+        wnd->View()->Channel(0)->spectrumRange = 10000000;
+        wnd->View()->repaint();
+        QVERIFY(frame.grab().save(QString(NEREID_SCREENSHOT_DIR) + "/analysis-files.png"));
+        // A refused file adds nothing.
+        messages.texts.clear();
+        QCOMPARE(wnd->OpenFiles({m_Out + "/data.txt"}), 0);
+        QVERIFY(messages.texts.value(0).endsWith(" is not a valid file"));
+        // Printing where no printer exists goes into a PDF file.
+        QVERIFY(wnd->PrintToPdf(m_Folder->QPath() + "/plots.pdf"));
+
+        // "Remove" asks, and Cancel keeps the file.
+        QStringList asked;
+        bool answer = false;
+        display::SetQuestionHook([&](const QString&, const QString& text) {
+            asked << text;
+            return answer;
+        });
+        wnd->ArmRemove();
+        wnd->ChannelClicked(0);
+        QCOMPARE(asked.value(0), QString("Are you sure to remove this file from display"));
+        QCOMPARE(wnd->View()->Channels().size(), std::size_t(2));
+        answer = true;
+        wnd->ArmRemove();
+        wnd->ChannelClicked(0);
+        QCOMPARE(wnd->View()->Channels().size(), std::size_t(1));
+        // "CLOSE" asks too; OK returns to the real-time display.
+        answer = false;
+        wnd->ToggleFileDisplay();
+        QVERIFY(wnd->FileDisplay());
+        answer = true;
+        wnd->ToggleFileDisplay();
+        QCOMPARE(asked.value(3),
+                 QString("Are you sure to quit file display and enter into real time display"));
+        QVERIFY(!wnd->FileDisplay());
+        QCOMPARE(frame.AnalysisWindow()->windowTitle(), QString("Real Time Display"));
+    }
+
+    // SEISAN from the window, then the main window closed while recording: the recorder is
+    // stopped, its files closed and the last period converted before the program goes.
+    void closingWhileRecordingSeisanConvertsTheLastPeriod() {
+        StartSimulator();
+        testing::MessageCapture messages;
+        auto frame = std::make_unique<CMainFrame>();
+        frame->show();
+        QVERIFY(ConnectThroughMenu(*frame));
+        QString title;
+        QTimer::singleShot(0, frame.get(), [&] {
+            auto* dialog = dynamic_cast<display::CNameFileDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            title = dialog->windowTitle();
+            // Every channel keeps its own folder: each is pointed at the output folder.
+            for (int row : {0, 1, 2, 0}) {
+                dialog->SelectChannel(row);
+                dialog->setDirectory(m_Out);
+            }
+            dialog->accept();
+        });
+        frame->OnCommand(kCmdSeisanRecording);
+        QCOMPARE(title, QString("Seisan Recording Setup"));
+        QVERIFY(frame->Recording());
+        QCOMPARE(frame->Recorder()->ChannelCount(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Recorder()->SecondsRecorded() >= 3, 15000);
+        QVERIFY(frame->close());
+        frame.reset();
+
+        QStringList merged;
+        for (const QString& name : Files(m_Out)) {
+            if (!name.startsWith("DD"))
+                merged << name;
+        }
+        // One merged file per period; the recorder's clock may have crossed a minute.
+        QVERIFY2(merged.size() == 1 || merged.size() == 2, qPrintable(Files(m_Out).join(' ')));
+        std::ifstream in((m_Out + "/" + merged.back()).toStdString(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        std::vector<recording::FileChannel> channels;
+        QCOMPARE(recording::ReadSeisanBinary(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                             bytes.size(), channels),
+                 1);
+        QCOMPARE(channels.size(), std::size_t(3));
+        QVERIFY(channels[0].sampleCount >= 100);
+        QVERIFY(messages.texts.isEmpty());
+    }
+
+private:
+    void StartSimulator() {
+        const std::string link = m_Folder->File("sim");
+        m_Sim = std::make_unique<testing::Simulator>(
+            link, std::vector<std::string>{"--realtime", "--time-scale", "10", "--streams", "3"});
+        QVERIFY(m_Sim->WaitReady());
+        ::setenv("NEREID_PORTS", link.c_str(), 1);
+    }
+
+    bool ConnectThroughMenu(CMainFrame& frame) {
+        bool pressed = false;
+        QTimer::singleShot(0, &frame, [&] {
+            auto* dialog = dynamic_cast<link::CConnectDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            pressed = true;
+            dialog->Direct();
+            QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
+        });
+        frame.OnCommand(kCmdConnectComPort);
+        return pressed && frame.Connected() == 1 && frame.FullMenuShown();
+    }
+
+    std::unique_ptr<testing::TempFolder> m_Folder;
+    std::unique_ptr<testing::Simulator> m_Sim;
+    QString m_Out;
+    QString m_OldCwd;
+    QStringList m_Recorded;
+};
+
+QTEST_MAIN(RecordingWindowTest)
+#include "recording_window_test.moc"
