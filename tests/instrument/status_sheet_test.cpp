@@ -5,18 +5,20 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "instrument/command_sheet.h"
 #include "instrument/help_topics.h"
 #include "instrument/help_viewer.h"
 #include "instrument/page_ids.h"
 #include "instrument/result_indicator.h"
 #include "instrument/status_pages.h"
 #include "instrument/status_sheet.h"
-#include "instrument/command_sheet.h"
+#include "sheet_test_support.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
-#include "sheet_test_support.h"
 
 #include <QApplication>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 
 using namespace nereid;
@@ -120,6 +122,25 @@ private slots:
         }
     }
 
+    // While the sheet waits the mouse belongs to it: a click on another tab does nothing.
+    void clicksDuringTheWaitAreSwallowed() {
+        SimulatedRecorder recorder(17, 6, {"--drop", "1"});
+        QVERIFY(recorder.Ready());
+        CStatusSheet sheet(recorder.Context());
+        sheet.Open();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        QTabBar* bar = sheet.Tabs()->tabBar();
+        const QPoint gps = bar->tabRect(2).center();
+        QVERIFY(sheet.Cycle().Waiting());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, gps);
+        QCOMPARE(sheet.Tabs()->currentIndex(), 0);
+        TickWithoutWaiting(sheet, 100);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, gps);
+        QCOMPARE(sheet.Tabs()->currentIndex(), 2);
+        QCOMPARE(sheet.Cycle().PendingCode(), std::uint8_t(0xB4));
+        sheet.reject();
+    }
+
     void secondOpeningAfterAModelChangeKeepsTheFirstPageSet() {
         SimulatedRecorder recorder(3, 3);
         QVERIFY(recorder.Ready());
@@ -214,8 +235,7 @@ private slots:
         frame.OnCommand(shell::kCmdCommands);
         QTimer::singleShot(0, inspect);
         frame.OnCommand(shell::kCmdStatus);
-        QCOMPARE(seen, (QStringList{"Status 4", "Accepted", "Command 11", "Status 4",
-                                    "Accepted"}));
+        QCOMPARE(seen, (QStringList{"Status 4", "Accepted", "Command 11", "Status 4", "Accepted"}));
         QCOMPARE(frame.findChildren<CStatusSheet*>().size(), 1);
         QCOMPARE(frame.findChildren<CCommandSheet*>().size(), 1);
         QVERIFY(messages.texts.isEmpty());
