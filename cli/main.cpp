@@ -7,8 +7,10 @@
 
 #include "cli/cli_options.h"
 #include "cli/info_command.h"
+#include "cli/order_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
+#include "cli/status_command.h"
 #include "cli/stream_command.h"
 #include "cli/translate_command.h"
 
@@ -36,6 +38,10 @@ const Subcommand kSubcommands[] = {
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunTranslateCommand(a); }},
     {"info", "info FILE...          show what a data file holds",
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunInfoCommand(a); }},
+    {"status", "status [--json] [hardware|health|gps|drives]...   read the Status pages",
+     nereid::cli::RunStatusCommand},
+    {"order", "order COMMAND [ARGS]  give the recorder an order (see nereid order --help)",
+     nereid::cli::RunOrderCommand},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -27,6 +27,9 @@ struct SimOptions {
     double garbage = 0.0;   // probability of noise bytes before a sent frame
     std::uint64_t seed = 1;
 
+    std::vector<std::uint8_t> refused; // command codes refused (status 0) whatever they carry
+    std::vector<std::uint8_t> ignored; // command codes never answered
+
     bool modem = false;
     std::vector<std::string> busyNumbers;
     std::vector<std::string> noCarrierNumbers;
