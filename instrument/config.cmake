@@ -1,0 +1,12 @@
+# Configuration sheet: the record and page models (toolkit-free).
+list(APPEND NEREID_INSTRUMENT_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/config_rates.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/port_settings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/com_page_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/communication_page_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cha_page_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/channel_page_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/time_page_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/trigger_page_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/config_model.cpp
+)

@@ -1,0 +1,4 @@
+# Configuration sheet models; the record test reads its records from the simulator's state.
+nereid_core_test(config_pages_test ${CMAKE_CURRENT_LIST_DIR}/config_pages_test.cpp)
+nereid_core_test(config_record_test ${CMAKE_CURRENT_LIST_DIR}/config_record_test.cpp)
+target_link_libraries(config_record_test PRIVATE nereid_sim)
