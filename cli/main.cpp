@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/config_command.h"
 #include "cli/info_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
@@ -36,6 +37,10 @@ const Subcommand kSubcommands[] = {
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunTranslateCommand(a); }},
     {"info", "info FILE...          show what a data file holds",
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunInfoCommand(a); }},
+    {"config", "config show [--json] | config set KEY=VALUE...   the recorder's configuration",
+     nereid::cli::RunConfigCommand},
+    {"clock", "clock set YYYY-MM-DDTHH:MM:SS | clock set --now   set the recorder's clock (UTC)",
+     nereid::cli::RunClockCommand},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -28,6 +28,15 @@ std::string CChaPageModel::RowLabel(int row) const {
                : std::string();
 }
 
+int CChaPageModel::RowChannel(int row) const {
+    if (row < 0 || row >= m_VisibleRows ||
+        static_cast<std::size_t>(row) >= m_StreamNumbers.size()) {
+        return 0;
+    }
+    const int c = m_StreamNumbers[static_cast<std::size_t>(row)];
+    return c >= 1 && c <= 8 ? c : 0;
+}
+
 void CChaPageModel::ShowAnswer(const link::ConfigurationRecord& record) {
     m_EnableCopy = record.channelEnableMask;
     m_RateCopy = record.rateCodes;

@@ -35,6 +35,8 @@ public:
     int VisibleRows() const { return m_VisibleRows; }
     // "1 ( text)" for row r, from the number and second text of stream r.
     std::string RowLabel(int row) const;
+    // Channel number of row r (the stream at position r), or 0 when the row has no channel 1..8.
+    int RowChannel(int row) const;
     bool AuthenticationShown() const { return m_ModelCode == 2 || m_ModelCode == 3; }
 
     void ShowAnswer(const link::ConfigurationRecord& record);

@@ -26,11 +26,12 @@ void CChannelPageModel::ShowAnswer(const link::ConfigurationRecord& record) {
     const std::vector<RateChoice>& list = StandardRateList();
     m_Groups[kGroupA].primaryPosition = RatePositionOfCode(list, record.rateCodes[0]);
     m_Groups[kGroupB].primaryPosition = RatePositionOfCode(list, record.rateCodes[3]);
-    // The secondary box is loaded from the standard list too, before its own list is built.
+    // The secondary box shows the group's secondary list, which may hold rates the standard
+    // list lacks (25 for 200): any rate with a code is taken, so that showing the page does
+    // not replace a received secondary rate by the list's first entry.
     for (int g = 0; g < 2; ++g) {
-        const std::uint8_t code = record.rateCodes[g == kGroupA ? 8 : 11];
         m_Groups[static_cast<std::size_t>(g)].secondaryRate =
-            RatePositionOfCode(list, code) >= 0 ? recording::SamplesPerSecondFromRateCode(code) : 0;
+            recording::SamplesPerSecondFromRateCode(record.rateCodes[g == kGroupA ? 8 : 11]);
     }
     for (std::size_t k = 0; k < 6; ++k) {
         m_Enabled[k] = (record.channelEnableMask >> k) & 1u;

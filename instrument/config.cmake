@@ -10,3 +10,8 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/trigger_page_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/config_model.cpp
 )
+list(APPEND NEREID_INSTRUMENT_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/config_text.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/config_fields.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/config_settings.cpp
+)

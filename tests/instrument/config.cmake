@@ -2,3 +2,4 @@
 nereid_core_test(config_pages_test ${CMAKE_CURRENT_LIST_DIR}/config_pages_test.cpp)
 nereid_core_test(config_record_test ${CMAKE_CURRENT_LIST_DIR}/config_record_test.cpp)
 target_link_libraries(config_record_test PRIVATE nereid_sim)
+nereid_core_test(config_settings_test ${CMAKE_CURRENT_LIST_DIR}/config_settings_test.cpp)

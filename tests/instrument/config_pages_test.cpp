@@ -198,6 +198,21 @@ TEST(ChannelPage, SecondaryKeptWhenStillOfferedAndGroupsFollowTheStreams) {
     EXPECT_EQ(page.PrimaryRate(CChannelPageModel::kGroupA), 1000);
 }
 
+TEST(ChannelPage, ReceivedSecondaryOutsideTheStandardListIsKept) {
+    CChannelPageModel page;
+    page.SetStreams(Streams(6));
+    link::ConfigurationRecord in = Received();
+    in.rateCodes[0] = 33; // 200
+    in.rateCodes[8] = 74; // 25 = 200/8, not in the standard list
+    page.ShowAnswer(in);
+    page.RebuildSecondary(CChannelPageModel::kGroupA);
+    EXPECT_EQ(page.Group(CChannelPageModel::kGroupA).secondaryRate, 25);
+    link::ConfigurationRecord out;
+    page.Fill(out);
+    EXPECT_EQ(out.rateCodes[8], 74);
+    EXPECT_EQ(out.rateCodes[10], 74);
+}
+
 TEST(ChannelPage, RatesTheListsCannotShowKeepTheReceivedCodes) {
     CChannelPageModel page;
     page.SetStreams(Streams(6));
