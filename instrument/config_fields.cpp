@@ -137,7 +137,7 @@ void TriggerFields(FieldList& out, const CTriggerPageModel& page) {
 std::vector<ConfigField> ConfigurationFields(const CConfigModel& model) {
     std::vector<ConfigField> fields;
     FieldList out(fields);
-    out.Page(kCommunicationsPage);
+    out.Page(kCommunicationsGroup);
     for (int port = 0; port < kPortCount; ++port) {
         if (model.SixChannel()) {
             const PortValues& v = model.CommunicationPage().Port(port);
@@ -147,13 +147,13 @@ std::vector<ConfigField> ConfigurationFields(const CConfigModel& model) {
             PortFields(out, port, model.ComPage().Row(port));
         }
     }
-    out.Page(kChannelsPage);
+    out.Page(kChannelsGroup);
     if (model.SixChannel()) {
         SixChannelFields(out, model.ChannelPage());
     } else {
         EightChannelFields(out, model.ChaPage());
     }
-    out.Page(kTimePage);
+    out.Page(kTimeGroup);
     const TimeSettings& t = model.TimePage().Settings();
     out.Text("time.sync", ListText(kSyncKeys, 3, t.syncMode));
     out.Number("time.gps-cycle", t.gpsCycleTime);
@@ -161,7 +161,7 @@ std::vector<ConfigField> ConfigurationFields(const CConfigModel& model) {
     out.Number("time.jam-threshold", t.jamSetThreshold);
     out.Number("time.drift", t.driftCompensation);
     if (model.SixChannel()) {
-        out.Page(kTriggersPage);
+        out.Page(kTriggersGroup);
         TriggerFields(out, model.TriggerPage());
     }
     return fields;

@@ -9,10 +9,10 @@ namespace nereid::instrument {
 // Key names of the five ports (port.P.*), ports 0..4, and the page names fields are grouped
 // under.
 constexpr const char* kPortKeys[5] = {"local", "main", "slot0", "slot1", "slot2"};
-constexpr const char* kCommunicationsPage = "Communications";
-constexpr const char* kChannelsPage = "Channels";
-constexpr const char* kTimePage = "Time";
-constexpr const char* kTriggersPage = "Triggers";
+constexpr const char* kCommunicationsGroup = "Communications";
+constexpr const char* kChannelsGroup = "Channels";
+constexpr const char* kTimeGroup = "Time";
+constexpr const char* kTriggersGroup = "Triggers";
 // Key values of the sync modes 0..2 and trigger modes 0..2.
 constexpr const char* kSyncKeys[3] = {"none", "ext1pps", "gps"};
 constexpr const char* kTriggerModeKeys[3] = {"none", "level", "sta/lta"};
