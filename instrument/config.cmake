@@ -15,3 +15,13 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/config_fields.cpp
     ${CMAKE_CURRENT_LIST_DIR}/config_settings.cpp
 )
+# The Configuration sheet's page widgets.
+list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/config_page.h
+    ${CMAKE_CURRENT_LIST_DIR}/com_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cha_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/communication_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/channel_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/time_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/trigger_page.cpp
+)
