@@ -9,7 +9,8 @@
 
 namespace nereid::instrument {
 
-CChaPage::CChaPage(CChaPageModel& model, QWidget* parent) : CConfigPage(parent), m_Model(model) {
+CChaPage::CChaPage(CPageModel& page, CChaPageModel& model, QWidget* parent)
+    : CConfigPage(page, parent), m_Model(model) {
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Channel"), this), 1, 0);
     grid->addWidget(new QLabel(QStringLiteral("Enable"), this), 1, 1);

@@ -15,9 +15,7 @@ namespace nereid::instrument {
 class CChaPage : public CConfigPage {
     Q_OBJECT
 public:
-    CChaPage(CChaPageModel& model, QWidget* parent = nullptr);
-    int DialogId() const override { return 143; }
-    QString Caption() const override { return QStringLiteral("    Channels    "); }
+    CChaPage(CPageModel& page, CChaPageModel& model, QWidget* parent = nullptr);
     // Rebuilds the rows for the model's stream list and model code, then shows the values.
     void Open();
     void Load() override;

@@ -10,8 +10,8 @@
 
 namespace nereid::instrument {
 
-CChannelPage::CChannelPage(CChannelPageModel& model, QWidget* parent)
-    : CConfigPage(parent), m_Model(model) {
+CChannelPage::CChannelPage(CPageModel& page, CChannelPageModel& model, QWidget* parent)
+    : CConfigPage(page, parent), m_Model(model) {
     auto* grid = new QGridLayout(this);
     const char* headings[] = {"Channel", "Enable", "Primary", "Secondary"};
     for (int col = 0; col < 4; ++col) {

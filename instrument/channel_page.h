@@ -17,9 +17,7 @@ namespace nereid::instrument {
 class CChannelPage : public CConfigPage {
     Q_OBJECT
 public:
-    CChannelPage(CChannelPageModel& model, QWidget* parent = nullptr);
-    int DialogId() const override { return 1546; }
-    QString Caption() const override { return QStringLiteral("    Channels    "); }
+    CChannelPage(CPageModel& page, CChannelPageModel& model, QWidget* parent = nullptr);
     void Load() override;
     // Rebuilds both secondary lists for the primaries shown.
     void Activate() override;

@@ -15,7 +15,8 @@ QStringList BaudTexts() {
     return list;
 }
 
-CComPage::CComPage(CComPageModel& model, QWidget* parent) : CConfigPage(parent), m_Model(model) {
+CComPage::CComPage(CPageModel& page, CComPageModel& model, QWidget* parent)
+    : CConfigPage(page, parent), m_Model(model) {
     auto* grid = new QGridLayout(this);
     const char* headings[] = {"Port", "Data", "Baud", "Tx", "Rx", "C", "U", "Protocol", "Format"};
     for (int col = 0; col < 9; ++col) {

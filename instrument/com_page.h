@@ -14,9 +14,7 @@ namespace nereid::instrument {
 class CComPage : public CConfigPage {
     Q_OBJECT
 public:
-    CComPage(CComPageModel& model, QWidget* parent = nullptr);
-    int DialogId() const override { return 142; }
-    QString Caption() const override { return QStringLiteral("Communications"); }
+    CComPage(CPageModel& page, CComPageModel& model, QWidget* parent = nullptr);
     void Load() override;
 
 private:

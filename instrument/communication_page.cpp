@@ -9,8 +9,9 @@
 
 namespace nereid::instrument {
 
-CCommunicationPage::CCommunicationPage(CCommunicationPageModel& model, QWidget* parent)
-    : CConfigPage(parent), m_Model(model) {
+CCommunicationPage::CCommunicationPage(CPageModel& page, CCommunicationPageModel& model,
+                                       QWidget* parent)
+    : CConfigPage(page, parent), m_Model(model) {
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Serial Port"), this), 0, 0);
     m_Port = new QComboBox(this);

@@ -15,9 +15,7 @@ namespace nereid::instrument {
 class CCommunicationPage : public CConfigPage {
     Q_OBJECT
 public:
-    CCommunicationPage(CCommunicationPageModel& model, QWidget* parent = nullptr);
-    int DialogId() const override { return 1547; }
-    QString Caption() const override { return QStringLiteral("Communications"); }
+    CCommunicationPage(CPageModel& page, CCommunicationPageModel& model, QWidget* parent = nullptr);
     void Load() override;
 
 private:

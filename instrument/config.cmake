@@ -9,6 +9,7 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/time_page_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/trigger_page_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/config_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/config_page_model.cpp
 )
 list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/config_text.cpp
@@ -24,4 +25,5 @@ list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/channel_page.cpp
     ${CMAKE_CURRENT_LIST_DIR}/time_page.cpp
     ${CMAKE_CURRENT_LIST_DIR}/trigger_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/config_sheet.cpp
 )

@@ -30,7 +30,8 @@ QLineEdit* NumberField(QWidget* parent) {
 
 } // namespace
 
-CTimePage::CTimePage(CTimePageModel& model, QWidget* parent) : CConfigPage(parent), m_Model(model) {
+CTimePage::CTimePage(CPageModel& page, CTimePageModel& model, QWidget* parent)
+    : CConfigPage(page, parent), m_Model(model) {
     auto* layout = new QGridLayout(this);
     auto* sync = new QGroupBox(QStringLiteral("Sync Mode"), this);
     auto* syncLayout = new QHBoxLayout(sync);
@@ -64,13 +65,17 @@ CTimePage::CTimePage(CTimePageModel& model, QWidget* parent) : CConfigPage(paren
     }
     connect(m_GpsCycle, &QLineEdit::editingFinished, this, [this] {
         std::int64_t v = 0;
-        if (ReadField(m_GpsCycle, CTimePageModel::kGpsCycleRange, v) == 1) {
+        bool ok = false;
+        LeaveField(m_GpsCycle, CTimePageModel::kGpsCycleRange, v, ok);
+        if (ok) {
             m_Model.Settings().gpsCycleTime = static_cast<std::uint32_t>(v);
         }
     });
     connect(m_JamThreshold, &QLineEdit::editingFinished, this, [this] {
         std::int64_t v = 0;
-        if (ReadField(m_JamThreshold, CTimePageModel::kJamThresholdRange, v) == 1) {
+        bool ok = false;
+        LeaveField(m_JamThreshold, CTimePageModel::kJamThresholdRange, v, ok);
+        if (ok) {
             m_Model.Settings().jamSetThreshold = static_cast<std::uint16_t>(v);
         }
     });
@@ -78,12 +83,8 @@ CTimePage::CTimePage(CTimePageModel& model, QWidget* parent) : CConfigPage(paren
     auto* timeSet = new QGroupBox(QStringLiteral("Time Set"), this);
     auto* timeLayout = new QGridLayout(timeSet);
     const char* names[] = {"Month", "Day", "Year", "Hour", "Minute", "Second"};
-    const QDateTime now = QDateTime::currentDateTime();
-    const int initial[] = {now.date().month(), now.date().day(),    now.date().year(),
-                           now.time().hour(),  now.time().minute(), now.time().second()};
     for (int i = 0; i < 6; ++i) {
         auto* field = NumberField(timeSet);
-        field->setText(QString::number(initial[i]));
         m_TimeSet[static_cast<std::size_t>(i)] = field;
         timeLayout->addWidget(new QLabel(QString::fromLatin1(names[i]), timeSet), i / 3 * 2, i % 3);
         timeLayout->addWidget(field, i / 3 * 2 + 1, i % 3);
@@ -99,7 +100,21 @@ CTimePage::CTimePage(CTimePageModel& model, QWidget* parent) : CConfigPage(paren
     });
     layout->addWidget(timeSet, 5, 0, 1, 3);
     layout->setRowStretch(6, 1);
+    ResetTimeSet();
     Load();
+}
+
+void CTimePage::OnSheetOpened(CPropertySheet&) {
+    ResetTimeSet();
+}
+
+void CTimePage::ResetTimeSet() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const int initial[] = {now.date().month(), now.date().day(),    now.date().year(),
+                           now.time().hour(),  now.time().minute(), now.time().second()};
+    for (int i = 0; i < 6; ++i) {
+        m_TimeSet[static_cast<std::size_t>(i)]->setText(QString::number(initial[i]));
+    }
 }
 
 void CTimePage::Load() {
@@ -114,23 +129,33 @@ void CTimePage::Load() {
     m_Drift->setText(QString::number(s.driftCompensation));
 }
 
-int CTimePage::ReadField(QLineEdit* field, const FieldRange& range, std::int64_t& value) {
+int CTimePage::ReadField(QLineEdit* field, const FieldRange& range, std::int64_t& value,
+                         std::string& message) {
     bool ok = false;
     const QString text = field->text().trimmed();
     value = text.toLongLong(&ok);
     if (!ok || value < range.low || value > range.high) {
-        link::ShowMessage(this, QString(), QString::fromStdString(RangeMessage(range)));
+        message = RangeMessage(range);
         field->setFocus();
         return 0;
     }
     return 1;
 }
 
-int CTimePage::Prepare() {
+void CTimePage::LeaveField(QLineEdit* field, const FieldRange& range, std::int64_t& value,
+                           bool& ok) {
+    std::string message;
+    ok = ReadField(field, range, value, message) == 1;
+    if (!ok) {
+        link::ShowMessage(this, link::kTellusCaption, QString::fromStdString(message));
+    }
+}
+
+int CTimePage::Prepare(std::string& message) {
     std::int64_t cycle = 0;
     std::int64_t jam = 0;
-    if (ReadField(m_GpsCycle, CTimePageModel::kGpsCycleRange, cycle) != 1 ||
-        ReadField(m_JamThreshold, CTimePageModel::kJamThresholdRange, jam) != 1) {
+    if (ReadField(m_GpsCycle, CTimePageModel::kGpsCycleRange, cycle, message) != 1 ||
+        ReadField(m_JamThreshold, CTimePageModel::kJamThresholdRange, jam, message) != 1) {
         return 0;
     }
     m_Model.Settings().gpsCycleTime = static_cast<std::uint32_t>(cycle);

@@ -17,12 +17,13 @@ namespace nereid::instrument {
 class CTimePage : public CConfigPage {
     Q_OBJECT
 public:
-    CTimePage(CTimePageModel& model, QWidget* parent = nullptr);
-    int DialogId() const override { return 144; }
-    QString Caption() const override { return QStringLiteral("        Time       "); }
+    CTimePage(CPageModel& page, CTimePageModel& model, QWidget* parent = nullptr);
     void Load() override;
-    // Checks the two editable number fields; 0 after the range message.
-    int Prepare() override;
+    // Checks the two editable number fields; 0 with the range message.
+    int Prepare(std::string& message) override;
+    // Every opening shows the PC's current local date and time in "Time Set".
+    void OnSheetOpened(CPropertySheet& sheet) override;
+    void ResetTimeSet();
 
     // The "Time Set" fields (clamped as on leaving them) and the command they give.
     ClockFields TimeSetFields();
@@ -36,9 +37,12 @@ public:
     QPushButton* ClockSendButton() const { return m_ClockSendButton; }
 
 private:
-    // Reads a number field with its range: 1, or 0 after the framework's message with the
-    // focus back in the field.
-    int ReadField(QLineEdit* field, const FieldRange& range, std::int64_t& value);
+    // Reads a number field with its range: 1, or 0 with the framework's message in `message`
+    // and the focus back in the field.
+    int ReadField(QLineEdit* field, const FieldRange& range, std::int64_t& value,
+                  std::string& message);
+    // The same on leaving the field, with the message shown.
+    void LeaveField(QLineEdit* field, const FieldRange& range, std::int64_t& value, bool& ok);
     void ClampTimeSetField(int index);
 
     CTimePageModel& m_Model;

@@ -31,8 +31,8 @@ QString Decimal(double v) {
 
 } // namespace
 
-CTriggerPage::CTriggerPage(CTriggerPageModel& model, QWidget* parent)
-    : CConfigPage(parent), m_Model(model) {
+CTriggerPage::CTriggerPage(CPageModel& page, CTriggerPageModel& model, QWidget* parent)
+    : CConfigPage(page, parent), m_Model(model) {
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Channel"), this), 0, 0);
     m_Channel = new QComboBox(this);
@@ -179,7 +179,7 @@ void CTriggerPage::Activate() {
     Load();
 }
 
-int CTriggerPage::Prepare() {
+int CTriggerPage::Prepare(std::string&) {
     StoreFields();
     m_Model.LimitAllCorners();
     Load();

@@ -15,15 +15,13 @@ namespace nereid::instrument {
 class CTriggerPage : public CConfigPage {
     Q_OBJECT
 public:
-    CTriggerPage(CTriggerPageModel& model, QWidget* parent = nullptr);
-    int DialogId() const override { return 1545; }
-    QString Caption() const override { return QStringLiteral("    Triggers    "); }
+    CTriggerPage(CPageModel& page, CTriggerPageModel& model, QWidget* parent = nullptr);
     // Fills the "Channel" box from the model's channel choices and loads the selected one.
     void Open();
     void Load() override;
     // Holds the corners to their limits, as on leaving the fields.
     void Activate() override;
-    int Prepare() override;
+    int Prepare(std::string& message) override;
 
     QComboBox* ChannelBox() const { return m_Channel; }
     QComboBox* ModeBox() const { return m_Mode; }

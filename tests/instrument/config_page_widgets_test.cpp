@@ -11,6 +11,8 @@
 #include "instrument/com_page.h"
 #include "instrument/communication_page.h"
 #include "instrument/config_model.h"
+#include "instrument/config_page_model.h"
+#include "instrument/page_ids.h"
 #include "instrument/time_page.h"
 #include "instrument/trigger_page.h"
 #include "tests/shell/gui_test_support.h"
@@ -33,6 +35,10 @@ link::ConfigurationRecord Record() {
     return r;
 }
 
+// The sheet-side model a page widget stands on; only its identity matters here.
+CConfigModel g_Unused;
+CConfigPageModel g_Page(kTimePage, "        Time       ", g_Unused);
+
 template <typename T> std::vector<T*> Children(QWidget& w) {
     const QList<T*> list = w.template findChildren<T*>();
     return std::vector<T*>(list.begin(), list.end());
@@ -45,7 +51,7 @@ class ConfigPageWidgetsTest : public QObject {
 private slots:
     void timeSetFieldsAreClampedOnLeavingThem() {
         CTimePageModel model;
-        CTimePage page(model);
+        CTimePage page(g_Page, model);
         QLineEdit* month = page.TimeSetField(0);
         QLineEdit* year = page.TimeSetField(2);
         month->setText("13");
@@ -74,13 +80,15 @@ private slots:
     void timeNumberFieldsRefuseOutOfRangeValues() {
         testing::MessageCapture messages;
         CTimePageModel model;
-        CTimePage page(model);
+        CTimePage page(g_Page, model);
         page.JamThresholdField()->setText("1000");
-        QCOMPARE(page.Prepare(), 0);
-        QCOMPARE(messages.texts, QStringList{"Please enter an integer between 0 and 999."});
+        std::string message;
+        QCOMPARE(page.Prepare(message), 0);
+        QCOMPARE(message, std::string("Please enter an integer between 0 and 999."));
+        QVERIFY(messages.texts.isEmpty()); // the sheet shows it
         page.JamThresholdField()->setText("250");
         page.GpsCycleField()->setText("60");
-        QCOMPARE(page.Prepare(), 1);
+        QCOMPARE(page.Prepare(message), 1);
         QCOMPARE(int(model.Settings().jamSetThreshold), 250);
         QCOMPARE(model.Settings().gpsCycleTime, 60u);
     }
@@ -91,7 +99,7 @@ private slots:
         CConfigModel config;
         config.Open(17, streams);
         config.ShowAnswer(Record());
-        CTriggerPage page(config.TriggerPage());
+        CTriggerPage page(g_Page, config.TriggerPage());
         page.ChannelBox()->setCurrentIndex(1); // channel 2
         QCOMPARE(config.TriggerPage().Selected(), 2);
         page.LowPassField()->setText("300");
@@ -124,7 +132,7 @@ private slots:
         link::ConfigurationRecord r = Record();
         r.rateCodes[0] = r.rateCodes[1] = r.rateCodes[2] = 61;
         config.ShowAnswer(r);
-        CChaPage page(config.ChaPage());
+        CChaPage page(g_Page, config.ChaPage());
         page.show();
         auto combos = Children<QComboBox>(page);
         int visible = 0;
@@ -150,7 +158,7 @@ private slots:
         CConfigModel config;
         config.Open(17, streams);
         config.ShowAnswer(Record());
-        CChannelPage page(config.ChannelPage());
+        CChannelPage page(g_Page, config.ChannelPage());
         page.Activate(); // 10 is not offered for 500 (250, 125, 100, 50): the first entry
         QCOMPARE(config.ChannelPage().Group(CChannelPageModel::kGroupA).secondaryRate, 250);
         auto combos = Children<QComboBox>(page);
@@ -172,7 +180,7 @@ private slots:
         CConfigModel six;
         six.Open(17, streams);
         six.ShowAnswer(Record());
-        CCommunicationPage one(six.CommunicationPage());
+        CCommunicationPage one(g_Page, six.CommunicationPage());
         one.show();
         auto boxes = Children<QCheckBox>(one);
         int visible = 0;
@@ -190,7 +198,7 @@ private slots:
 
         CConfigModel other;
         other.Open(0, streams);
-        CComPage five(other.ComPage());
+        CComPage five(g_Page, other.ComPage());
         link::ConfigurationRecord out;
         QCOMPARE(other.ComPage().Fill(out), kInvalidEntry);
         other.ShowAnswer(Record());
