@@ -30,7 +30,12 @@ void CConfigModel::PublishGroupRates() {
 }
 
 int CConfigModel::Assemble(link::ConfigurationRecord& out) {
-    link::ConfigurationRecord record = m_Received.value_or(link::ConfigurationRecord{});
+    // Without the recorder's own record every field no control shows would go out as 0: the
+    // ports' words among them, which can cut the recorder off its line.
+    if (!m_Received) {
+        return kInvalidEntry;
+    }
+    link::ConfigurationRecord record = *m_Received;
     if (SixChannel()) {
         m_Communication.Fill(record);
     } else if (m_Com.Fill(record) != 1) {

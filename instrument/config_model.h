@@ -55,7 +55,8 @@ public:
     // Builds the 0x89 record from all present pages in the order Communications, Time, then
     // Triggers and six-channel Channels, or eight-channel Channels; header word 0. The
     // record starts from the last answer, so that a field no page writes goes back as the
-    // recorder sent it. Returns 1, or kInvalidEntry from the five-port page (out unchanged).
+    // recorder sent it. Returns 1, or kInvalidEntry (out unchanged) before the first answer or
+    // when the five-port page refuses.
     int Assemble(link::ConfigurationRecord& out);
 
     // Keeps the copy of the record sent with 0x89; freed when the sheet closes.

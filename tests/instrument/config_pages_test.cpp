@@ -382,13 +382,24 @@ TEST(ConfigModel, AcceptedRecordUpdatesStreamsAndRemembersLocalBaud) {
     EXPECT_FALSE(model.Modified());
 }
 
-TEST(ConfigModel, FivePortRefusalStopsTheAssembly) {
+TEST(ConfigModel, NothingIsAssembledBeforeTheFirstAnswerOrPastARefusal) {
     CConfigModel model;
     model.Open(3, Streams(3));
     link::ConfigurationRecord out;
     out.syncMode = 7;
     EXPECT_EQ(model.Assemble(out), kInvalidEntry);
     EXPECT_EQ(out.syncMode, 7);
+    link::ConfigurationRecord in = Received();
+    in.portWords[3] = 0x8F57; // protocol position 7, past the accepted ones
+    model.ShowAnswer(in);
+    EXPECT_EQ(model.Assemble(out), kInvalidEntry);
+    EXPECT_EQ(out.syncMode, 7);
+
+    CConfigModel six;
+    six.Open(17, Streams(6));
+    EXPECT_EQ(six.Assemble(out), kInvalidEntry);
+    six.ShowAnswer(Received());
+    EXPECT_EQ(six.Assemble(out), 1);
 }
 
 TEST(ConfigModel, SixChannelReadBackAndTriggerLimitsFollowTheChannelPage) {
