@@ -53,8 +53,11 @@ CChaPage::CChaPage(CPageModel& page, CChaPageModel& model, QWidget* parent)
     }
     m_SohLocal = new QCheckBox(QStringLiteral("Enable SOH Data Frame On Local Serial Port"), this);
     m_SohMain = new QCheckBox(QStringLiteral("Enable SOH Data Frame On Main Serial Port"), this);
-    m_SohLocal->setFixedSize(240, 20);
-    m_SohMain->setFixedSize(240, 20);
+    // 240 x 20 at least; the text is longer than 240 px in larger fonts.
+    for (QCheckBox* box : {m_SohLocal, m_SohMain}) {
+        box->setMinimumWidth(240);
+        box->setFixedHeight(20);
+    }
     grid->addWidget(m_SohLocal, CChaPageModel::kRows + 2, 0, 1, 6);
     grid->addWidget(m_SohMain, CChaPageModel::kRows + 3, 0, 1, 6);
     grid->setRowStretch(CChaPageModel::kRows + 4, 1);
