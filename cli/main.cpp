@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/config_command.h"
 #include "cli/info_command.h"
 #include "cli/order_command.h"
 #include "cli/probe_command.h"
@@ -42,6 +43,10 @@ const Subcommand kSubcommands[] = {
      nereid::cli::RunStatusCommand},
     {"order", "order COMMAND [ARGS]  give the recorder an order (see nereid order --help)",
      nereid::cli::RunOrderCommand},
+    {"config", "config show [--json] | config set KEY=VALUE...   the recorder's configuration",
+     nereid::cli::RunConfigCommand},
+    {"clock", "clock set YYYY-MM-DDTHH:MM:SS | clock set --now   set the recorder's clock (UTC)",
+     nereid::cli::RunClockCommand},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -69,6 +69,10 @@ public:
     CDisplaySettings& Display() { return m_Display; }
     CRecentFiles& RecentFiles() { return m_Recent; }
     CTellusStatusBar* TellusStatusBar() const { return m_StatusBar; }
+    // The Local port's baud rate of the last configuration the recorder accepted (0 before
+    // one); the file upload paces itself by it.
+    int LocalPortBaud() const { return m_LocalPortBaud; }
+    void SetLocalPortBaud(int baud) { m_LocalPortBaud = baud; }
     CMenuSet& Menus() { return *m_Menus; }
     QMdiArea* MdiArea() const { return m_Mdi; }
     QToolBar* MainToolBar() const { return m_ToolBar; }
@@ -171,6 +175,7 @@ private:
     std::unique_ptr<QPrinter> m_Printer;
 
     int m_ModelCode = 0;
+    int m_LocalPortBaud = 0;
     int m_SelectedGroup = 0;
     bool m_FullMenuShown = false;
     bool m_ConnectDialogOpen = false;

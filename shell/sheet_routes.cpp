@@ -1,6 +1,7 @@
 #include "shell/sheet_routes.h"
 
 #include "instrument/command_sheet.h"
+#include "instrument/config_sheet.h"
 #include "instrument/sheet_host.h"
 #include "instrument/status_sheet.h"
 #include "shell/main_frame.h"
@@ -26,8 +27,17 @@ int OpenStatusSheet(CMainFrame& frame) {
 int OpenCommandSheet(CMainFrame& frame) {
     return instrument::OpenSheetOf<instrument::CCommandSheet>(frame, SheetContextOf(frame));
 }
-int OpenConfigurationSheet(CMainFrame&) {
-    return 0;
+int OpenConfigurationSheet(CMainFrame& frame) {
+    const instrument::SheetContext context = SheetContextOf(frame);
+    if (context.link == nullptr)
+        return 0;
+    auto& sheet = instrument::SheetOf<instrument::CConfigSheet>(frame, context);
+    sheet.SetAcceptedHook([&frame](int localBaud) {
+        frame.SetLocalPortBaud(localBaud);
+        frame.RebuildChannels();
+    });
+    sheet.Exec();
+    return 1;
 }
 int OpenCalibrationSheet(CMainFrame&) {
     return 0;
