@@ -1,0 +1,2 @@
+# Calibration and internal recording: models (core) and sheets (GUI).
+nereid_core_test(drive_names_test ${CMAKE_CURRENT_LIST_DIR}/drive_names_test.cpp)
