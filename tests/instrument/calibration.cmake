@@ -1,3 +1,5 @@
 # Calibration and internal recording: models (core) and sheets (GUI).
 nereid_core_test(drive_names_test ${CMAKE_CURRENT_LIST_DIR}/drive_names_test.cpp)
 nereid_core_test(calibration_model_test ${CMAKE_CURRENT_LIST_DIR}/calibration_model_test.cpp)
+nereid_core_test(internal_recording_model_test
+    ${CMAKE_CURRENT_LIST_DIR}/internal_recording_model_test.cpp)
