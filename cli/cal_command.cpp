@@ -235,7 +235,7 @@ void PrintSettings(const CCalPageModel& page, bool extended, std::size_t answerL
               << (page.Scheduled() ? "scheduled " + std::to_string(page.index) : "immediate")
               << "\n";
     std::cout << "State:        "
-              << (page.RunSwitch() == instrument::kRunOn ? "active" : "inactive") << "\n";
+              << (page.RunSwitch() == instrument::kCalRunOn ? "active" : "inactive") << "\n";
     const auto names = page.SignalNames();
     const int p = page.signalPosition;
     std::cout << "Signal:       "
@@ -366,9 +366,9 @@ int RunCalCommand(const GlobalOptions& options, const std::vector<std::string>& 
                       << " (give duration=...); nothing sent\n";
             return kExitUsage;
         }
-        page.SetRunSwitch(instrument::kRunOn);
+        page.SetRunSwitch(instrument::kCalRunOn);
     } else {
-        page.SetRunSwitch(instrument::kRunOff);
+        page.SetRunSwitch(instrument::kCalRunOff);
     }
     std::vector<instrument::CalMessage> messages;
     if (page.BuildSend(command, messages) != 1) {

@@ -74,8 +74,8 @@ int SetKeys(CSetupSession& session, const KeyValues& keys) {
         }
     }
     std::string message;
-    if (refused || setup.PrepareSend(instrument::kContinuousPage, message) != 1 ||
-        setup.PrepareSend(instrument::kEventPage, message) != 1) {
+    if (refused || setup.PrepareSend(instrument::kIRContinuousPage, message) != 1 ||
+        setup.PrepareSend(instrument::kIREventPage, message) != 1) {
         std::cerr << "nereid ir set: nothing sent\n";
         return kExitUsage;
     }

@@ -79,7 +79,7 @@ DurationEntry EnterDuration(double value, int unit, bool scheduled, std::uint32_
     }
     const double seconds = std::trunc(value * SecondsPerUnit(unit));
     if (!(seconds >= 1.0)) {
-        entry.messages.push_back({kDurationAtLeastOneText, kTellusCaption});
+        entry.messages.push_back({kDurationAtLeastOneText, kCalMessageCaption});
         return entry;
     }
     if (seconds > kMaxDuration) {
@@ -91,10 +91,10 @@ DurationEntry EnterDuration(double value, int unit, bool scheduled, std::uint32_
         entry.seconds = static_cast<std::uint16_t>(seconds);
     }
     if (entry.seconds == kMaxDuration) {
-        entry.messages.push_back({kDurationMaximumText, kTellusCaption});
+        entry.messages.push_back({kDurationMaximumText, kCalMessageCaption});
     }
     if (scheduled && entry.seconds >= interval) {
-        entry.messages.push_back({kDurationBelowIntervalText, kTellusCaption});
+        entry.messages.push_back({kDurationBelowIntervalText, kCalMessageCaption});
     }
     return entry;
 }
@@ -106,7 +106,7 @@ IntervalEntry EnterInterval(double value, int unit, std::uint16_t duration) {
     }
     entry.seconds = Clamped<std::uint32_t>(std::trunc(value * SecondsPerUnit(unit)));
     if (entry.seconds != 0 && duration >= entry.seconds) {
-        entry.messages.push_back({kIntervalAboveDurationText, kTellusCaption});
+        entry.messages.push_back({kIntervalAboveDurationText, kCalMessageCaption});
     }
     return entry;
 }
@@ -116,7 +116,7 @@ RepetitionsEntry EnterRepetitions(long long value) {
     if (value > 65535) {
         entry.repetitions = 65535;
         entry.replacedText = "65535";
-        entry.messages.push_back({kRepetitionMaximumText, kSetupCaption});
+        entry.messages.push_back({kRepetitionMaximumText, kCalSetupCaption});
     } else if (value < 0) {
         entry.replacedText = "0";
     } else {

@@ -7,8 +7,8 @@
 // Unit conversions, field checks and start dates of the calibration pages.
 namespace nereid::instrument {
 
-inline constexpr const char* kTellusCaption = "Tellus Application";
-inline constexpr const char* kSetupCaption = "Tellus Setup";
+inline constexpr const char* kCalMessageCaption = "Tellus Application";
+inline constexpr const char* kCalSetupCaption = "Tellus Setup";
 
 inline constexpr const char* kDurationAtLeastOneText = "Duration time Must be at least one second";
 inline constexpr const char* kDurationMaximumText =

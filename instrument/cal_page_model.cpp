@@ -9,7 +9,8 @@ namespace nereid::instrument {
 namespace {
 
 CalMessage RangeMessage(const char* low, const char* high) {
-    return {std::string("Enter a number between ") + low + " and " + high + ".", kTellusCaption};
+    return {std::string("Enter a number between ") + low + " and " + high + ".",
+            kCalMessageCaption};
 }
 
 } // namespace
@@ -48,14 +49,14 @@ void CCalPageModel::SetRowEnabled(int row, bool enabled) {
     }
     CalChannelRow& r = m_Rows[static_cast<std::size_t>(row)];
     r.enabled = enabled;
-    if (enabled && r.mode == kModeNone) {
-        r.mode = kModeSensor;
+    if (enabled && r.mode == kCalModeNone) {
+        r.mode = kCalModeSensor;
     }
     m_Modified = true;
 }
 
 void CCalPageModel::SetRowMode(int row, int mode) {
-    if (row < 0 || row >= kCalChannelRows || mode < kModeNone || mode > kModeShort) {
+    if (row < 0 || row >= kCalChannelRows || mode < kCalModeNone || mode > kCalModeShort) {
         return;
     }
     m_Rows[static_cast<std::size_t>(row)].mode = mode;
@@ -65,7 +66,7 @@ void CCalPageModel::SetRowMode(int row, int mode) {
 std::uint16_t CCalPageModel::ModeWord() const {
     unsigned word = 0;
     for (const CalChannelRow& row : m_Rows) {
-        if (!row.visible || !row.enabled || row.mode == kModeNone || row.channel < 1 ||
+        if (!row.visible || !row.enabled || row.mode == kCalModeNone || row.channel < 1 ||
             row.channel > 8) {
             continue;
         }
@@ -155,7 +156,7 @@ int CCalPageModel::Decode(const link::FrameRecord& answer, bool extended) {
     if (m_Scheduled && s->runIndex < kScheduledRuns) {
         index = s->runIndex;
     }
-    m_RunSwitch = s->active != 0 ? kRunOn : kRunOff;
+    m_RunSwitch = s->active != 0 ? kCalRunOn : kCalRunOff;
     durationSeconds = s->duration;
     durationValue = std::atof(DurationText().c_str());
     if (m_Scheduled) {
@@ -183,7 +184,7 @@ int CCalPageModel::Decode(const link::FrameRecord& answer, bool extended) {
         }
         const unsigned mode = (s->channelModeWord >> (2 * (row.channel - 1))) & 3u;
         row.enabled = mode != 0;
-        row.mode = mode == 0 ? kModeNone : static_cast<int>(mode) - 1;
+        row.mode = mode == 0 ? kCalModeNone : static_cast<int>(mode) - 1;
     }
     m_Modified = false;
     return 1;
@@ -220,7 +221,7 @@ link::CalibrationSetupRecord CCalPageModel::Record() const {
 }
 
 int CCalPageModel::BuildSend(CalCommand& command, std::vector<CalMessage>& messages) const {
-    const bool on = m_RunSwitch == kRunOn;
+    const bool on = m_RunSwitch == kCalRunOn;
     if (!on) {
         command.code = kCancelCalibrationCode;
         command.record = link::CommandRecord{};
@@ -233,7 +234,7 @@ int CCalPageModel::BuildSend(CalCommand& command, std::vector<CalMessage>& messa
         return -1;
     }
     if (signalPosition < 0 || signalPosition >= static_cast<int>(SignalNames().size())) {
-        messages.push_back({kInvalidDataText, kTellusCaption});
+        messages.push_back({kInvalidDataText, kCalMessageCaption});
         return -1;
     }
     if (m_Scheduled) {
@@ -246,7 +247,7 @@ int CCalPageModel::BuildSend(CalCommand& command, std::vector<CalMessage>& messa
             return -1;
         }
         if (index < 0 || index >= kScheduledRuns || !ValidStartTime(start)) {
-            messages.push_back({kInvalidDataText, kTellusCaption});
+            messages.push_back({kInvalidDataText, kCalMessageCaption});
             return -1;
         }
     }

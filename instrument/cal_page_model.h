@@ -21,13 +21,18 @@ constexpr int kScheduledRuns = 32;
 constexpr int kCalChannelRows = 8;
 constexpr int kDampingChannels = 6;
 // Model code whose recorder has damping resistors and a digital calibration mode.
-constexpr int kDampingModel = 3;
+constexpr int kCalDampingModel = 3;
 
 // Run switch: "Start"/"Enable" (0), "Stop"/"Disable" (1), or neither before any answer.
-enum CalRunSwitch : int { kRunNeither = -1, kRunOn = 0, kRunOff = 1 };
+enum CalRunSwitch : int { kCalRunNeither = -1, kCalRunOn = 0, kCalRunOff = 1 };
 
 // Radio of a channel row: none, "Sensor", "Loopback", "Short".
-enum CalChannelMode : int { kModeNone = -1, kModeSensor = 0, kModeLoopback = 1, kModeShort = 2 };
+enum CalChannelMode : int {
+    kCalModeNone = -1,
+    kCalModeSensor = 0,
+    kCalModeLoopback = 1,
+    kCalModeShort = 2
+};
 
 // One "Channel Configuration" row: list entry r of the main window's channel list.
 struct CalChannelRow {
@@ -35,7 +40,7 @@ struct CalChannelRow {
     std::string label; // "1 ( text)"
     int channel = 0;   // the entry's channel number; above 8 carries no mode
     bool enabled = false;
-    int mode = kModeNone;
+    int mode = kCalModeNone;
 };
 
 // A command the page sends: 0x8C with the calibration record, or 0x8D / 0xB3 with a selector.
@@ -56,7 +61,7 @@ public:
     // (model 3 only).
     void SetModelCode(int modelCode);
     int ModelCode() const { return m_ModelCode; }
-    bool ShowsDampingGroups() const { return m_ModelCode == kDampingModel; }
+    bool ShowsDampingGroups() const { return m_ModelCode == kCalDampingModel; }
     std::vector<std::string> SignalNames() const;
 
     // Rows 1..n of the channel list (n primary entries, then n secondary ones), at most 8.
@@ -90,7 +95,7 @@ public:
     // Choosing a run switch marks the page modified; the value controls are enabled unless
     // the switch is "Stop"/"Disable".
     void SetRunSwitch(int runSwitch);
-    bool ValueControlsEnabled() const { return m_RunSwitch != kRunOff; }
+    bool ValueControlsEnabled() const { return m_RunSwitch != kCalRunOff; }
 
     // The "Normal Mode" / "Digital Mode" pair: checking one clears the other, unchecking one
     // checks the other.
@@ -133,7 +138,7 @@ public:
 private:
     bool m_Scheduled;
     int m_ModelCode = 0;
-    int m_RunSwitch = kRunNeither;
+    int m_RunSwitch = kCalRunNeither;
     bool m_Modified = false;
     std::array<CalChannelRow, kCalChannelRows> m_Rows{};
 };

@@ -26,13 +26,13 @@ link::InternalRecordingRecord CIRSetupModel::Encode() const {
 
 int CIRSetupModel::PrepareSend(int activePage, std::string& message) {
     switch (activePage) {
-    case kContinuousPage:
+    case kIRContinuousPage:
         continuous.CorrectForSend();
         break;
-    case kEventPage:
+    case kIREventPage:
         event.CorrectForSend();
         break;
-    case kWindowPage:
+    case kIRWindowPage:
         return window.ValidateCurrent(message);
     default:
         break;
@@ -45,17 +45,17 @@ bool CIRSetupModel::PageModified(int page) const {
         return false;
     }
     switch (page) {
-    case kStationPage:
+    case kIRStationPage:
         return station.Modified();
-    case kContinuousPage:
+    case kIRContinuousPage:
         return continuous.Modified();
-    case kEventPage:
+    case kIREventPage:
         return event.Modified();
-    case kWindowPage:
+    case kIRWindowPage:
         return window.Modified();
-    case kSohPage:
+    case kIRSohPage:
         return soh.Modified();
-    case kStatusPage:
+    case kIRStatusPage:
         return status.Modified();
     default:
         return false;

@@ -19,12 +19,12 @@ constexpr std::uint8_t kWriteSetupCode = 0x8F;
 
 // The six pages of the Internal Recording sheet, in tab order.
 enum IRPage : int {
-    kStationPage = 0,
-    kContinuousPage,
-    kEventPage,
-    kWindowPage,
-    kSohPage,
-    kStatusPage,
+    kIRStationPage = 0,
+    kIRContinuousPage,
+    kIREventPage,
+    kIRWindowPage,
+    kIRSohPage,
+    kIRStatusPage,
     kIRPageCount
 };
 inline constexpr const char* kIRPageTitles[kIRPageCount] = {

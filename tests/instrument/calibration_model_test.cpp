@@ -192,8 +192,8 @@ TEST(CalPageModelTest, ImmediateRecordByteForByte) {
     page.EnterDuration(20); // seconds
     page.SetRowEnabled(0, true);
     page.SetRowEnabled(2, true);
-    page.SetRowMode(2, kModeShort);
-    page.SetRunSwitch(kRunOn);
+    page.SetRowMode(2, kCalModeShort);
+    page.SetRunSwitch(kCalRunOn);
     CalCommand command;
     std::vector<CalMessage> messages;
     ASSERT_EQ(page.BuildSend(command, messages), 1);
@@ -222,8 +222,8 @@ TEST(CalPageModelTest, ScheduledRecordCarriesIndexStartIntervalAndRepetitions) {
     page.dampingDisable[5] = true;
     page.SetDigitalMode(true);
     page.SetRowEnabled(0, true);
-    page.SetRowMode(0, kModeLoopback);
-    page.SetRunSwitch(kRunOn);
+    page.SetRowMode(0, kCalModeLoopback);
+    page.SetRunSwitch(kCalRunOn);
     CalCommand command;
     std::vector<CalMessage> messages;
     ASSERT_EQ(page.BuildSend(command, messages), 1);
@@ -237,7 +237,7 @@ TEST(CalPageModelTest, ScheduledRecordCarriesIndexStartIntervalAndRepetitions) {
 
 TEST(CalPageModelTest, RefusesAnInvalidStartDateAndOutOfRangeAmplitude) {
     CCalPageModel page(true);
-    page.SetRunSwitch(kRunOn);
+    page.SetRunSwitch(kCalRunOn);
     page.EnterDuration(5);
     page.start = {29, 2, 1, 0, 0, 0};
     CalCommand command;
@@ -261,10 +261,10 @@ TEST(CalPageModelTest, StopDisableAndNoChoiceCancelTheRun) {
     CalCommand command;
     std::vector<CalMessage> messages;
     // Before any answer neither choice is made: the run is cancelled.
-    EXPECT_EQ(scheduled.RunSwitch(), kRunNeither);
+    EXPECT_EQ(scheduled.RunSwitch(), kCalRunNeither);
     ASSERT_EQ(scheduled.BuildSend(command, messages), 1);
     EXPECT_EQ(command.code, 0x8D);
-    scheduled.SetRunSwitch(kRunOff);
+    scheduled.SetRunSwitch(kCalRunOff);
     ASSERT_EQ(scheduled.BuildSend(command, messages), 1);
     EXPECT_EQ(command.code, 0x8D);
     EXPECT_EQ(Payload(command, false), (Bytes{0x00, 0x00, 0x05}));
@@ -336,7 +336,7 @@ TEST(CalPageModelTest, DecodesShortAndLongAnswers) {
     ASSERT_EQ(page.Decode(SettingsAnswer(26, fields), false), 1);
     EXPECT_EQ(page.signalPosition, 5);
     EXPECT_EQ(page.index, 9);
-    EXPECT_EQ(page.RunSwitch(), kRunOn);
+    EXPECT_EQ(page.RunSwitch(), kCalRunOn);
     EXPECT_EQ(page.durationSeconds, 90);
     EXPECT_EQ(page.intervalSeconds, 3600u);
     EXPECT_EQ(page.IntervalText(), "60.00");
@@ -345,10 +345,10 @@ TEST(CalPageModelTest, DecodesShortAndLongAnswers) {
     EXPECT_DOUBLE_EQ(page.frequency, 2.5);
     EXPECT_EQ(page.start, (CalStartTime{29, 2, 4, 12, 0, 0}));
     EXPECT_TRUE(page.Rows()[0].enabled);
-    EXPECT_EQ(page.Rows()[0].mode, kModeSensor);
+    EXPECT_EQ(page.Rows()[0].mode, kCalModeSensor);
     EXPECT_FALSE(page.Rows()[1].enabled);
-    EXPECT_EQ(page.Rows()[1].mode, kModeNone);
-    EXPECT_EQ(page.Rows()[2].mode, kModeLoopback);
+    EXPECT_EQ(page.Rows()[1].mode, kCalModeNone);
+    EXPECT_EQ(page.Rows()[2].mode, kCalModeLoopback);
     EXPECT_FALSE(page.digitalMode);
     EXPECT_FALSE(page.Modified());
 
@@ -370,7 +370,7 @@ TEST(CalPageModelTest, DecodesShortAndLongAnswers) {
     Bytes inactive = fields;
     inactive[2] = 0;
     ASSERT_EQ(page.Decode(SettingsAnswer(26, inactive), false), 1);
-    EXPECT_EQ(page.RunSwitch(), kRunOff);
+    EXPECT_EQ(page.RunSwitch(), kCalRunOff);
     EXPECT_FALSE(page.ValueControlsEnabled());
     link::FrameRecord other;
     EXPECT_EQ(page.Decode(other, false), 0);
@@ -394,7 +394,7 @@ TEST(CalPageModelTest, ALongSettingsAnswerSwitchesTheNextSendToTheLongForm) {
 
     page.amplitude = -2.5;
     page.EnterDuration(10);
-    page.SetRunSwitch(kRunOn);
+    page.SetRunSwitch(kCalRunOn);
     CalCommand command;
     std::vector<CalMessage> messages;
     ASSERT_EQ(page.BuildSend(command, messages), 1);

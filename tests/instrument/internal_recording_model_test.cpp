@@ -106,7 +106,7 @@ TEST(IRSetupModelTest, FileSizeShowsTheListEntryAndKeepsAnUnlistedSize) {
     EXPECT_EQ(setup.Encode().fileSizeSeconds, 1200u); // not silently 1800
     setup.continuous.SetFileSizePosition(3);
     EXPECT_EQ(setup.Encode().fileSizeSeconds, 1800u);
-    EXPECT_TRUE(setup.PageModified(kContinuousPage));
+    EXPECT_TRUE(setup.PageModified(kIRContinuousPage));
 }
 
 TEST(IRSetupModelTest, WindowDurationMustStayBelowItsInterval) {
@@ -129,19 +129,19 @@ TEST(IRSetupModelTest, WindowDurationMustStayBelowItsInterval) {
     // A Send from the Window page is refused the same way.
     setup.window.Current().duration = {0, 0, 59};
     setup.window.Current().interval = {0, 0, 59};
-    EXPECT_EQ(setup.PrepareSend(kWindowPage, message), -1);
+    EXPECT_EQ(setup.PrepareSend(kIRWindowPage, message), -1);
     EXPECT_EQ(setup.window.Current().interval, (IRSpan{0, 1, 0}));
-    EXPECT_EQ(setup.PrepareSend(kWindowPage, message), 1);
+    EXPECT_EQ(setup.PrepareSend(kIRWindowPage, message), 1);
 }
 
 TEST(IRSetupModelTest, StationNameIsSentSpacePadded) {
     CIRSetupModel setup;
     setup.Decode(Received());
     EXPECT_EQ(setup.station.CurrentValue(), "SIM1");
-    EXPECT_FALSE(setup.PageModified(kStationPage));
+    EXPECT_FALSE(setup.PageModified(kIRStationPage));
     setup.station.SetEditorText("AB");
     EXPECT_EQ(setup.station.Name(), "AB  ");
-    EXPECT_TRUE(setup.PageModified(kStationPage));
+    EXPECT_TRUE(setup.PageModified(kIRStationPage));
     const Bytes p = Pack(setup.Encode());
     EXPECT_EQ(Bytes(p.begin() + 469, p.end()), (Bytes{'A', 'B', ' ', ' '}));
     setup.station.SetEditorText("LONGER");
@@ -186,7 +186,7 @@ TEST(IRSetupModelTest, ASendFromTheStatusPageCarriesEveryPage) {
     setup.soh.edit.intervals[9] = 42;
     setup.status.edit.drive = 4;
     std::string message;
-    ASSERT_EQ(setup.PrepareSend(kStatusPage, message), 1);
+    ASSERT_EQ(setup.PrepareSend(kIRStatusPage, message), 1);
     const Bytes p = Pack(setup.Encode());
     EXPECT_EQ(p[2], kStartDelayed);
     EXPECT_EQ(U16(p, 12), 120);
@@ -205,7 +205,7 @@ TEST(IRSetupModelTest, ASendFromTheStatusPageCarriesEveryPage) {
     EXPECT_EQ(p[468], 4);
     EXPECT_EQ(Bytes(p.begin() + 469, p.end()), (Bytes{'X', 'Y', ' ', ' '}));
     // From the Event page the day is first made valid: 2005-02-28 13:45.
-    ASSERT_EQ(setup.PrepareSend(kEventPage, message), 1);
+    ASSERT_EQ(setup.PrepareSend(kIREventPage, message), 1);
     EXPECT_EQ(U32(Pack(setup.Encode()), 36), 1109598300u);
 }
 
@@ -239,13 +239,13 @@ TEST(IRSetupModelTest, DelayAndStartTimeShowOnlyInTheirModes) {
 TEST(IRSetupModelTest, ModifiedMarksOnlyAfterASetupWasReceived) {
     CIRSetupModel setup;
     setup.soh.edit.enabled[0] = true;
-    EXPECT_FALSE(setup.PageModified(kSohPage));
+    EXPECT_FALSE(setup.PageModified(kIRSohPage));
     setup.Decode(Received());
-    EXPECT_FALSE(setup.PageModified(kSohPage));
+    EXPECT_FALSE(setup.PageModified(kIRSohPage));
     setup.soh.edit.enabled[0] = true;
-    EXPECT_TRUE(setup.PageModified(kSohPage));
+    EXPECT_TRUE(setup.PageModified(kIRSohPage));
     setup.SetSetupReceived(false);
-    EXPECT_FALSE(setup.PageModified(kSohPage));
+    EXPECT_FALSE(setup.PageModified(kIRSohPage));
     // Accepting a Send decodes what was sent: nothing is modified afterwards.
     const link::InternalRecordingRecord sent = setup.Encode();
     setup.Decode(sent);

@@ -85,11 +85,11 @@ TEST(InternalRecordingSim, AChangeOnEveryPageIsSentAndReadBack) {
     setup.window.Current().enabled = true;
     setup.window.Current().duration = {1, 0, 0};
     setup.window.Current().interval = {0, 59, 59};
-    ASSERT_EQ(setup.PrepareSend(kWindowPage, message), -1);
-    ASSERT_EQ(setup.PrepareSend(kWindowPage, message), 1);
+    ASSERT_EQ(setup.PrepareSend(kIRWindowPage, message), -1);
+    ASSERT_EQ(setup.PrepareSend(kIRWindowPage, message), 1);
     setup.soh.edit.enabled[4] = true;
     setup.status.edit.drive = 3;
-    ASSERT_EQ(setup.PrepareSend(kContinuousPage, message), 1);
+    ASSERT_EQ(setup.PrepareSend(kIRContinuousPage, message), 1);
     const link::InternalRecordingRecord sent = setup.Encode();
 
     link::FrameRecord ack;
