@@ -17,3 +17,7 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ir_status_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ir_setup_model.cpp
 )
+list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/cal_shared_spin.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cal_page.cpp
+)
