@@ -17,7 +17,9 @@ namespace nereid::instrument {
 
 namespace {
 
-QString Number(double value) { return QString::number(value, 'g', 10); }
+QString Number(double value) {
+    return QString::number(value, 'g', 10);
+}
 
 QLineEdit* SmallEdit(QWidget* parent, int width) {
     auto* e = new QLineEdit(parent);
@@ -319,9 +321,9 @@ void CCalPage::MarkModified() {
 
 void CCalPage::EnableValueControls() {
     const bool on = m_Model.ValueControlsEnabled();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_Signal, m_Duration, m_DurationUnit,
-                                                     m_Amplitude, m_Frequency, m_Interval,
-                                                     m_IntervalUnit, m_Repetitions}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_Signal, m_Duration, m_DurationUnit, m_Amplitude,
+                                         m_Frequency, m_Interval, m_IntervalUnit, m_Repetitions}) {
         if (w != nullptr) {
             w->setEnabled(on);
         }
@@ -361,7 +363,8 @@ void CCalPage::OnRepetitionsLeft() {
     if (m_Refreshing) {
         return;
     }
-    const RepetitionsEntry e = m_Model.EnterRepetitions(m_Repetitions->text().trimmed().toLongLong());
+    const RepetitionsEntry e =
+        m_Model.EnterRepetitions(m_Repetitions->text().trimmed().toLongLong());
     if (!e.replacedText.empty()) {
         m_Repetitions->setText(QString::fromStdString(e.replacedText));
     }

@@ -49,7 +49,9 @@ public:
     QCheckBox* RowEnable(int row) const { return m_RowEnable[static_cast<std::size_t>(row)]; }
     QRadioButton* RowMode(int row, int mode) const;
     QGroupBox* DampingGroup() const { return m_DampingGroup; }
-    QCheckBox* DampingBox(int channel) const { return m_Damping[static_cast<std::size_t>(channel)]; }
+    QCheckBox* DampingBox(int channel) const {
+        return m_Damping[static_cast<std::size_t>(channel)];
+    }
     QCheckBox* NormalModeBox() const { return m_Normal; }
     QCheckBox* DigitalModeBox() const { return m_Digital; }
     QComboBox* IndexCombo() const { return m_Index; }

@@ -21,3 +21,11 @@ list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/cal_shared_spin.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cal_page.cpp
 )
+list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ir_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ir_station_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ir_continuous_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ir_event_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ir_window_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ir_soh_page.cpp
+)
