@@ -12,3 +12,7 @@ if(TARGET nereid AND TARGET nereid-sim AND TARGET wavexport)
     nereid_integration_test(internal_recording_sim_test
         ${CMAKE_CURRENT_LIST_DIR}/internal_recording_sim_test.cpp)
 endif()
+if(NOT NEREID_CORE_ONLY AND TARGET nereid_instrument_gui)
+    nereid_gui_test(calibration_pages_test ${CMAKE_CURRENT_LIST_DIR}/calibration_pages_test.cpp)
+    target_link_libraries(calibration_pages_test PRIVATE nereid_instrument_gui)
+endif()
