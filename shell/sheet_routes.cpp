@@ -1,16 +1,20 @@
 #include "shell/sheet_routes.h"
 
+#include "instrument/command_sheet.h"
+#include "instrument/sheet_host.h"
+#include "instrument/status_sheet.h"
 #include "shell/main_frame.h"
+#include "shell/sheet_context_of.h"
 
 // The sheets, the recorder set-ups and the analysis window are built in their own parts of the
 // program; each of these functions is where the main window hands over to one of them.
 namespace nereid::shell {
 
-int OpenStatusSheet(CMainFrame&) {
-    return 0;
+int OpenStatusSheet(CMainFrame& frame) {
+    return instrument::OpenSheetOf<instrument::CStatusSheet>(frame, SheetContextOf(frame));
 }
-int OpenCommandSheet(CMainFrame&) {
-    return 0;
+int OpenCommandSheet(CMainFrame& frame) {
+    return instrument::OpenSheetOf<instrument::CCommandSheet>(frame, SheetContextOf(frame));
 }
 int OpenConfigurationSheet(CMainFrame&) {
     return 0;

@@ -22,10 +22,16 @@ add_library(nereid_shell STATIC
     ${CMAKE_CURRENT_LIST_DIR}/drive_list.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_panel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/translate_dialog.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/translate_runner.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/translate_runner.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sheet_context_of.cpp)
 target_include_directories(nereid_shell PUBLIC ${NEREID_INCLUDE_ROOT})
 target_link_libraries(nereid_shell PUBLIC nereid_link_dialogs nereid_core Qt6::Widgets
     Qt6::PrintSupport)
+# The instrument sheets, which show their messages through the connection dialogs' boxes.
+if(TARGET nereid_instrument_gui)
+    target_link_libraries(nereid_instrument_gui PUBLIC nereid_link_dialogs)
+    target_link_libraries(nereid_shell PUBLIC nereid_instrument_gui)
+endif()
 target_compile_definitions(nereid_shell PRIVATE NEREID_VERSION="${PROJECT_VERSION}")
 
 add_executable(TellusW32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

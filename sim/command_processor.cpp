@@ -274,6 +274,8 @@ CommandOutcome CommandProcessor::Handle(std::uint8_t code, const std::vector<std
                                 std::to_string(expected));
     if (p.size() < 2 || GetU16(p.data()) != 0)
         return Refuse(code, "header word is not 0");
+    if (std::find(m_Refused.begin(), m_Refused.end(), code) != m_Refused.end())
+        return Refuse(code, "refused as --refuse asks");
 
     const std::uint16_t serial = m_State.Identity().serial;
     std::string why;

@@ -48,6 +48,10 @@ public:
     // Whether the recorder streams real-time data now.
     bool Streaming() const;
 
+    // Codes refused with status 0 once their frame passed the length and header checks, to
+    // play a recorder that turns an order down.
+    void SetRefusedCodes(std::vector<std::uint8_t> codes) { m_Refused = std::move(codes); }
+
 private:
     CommandOutcome Refuse(std::uint8_t code, std::string why) const;
     CommandOutcome Accept(std::uint8_t code) const;
@@ -62,6 +66,7 @@ private:
 
     InstrumentState& m_State;
     DriveStore& m_Drives;
+    std::vector<std::uint8_t> m_Refused;
 };
 
 } // namespace nereid::sim

@@ -2,6 +2,7 @@
 
 #include "recording/calendar.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -90,7 +91,8 @@ bool TakesValue(const std::string& name) {
                                          "--baud",         "--corrupt",
                                          "--drop",         "--garbage",
                                          "--delay",        "--seed",
-                                         "--busy-number",  "--no-carrier-number"};
+                                         "--busy-number",  "--no-carrier-number",
+                                         "--refuse"};
     for (const char* n : kNames)
         if (name == n)
             return true;
@@ -170,6 +172,7 @@ std::string UsageText() {
            "  --drop P               probability of leaving a command unanswered\n"
            "  --delay MS             answer every command MS milliseconds late\n"
            "  --garbage P            probability of noise bytes before a sent frame\n"
+           "  --refuse LIST          refuse these command codes (0x80..0xBB), comma separated\n"
            "  --seed N               seed of the fault injection and the noise (default 1)\n"
            "  --modem                behave as a Hayes modem until a call is connected\n"
            "  --busy-number NUM      ATDT NUM answers BUSY; repeatable\n"
@@ -292,6 +295,15 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             if (!ParseInteger(v, 0, 0x7FFFFFFFFFFFFFFFLL, n))
                 return bad(v, "expected a non-negative integer");
             o.seed = static_cast<std::uint64_t>(n);
+        } else if (name == "--refuse") {
+            std::size_t from = 0;
+            while (from <= v.size()) {
+                const std::size_t comma = std::min(v.find(',', from), v.size());
+                if (!ParseInteger(v.substr(from, comma - from), 0x80, 0xBB, n))
+                    return bad(v, "expected command codes 0x80..0xBB, comma separated");
+                o.refused.push_back(static_cast<std::uint8_t>(n));
+                from = comma + 1;
+            }
         } else if (name == "--busy-number") {
             o.busyNumbers.push_back(v);
         } else if (name == "--no-carrier-number") {

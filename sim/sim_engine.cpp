@@ -42,6 +42,7 @@ SimEngine::SimEngine(const SimOptions& options, LineEndpoint& line, DriveStore& 
         m_Modem = std::make_unique<ModemFrontEnd>(options.busyNumbers, options.noCarrierNumbers);
     m_State.realtime = options.realtime;
     m_State.acquiring = options.acquiring;
+    m_Processor.SetRefusedCodes(options.refused);
 }
 
 void SimEngine::Log(const std::string& text) const {
@@ -127,9 +128,14 @@ void SimEngine::HandleFrame(const InboundFrame& frame, Clock::time_point now) {
     }
     if (m_Options.verbose) {
         char text[64];
-        std::snprintf(text, sizeof text, "command 0x%02X, %zu bytes", frame.type,
+        std::snprintf(text, sizeof text, "command 0x%02X, %zu bytes:", frame.type,
                       frame.payload.size());
-        Log(text);
+        std::string line = text;
+        for (std::uint8_t b : frame.payload) {
+            std::snprintf(text, sizeof text, " %02X", b);
+            line += text;
+        }
+        Log(line);
     }
     CommandOutcome outcome = m_Processor.Handle(frame.type, frame.payload, m_Clock.Second(now));
     if (!outcome.note.empty())

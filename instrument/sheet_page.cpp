@@ -1,0 +1,37 @@
+#include "instrument/sheet_page.h"
+
+#include <QVariant>
+
+#include "instrument/help_topics.h"
+
+namespace nereid::instrument {
+
+// The model may be a member of the derived page, not built yet: only its address is kept here.
+CSheetPage::CSheetPage(CPageModel& model, QWidget* parent) : QWidget(parent), m_Model(model) {}
+
+int CSheetPage::Collect(std::string& message) {
+    message.clear();
+    return 1;
+}
+
+void CSheetPage::OnActivate(CPropertySheet&) {}
+
+void CSheetPage::OnSheetOpened(CPropertySheet&) {}
+
+unsigned CSheetPage::HelpTopicFor(const QWidget* control) const {
+    int id = 0;
+    for (const QWidget* w = control; w != nullptr && w != this; w = w->parentWidget()) {
+        const QVariant v = w->property(kHelpIdProperty);
+        if (v.isValid()) {
+            id = v.toInt();
+            break;
+        }
+    }
+    return PageRequestTopic(DialogId(), id);
+}
+
+void CSheetPage::SetHelpId(QWidget* control, int id) {
+    control->setProperty(kHelpIdProperty, id);
+}
+
+} // namespace nereid::instrument
