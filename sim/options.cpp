@@ -92,7 +92,7 @@ bool TakesValue(const std::string& name) {
                                          "--drop",         "--garbage",
                                          "--delay",        "--seed",
                                          "--busy-number",  "--no-carrier-number",
-                                         "--refuse"};
+                                         "--refuse",       "--ignore"};
     for (const char* n : kNames)
         if (name == n)
             return true;
@@ -173,6 +173,7 @@ std::string UsageText() {
            "  --delay MS             answer every command MS milliseconds late\n"
            "  --garbage P            probability of noise bytes before a sent frame\n"
            "  --refuse LIST          refuse these command codes (0x80..0xBB), comma separated\n"
+           "  --ignore LIST          never answer these command codes (0x80..0xBB)\n"
            "  --seed N               seed of the fault injection and the noise (default 1)\n"
            "  --modem                behave as a Hayes modem until a call is connected\n"
            "  --busy-number NUM      ATDT NUM answers BUSY; repeatable\n"
@@ -295,13 +296,14 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             if (!ParseInteger(v, 0, 0x7FFFFFFFFFFFFFFFLL, n))
                 return bad(v, "expected a non-negative integer");
             o.seed = static_cast<std::uint64_t>(n);
-        } else if (name == "--refuse") {
+        } else if (name == "--refuse" || name == "--ignore") {
             std::size_t from = 0;
             while (from <= v.size()) {
                 const std::size_t comma = std::min(v.find(',', from), v.size());
                 if (!ParseInteger(v.substr(from, comma - from), 0x80, 0xBB, n))
                     return bad(v, "expected command codes 0x80..0xBB, comma separated");
-                o.refused.push_back(static_cast<std::uint8_t>(n));
+                (name == "--refuse" ? o.refused : o.ignored)
+                    .push_back(static_cast<std::uint8_t>(n));
                 from = comma + 1;
             }
         } else if (name == "--busy-number") {
