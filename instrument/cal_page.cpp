@@ -31,7 +31,8 @@ QLineEdit* SmallEdit(QWidget* parent, int width) {
 
 } // namespace
 
-CCalPage::CCalPage(bool scheduled, QWidget* parent) : QWidget(parent), m_Model(scheduled) {
+CCalPage::CCalPage(bool scheduled, QWidget* parent)
+    : CSheetPage(m_Adapter, parent), m_Model(scheduled), m_Adapter(m_Model) {
     Build();
     Refresh();
 }
@@ -309,6 +310,24 @@ void CCalPage::ReadControls() {
             *fields[k] = m_Date[static_cast<std::size_t>(k)]->text().trimmed().toInt();
         }
     }
+}
+
+int CCalPage::Collect(std::string& message) {
+    message.clear();
+    ReadControls();
+    return 1;
+}
+
+void CCalPage::OnActivate(CPropertySheet&) {
+    if (!m_Activated) {
+        m_Activated = true;
+        ReadControls();
+        emit firstActivated();
+    }
+}
+
+void CCalPage::OnSheetOpened(CPropertySheet&) {
+    m_Activated = false;
 }
 
 void CCalPage::MarkModified() {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QWidget>
-
 #include <array>
 
 #include "instrument/cal_page_model.h"
+#include "instrument/cal_sheet_models.h"
+#include "instrument/sheet_page.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -20,13 +20,15 @@ class CSharedSpin;
 
 // The "Immediate" and "Scheduled" pages of the Calibration sheet: the controls of one
 // calibration run, bound to its CCalPageModel.
-class CCalPage : public QWidget {
+class CCalPage : public CSheetPage {
     Q_OBJECT
 public:
     CCalPage(bool scheduled, QWidget* parent = nullptr);
 
-    CCalPageModel& Model() { return m_Model; }
-    const CCalPageModel& Model() const { return m_Model; }
+    CCalPageModel& CalModel() { return m_Model; }
+    const CCalPageModel& CalModel() const { return m_Model; }
+    // The link whose long-answer flag decides how settings answers decode.
+    void SetLink(const link::CInstrumentLink* link) { m_Adapter.SetLink(link); }
 
     // The recorder's model code and the main window's channel list; rebuilds the signal list,
     // the channel rows and the model-3 groups.
@@ -34,9 +36,12 @@ public:
                    int streamCount);
 
     // Shows the model's values in the controls (after an answer was decoded).
-    void Refresh();
+    void Refresh() override;
     // Reads the edits into the model as the page is read before a Send.
     void ReadControls();
+    int Collect(std::string& message) override;
+    void OnActivate(CPropertySheet& sheet) override;
+    void OnSheetOpened(CPropertySheet& sheet) override;
 
     // Controls, for the sheet and the tests.
     QComboBox* SignalCombo() const { return m_Signal; }
@@ -70,6 +75,8 @@ signals:
     void modified();
     // The Scheduled page's index changed: its run is to be read.
     void indexChanged(int index);
+    // The Scheduled page became active for the first time since the sheet opened.
+    void firstActivated();
 
 private:
     void Build();
@@ -81,7 +88,9 @@ private:
     void OnRepetitionsLeft();
 
     CCalPageModel m_Model;
+    CCalPageAdapter m_Adapter;
     bool m_Refreshing = false; // a change the page makes itself marks nothing modified
+    bool m_Activated = false;
     QComboBox* m_Signal = nullptr;
     QLineEdit* m_Duration = nullptr;
     QComboBox* m_DurationUnit = nullptr;

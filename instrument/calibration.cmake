@@ -16,6 +16,7 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ir_soh_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ir_status_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ir_setup_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cal_sheet_models.cpp
 )
 list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/cal_shared_spin.cpp
@@ -28,4 +29,8 @@ list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ir_event_page.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ir_window_page.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ir_soh_page.cpp
+)
+list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/cali_sheet.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ir_sheet.cpp
 )

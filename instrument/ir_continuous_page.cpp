@@ -18,8 +18,8 @@ void ShowStartControls(int startMode, QWidget* delayLabel, QWidget* delay, QWidg
     }
 }
 
-CIRDContinuousPage::CIRDContinuousPage(CIRContinuousModel& model, QWidget* parent)
-    : CIRPage(parent), m_Model(model) {
+CIRDContinuousPage::CIRDContinuousPage(CIRSetupModel& setup, QWidget* parent)
+    : CIRPage(setup, kIRContinuousPage, parent), m_Model(setup.continuous) {
     m_StartMode = new QComboBox(this);
     for (int m = 0; m < kContinuousStartModes; ++m) {
         m_StartMode->addItem(kStartModeNames[m]);

@@ -11,7 +11,7 @@ namespace nereid::instrument {
 class CIRDContinuousPage : public CIRPage {
     Q_OBJECT
 public:
-    CIRDContinuousPage(CIRContinuousModel& model, QWidget* parent = nullptr);
+    explicit CIRDContinuousPage(CIRSetupModel& setup, QWidget* parent = nullptr);
     void Refresh() override;
     void ReadControls() override;
     void SetStreamCount(int n) override { m_Channels.SetStreamCount(n); }

@@ -23,8 +23,8 @@ QComboBox* VoteList(QWidget* parent) {
 
 } // namespace
 
-CIRDEventPage::CIRDEventPage(CIREventModel& model, QWidget* parent)
-    : CIRPage(parent), m_Model(model) {
+CIRDEventPage::CIRDEventPage(CIRSetupModel& setup, QWidget* parent)
+    : CIRPage(setup, kIREventPage, parent), m_Model(setup.event) {
     m_StartMode = new QComboBox(this);
     for (int m = 0; m < kEventStartModes; ++m) {
         m_StartMode->addItem(kStartModeNames[m]);

@@ -11,7 +11,7 @@ namespace nereid::instrument {
 class CIRDEventPage : public CIRPage {
     Q_OBJECT
 public:
-    CIRDEventPage(CIREventModel& model, QWidget* parent = nullptr);
+    explicit CIRDEventPage(CIRSetupModel& setup, QWidget* parent = nullptr);
     void Refresh() override;
     void ReadControls() override;
     void SetStreamCount(int n) override;

@@ -11,12 +11,19 @@
 
 namespace nereid::instrument {
 
-CIRPage::CIRPage(QWidget* parent) : QWidget(parent) {
+CIRPage::CIRPage(CIRSetupModel& setup, int page, QWidget* parent)
+    : CSheetPage(m_Adapter, parent), m_Adapter(setup, page) {
     m_Grid = new QGridLayout(this);
     m_Drive = new QComboBox(this);
     m_Grid->addWidget(new QLabel("Storage Drive:", this), 0, 0);
     m_Grid->addWidget(m_Drive, 0, 1);
     connect(m_Drive, &QComboBox::activated, this, &CIRPage::Changed);
+}
+
+int CIRPage::Collect(std::string& message) {
+    message.clear();
+    ReadControls();
+    return 1;
 }
 
 void CIRPage::ShowDrive(int index) {

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QWidget>
-
 #include <array>
 
+#include "instrument/cal_sheet_models.h"
 #include "instrument/drive_names.h"
 #include "instrument/ir_fields.h"
+#include "instrument/ir_setup_model.h"
+#include "instrument/sheet_page.h"
 
 class QCheckBox;
 class QComboBox;
@@ -16,15 +17,17 @@ namespace nereid::instrument {
 
 // The base of the Internal Recording pages but "Station Name ": a page with a "Storage
 // Drive:" combo box listing the installed drives of the drive-name table.
-class CIRPage : public QWidget {
+class CIRPage : public CSheetPage {
     Q_OBJECT
 public:
-    explicit CIRPage(QWidget* parent = nullptr);
+    // `page` is the page's place in the sheet (IRPage).
+    CIRPage(CIRSetupModel& setup, int page, QWidget* parent = nullptr);
 
     // Model values into the controls, and the controls (corrected as when an edit is left)
     // into the model.
-    virtual void Refresh() = 0;
+    void Refresh() override = 0;
     virtual void ReadControls() = 0;
+    int Collect(std::string& message) override;
     // Channel rows 1..6 not in the main window's channel list are hidden.
     virtual void SetStreamCount(int) {}
 
@@ -47,6 +50,7 @@ protected:
     bool m_Refreshing = false;
 
 private:
+    CIRPageAdapter m_Adapter;
     const CDriveNames* m_Names = nullptr;
     QComboBox* m_Drive = nullptr;
 

@@ -59,8 +59,13 @@ public:
     void SetSetupReceived(bool received) { m_SetupReceived = received; }
     bool PageModified(int page) const;
 
+    // The record of the last Send; an accepted Send decodes it into all pages.
+    void KeepSent(const link::InternalRecordingRecord& record) { m_LastSent = record; }
+    const link::InternalRecordingRecord& LastSent() const { return m_LastSent; }
+
 private:
     bool m_SetupReceived = false;
+    link::InternalRecordingRecord m_LastSent;
 };
 
 } // namespace nereid::instrument

@@ -10,7 +10,8 @@
 
 namespace nereid::instrument {
 
-CIRDSOHPage::CIRDSOHPage(CIRSohModel& model, QWidget* parent) : CIRPage(parent), m_Model(model) {
+CIRDSOHPage::CIRDSOHPage(CIRSetupModel& setup, QWidget* parent)
+    : CIRPage(setup, kIRSohPage, parent), m_Model(setup.soh) {
     m_Grid->addWidget(new QLabel("Enable", this), 1, 1);
     m_Grid->addWidget(new QLabel("Sample Interval", this), 1, 2);
     for (int r = 0; r < kSohRows; ++r) {
@@ -50,8 +51,8 @@ void CIRDSOHPage::ReadControls() {
     }
 }
 
-CIRDStatusPage::CIRDStatusPage(CIRStatusModel& model, QWidget* parent)
-    : CIRPage(parent), m_Model(model) {
+CIRDStatusPage::CIRDStatusPage(CIRSetupModel& setup, QWidget* parent)
+    : CIRPage(setup, kIRStatusPage, parent), m_Model(setup.status) {
     m_Grid->setRowStretch(1, 1);
     m_Grid->setColumnStretch(2, 1);
 }

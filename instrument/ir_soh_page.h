@@ -12,7 +12,7 @@ namespace nereid::instrument {
 class CIRDSOHPage : public CIRPage {
     Q_OBJECT
 public:
-    CIRDSOHPage(CIRSohModel& model, QWidget* parent = nullptr);
+    explicit CIRDSOHPage(CIRSetupModel& setup, QWidget* parent = nullptr);
     void Refresh() override;
     void ReadControls() override;
     QCheckBox* EnableBox(int row) const { return m_Enable[static_cast<std::size_t>(row)]; }
@@ -28,7 +28,7 @@ private:
 class CIRDStatusPage : public CIRPage {
     Q_OBJECT
 public:
-    CIRDStatusPage(CIRStatusModel& model, QWidget* parent = nullptr);
+    explicit CIRDStatusPage(CIRSetupModel& setup, QWidget* parent = nullptr);
     void Refresh() override;
     void ReadControls() override;
 

@@ -6,8 +6,8 @@
 
 namespace nereid::instrument {
 
-CIRDStationNamePage::CIRDStationNamePage(CIRStationModel& model, QWidget* parent)
-    : QWidget(parent), m_Model(model) {
+CIRDStationNamePage::CIRDStationNamePage(CIRSetupModel& setup, QWidget* parent)
+    : CSheetPage(m_Adapter, parent), m_Adapter(setup, kIRStationPage), m_Model(setup.station) {
     auto* grid = new QGridLayout(this);
     m_Editor = new QLineEdit(this);
     m_Current = new QLineEdit(this);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QWidget>
-
-#include "instrument/ir_station_model.h"
+#include "instrument/cal_sheet_models.h"
+#include "instrument/ir_setup_model.h"
+#include "instrument/sheet_page.h"
 
 class QLineEdit;
 
@@ -10,11 +10,11 @@ namespace nereid::instrument {
 
 // "Station Name ": the name to send ("Editor") and the name the recorder holds ("Current
 // Value").
-class CIRDStationNamePage : public QWidget {
+class CIRDStationNamePage : public CSheetPage {
     Q_OBJECT
 public:
-    CIRDStationNamePage(CIRStationModel& model, QWidget* parent = nullptr);
-    void Refresh();
+    explicit CIRDStationNamePage(CIRSetupModel& setup, QWidget* parent = nullptr);
+    void Refresh() override;
     QLineEdit* EditorEdit() const { return m_Editor; }
     QLineEdit* CurrentEdit() const { return m_Current; }
 
@@ -22,6 +22,7 @@ signals:
     void modified();
 
 private:
+    CIRPageAdapter m_Adapter;
     CIRStationModel& m_Model;
     QLineEdit* m_Editor = nullptr;
     QLineEdit* m_Current = nullptr;

@@ -11,8 +11,8 @@
 
 namespace nereid::instrument {
 
-CIRDWindowPage::CIRDWindowPage(CIRWindowModel& model, QWidget* parent)
-    : CIRPage(parent), m_Model(model) {
+CIRDWindowPage::CIRDWindowPage(CIRSetupModel& setup, QWidget* parent)
+    : CIRPage(setup, kIRWindowPage, parent), m_Model(setup.window) {
     m_Window = new QComboBox(this);
     for (int w = 1; w <= kRecordingWindows; ++w) {
         m_Window->addItem(QString::number(w));
@@ -107,6 +107,14 @@ int CIRDWindowPage::Validate() {
         Refresh();
     }
     return result;
+}
+
+int CIRDWindowPage::Collect(std::string& message) {
+    ReadControls();
+    message.clear();
+    const int result = m_Model.ValidateCurrent(message);
+    Refresh();
+    return result == 1 ? 1 : 0;
 }
 
 void CIRDWindowPage::Refresh() {

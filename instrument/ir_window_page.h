@@ -9,7 +9,7 @@ namespace nereid::instrument {
 class CIRDWindowPage : public CIRPage {
     Q_OBJECT
 public:
-    CIRDWindowPage(CIRWindowModel& model, QWidget* parent = nullptr);
+    explicit CIRDWindowPage(CIRSetupModel& setup, QWidget* parent = nullptr);
     void Refresh() override;
     void ReadControls() override;
     void SetStreamCount(int n) override { m_Channels.SetStreamCount(n); }
@@ -17,6 +17,8 @@ public:
     // Stores the shown window and checks it (before a switch, a page change or a Send).
     // Returns 1, or -1 after showing the message; the interval is then corrected.
     int Validate();
+    // Validates the shown window; a failed check refuses the Send with its message.
+    int Collect(std::string& message) override;
 
     QComboBox* WindowCombo() const { return m_Window; }
     // Hours, minutes, seconds of the duration (0..2) and of the interval (3..5).

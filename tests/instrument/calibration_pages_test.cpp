@@ -64,17 +64,17 @@ private slots:
         emit page.DurationUnitCombo()->activated(kUnitMinute);
         Type(page.DurationEdit(), "1100");
         QCOMPARE(page.DurationEdit()->text(), QString(" 1092.2"));
-        QCOMPARE(page.Model().durationSeconds, 65535);
+        QCOMPARE(page.CalModel().durationSeconds, 65535);
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages[0][1].toString(),
                  QString("The maximum value for duration time is 65535 seconds"));
         Type(page.DurationEdit(), "20");
-        QCOMPARE(page.Model().durationSeconds, 1200);
+        QCOMPARE(page.CalModel().durationSeconds, 1200);
         // Changing the unit redisplays the stored seconds, and is no operator change.
-        page.Model().SetModified(false);
+        page.CalModel().SetModified(false);
         emit page.DurationUnitCombo()->activated(kUnitHour);
         QCOMPARE(page.DurationEdit()->text(), QString("0.3333"));
-        QVERIFY(!page.Model().Modified());
+        QVERIFY(!page.CalModel().Modified());
     }
 
     void shortedInputAndRowsFollowTheModel() {
@@ -90,7 +90,7 @@ private slots:
         page.RowEnable(0)->click();
         QVERIFY(page.RowMode(0, kCalModeSensor)->isChecked());
         page.RowMode(0, kCalModeShort)->click();
-        QCOMPARE(page.Model().ModeWord(), 3);
+        QCOMPARE(page.CalModel().ModeWord(), 3);
         page.DigitalModeBox()->click();
         QVERIFY(!page.NormalModeBox()->isChecked());
         page.DigitalModeBox()->click();
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(!page.OffRadio()->isChecked());
         page.OffRadio()->click();
         QVERIFY(!page.AmplitudeEdit()->isEnabled());
-        QVERIFY(page.Model().Modified());
+        QVERIFY(page.CalModel().Modified());
         page.OnRadio()->click();
         QVERIFY(page.AmplitudeEdit()->isEnabled());
     }
@@ -135,14 +135,14 @@ private slots:
         QCOMPARE(page.DateEdit(5)->text(), QString("00"));
         QCOMPARE(page.TimeSpin()->High(), 59);
         page.ReadControls();
-        QCOMPARE(page.Model().start.month, 12);
-        QCOMPARE(page.Model().start.day, 31);
+        QCOMPARE(page.CalModel().start.month, 12);
+        QCOMPARE(page.CalModel().start.day, 31);
     }
 
     void windowThreeStaysWhenItsDurationIsNotBelowTheInterval() {
         CIRSetupModel setup;
         setup.Decode(Received());
-        CIRDWindowPage page(setup.window);
+        CIRDWindowPage page(setup);
         QSignalSpy messages(&page, &CIRPage::message);
         page.Refresh();
         page.WindowCombo()->setCurrentIndex(2);
@@ -171,7 +171,7 @@ private slots:
         names.ApplyInstalled({0, 1, 0, 1, 0});
         CIRSetupModel setup;
         setup.Decode(Received());
-        CIRDEventPage page(setup.event);
+        CIRDEventPage page(setup);
         page.SetDriveNames(&names);
         page.Refresh();
         QCOMPARE(page.DriveCombo()->count(), 2);
@@ -193,7 +193,7 @@ private slots:
     void stationNameIsPaddedAndCurrentValueShown() {
         CIRSetupModel setup;
         setup.Decode(Received());
-        CIRDStationNamePage page(setup.station);
+        CIRDStationNamePage page(setup);
         page.Refresh();
         QCOMPARE(page.CurrentEdit()->text(), QString("SIM1"));
         QTest::keyClicks(page.EditorEdit(), "AB");
