@@ -160,6 +160,7 @@ void CCalPage::Build() {
         m_RowWidgets[static_cast<std::size_t>(r)] = rowWidget;
         channelGrid->addWidget(rowWidget, r, 0);
         connect(enable, &QCheckBox::clicked, this, [this, r](bool on) {
+            ReadControls(); // what was typed and not yet read stays through the refresh
             m_Model.SetRowEnabled(r, on);
             Refresh();
             emit modified();
@@ -194,11 +195,13 @@ void CCalPage::Build() {
     right->addWidget(m_ControlGroup);
     right->addStretch();
     connect(m_Normal, &QCheckBox::clicked, this, [this](bool on) {
+        ReadControls();
         m_Model.SetNormalMode(on);
         Refresh();
         emit modified();
     });
     connect(m_Digital, &QCheckBox::clicked, this, [this](bool on) {
+        ReadControls();
         m_Model.SetDigitalMode(on);
         Refresh();
         emit modified();

@@ -94,6 +94,7 @@ CIRDEventPage::CIRDEventPage(CIRSetupModel& setup, QWidget* parent)
         Watch(m_Channels.secondary[k]);
     }
     connect(m_DelayUnit, &QComboBox::activated, this, [this](int unit) {
+        ReadControls();
         m_Model.ChangeDelayUnit(unit);
         Refresh();
         emit modified();
