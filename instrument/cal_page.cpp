@@ -147,7 +147,7 @@ void CCalPage::Build() {
         auto* h = new QHBoxLayout(rowWidget);
         h->setContentsMargins(0, 0, 0, 0);
         auto* enable = new QCheckBox(QString("Channel %1").arg(r + 1), rowWidget);
-        enable->setMinimumWidth(110);
+        enable->setMinimumWidth(150);
         h->addWidget(enable);
         auto* group = new QButtonGroup(this);
         for (int m = 0; m < 3; ++m) {

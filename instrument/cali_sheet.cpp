@@ -33,7 +33,7 @@ CCaliSheet::CCaliSheet(const SheetContext& context, QWidget* parent)
     m_Delay.setSingleShot(true);
     m_Delay.setInterval(kOpeningDelayMs);
     connect(&m_Delay, &QTimer::timeout, this, [this] { DelayTick(); });
-    resize(640, 470);
+    resize(760, 480);
 }
 
 void CCaliSheet::OnOpening() {

@@ -117,7 +117,8 @@ void CIRChannelBoxes::Build(QWidget* parent) {
     grid->addWidget(new QLabel("Primary", group), 1, 0);
     grid->addWidget(new QLabel("Secondary", group), 2, 0);
     for (int k = 0; k < 6; ++k) {
-        grid->addWidget(new QLabel(QString::number(k + 1), group), 0, k + 1, Qt::AlignCenter);
+        headers[static_cast<std::size_t>(k)] = new QLabel(QString::number(k + 1), group);
+        grid->addWidget(headers[static_cast<std::size_t>(k)], 0, k + 1, Qt::AlignCenter);
         primary[static_cast<std::size_t>(k)] = new QCheckBox(group);
         secondary[static_cast<std::size_t>(k)] = new QCheckBox(group);
         grid->addWidget(primary[static_cast<std::size_t>(k)], 1, k + 1, Qt::AlignCenter);
@@ -146,6 +147,7 @@ void CIRChannelBoxes::SetStreamCount(int n) {
     for (std::size_t k = 0; k < 6; ++k) {
         primary[k]->setVisible(static_cast<int>(k) < n);
         secondary[k]->setVisible(static_cast<int>(k) < n);
+        headers[k]->setVisible(static_cast<int>(k) < n);
     }
 }
 

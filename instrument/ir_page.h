@@ -72,6 +72,7 @@ struct CIRDateEdits {
 struct CIRChannelBoxes {
     std::array<QCheckBox*, 6> primary{};
     std::array<QCheckBox*, 6> secondary{};
+    std::array<QWidget*, 6> headers{};
     QWidget* box = nullptr;
     void Build(QWidget* parent);
     void Show(const IRChannels& c);
