@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/cal_command.h"
 #include "cli/cli_options.h"
 #include "cli/config_command.h"
 #include "cli/info_command.h"
 #include "cli/order_command.h"
+#include "cli/ir_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
 #include "cli/status_command.h"
@@ -47,6 +49,10 @@ const Subcommand kSubcommands[] = {
      nereid::cli::RunConfigCommand},
     {"clock", "clock set YYYY-MM-DDTHH:MM:SS | clock set --now   set the recorder's clock (UTC)",
      nereid::cli::RunClockCommand},
+    {"cal", "cal show|start|stop immediate|N [KEY=VALUE...]   calibration runs",
+     nereid::cli::RunCalCommand},
+    {"ir", "ir show [--json] | set KEY=VALUE... | station NAME   internal recording setup",
+     nereid::cli::RunIrCommand},
 };
 
 void PrintUsage(std::ostream& out) {

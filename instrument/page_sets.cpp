@@ -1,5 +1,6 @@
 #include "instrument/page_sets.h"
 
+#include "instrument/cal_sheet_models.h"
 #include "instrument/page_ids.h"
 
 namespace nereid::instrument {
@@ -19,6 +20,11 @@ std::vector<int> AllPagesOf(SheetKind sheet) {
         return {kColdResetPage,   kWarmResetPage, kPowerOffPage, kFlushPage, kPowerDownDrivePage,
                 kAcquisitionPage, kRelaysPage,    kVppPage,      kLedPage,   kRealTimePage,
                 kDampingPage,     kAdcOffsetPage};
+    case kCalibrationSheet:
+        return {kImmediatePageId, kScheduledPageId};
+    case kInternalRecordingSheet:
+        return {kIRStationNamePageId, kIRContinuousPageId, kIREventPageId,
+                kIRWindowPageId,      kIRSohPageId,        kIRStatusPageId};
     default:
         return {};
     }

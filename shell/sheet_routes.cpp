@@ -1,7 +1,9 @@
 #include "shell/sheet_routes.h"
 
+#include "instrument/cali_sheet.h"
 #include "instrument/command_sheet.h"
 #include "instrument/config_sheet.h"
+#include "instrument/ir_sheet.h"
 #include "instrument/sheet_host.h"
 #include "instrument/status_sheet.h"
 #include "shell/main_frame.h"
@@ -39,11 +41,11 @@ int OpenConfigurationSheet(CMainFrame& frame) {
     sheet.Exec();
     return 1;
 }
-int OpenCalibrationSheet(CMainFrame&) {
-    return 0;
+int OpenCalibrationSheet(CMainFrame& frame) {
+    return instrument::OpenSheetOf<instrument::CCaliSheet>(frame, SheetContextOf(frame));
 }
-int OpenInternalRecordingSheet(CMainFrame&) {
-    return 0;
+int OpenInternalRecordingSheet(CMainFrame& frame) {
+    return instrument::OpenSheetOf<instrument::CIRSheet>(frame, SheetContextOf(frame));
 }
 int OpenFileUploadDialog(CMainFrame&) {
     return 0;

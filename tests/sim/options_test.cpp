@@ -107,5 +107,17 @@ TEST(SimOptions, DefaultLinkPathPrefersTheRuntimeFolder) {
         ::setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 
+TEST(SimOptions, IgnoredCommandCodes) {
+    SimOptions o;
+    std::string m;
+    ASSERT_EQ(Parse({"--ignore", "0x8D,0xB5", "--refuse", "0x8C"}, o, m), 1) << m;
+    EXPECT_EQ(o.ignored, (std::vector<std::uint8_t>{0x8D, 0xB5}));
+    EXPECT_EQ(o.refused, (std::vector<std::uint8_t>{0x8C}));
+    for (const char* bad : {"0x7F", "0xBC", "12x", "", "0x8D,"}) {
+        SimOptions other;
+        EXPECT_EQ(Parse({"--ignore", bad}, other, m), -1) << bad;
+    }
+}
+
 } // namespace
 } // namespace nereid::sim
