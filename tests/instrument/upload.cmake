@@ -1,0 +1,2 @@
+# File upload: the transfer engine against a recorder double behind the real link.
+nereid_core_test(upload_engine_test ${CMAKE_CURRENT_LIST_DIR}/upload_engine_test.cpp)
