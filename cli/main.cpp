@@ -11,6 +11,7 @@
 #include "cli/record_command.h"
 #include "cli/stream_command.h"
 #include "cli/translate_command.h"
+#include "cli/upload_commands.h"
 
 namespace {
 
@@ -36,6 +37,13 @@ const Subcommand kSubcommands[] = {
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunTranslateCommand(a); }},
     {"info", "info FILE...          show what a data file holds",
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunInfoCommand(a); }},
+    {"ls", "ls [--json] [PATH]    list a recorder folder (default A:\\*.*)",
+     nereid::cli::RunLsCommand},
+    {"get",
+     "get [--format dadisp|seisan|ascii|hlcp|css] [--out DIR] PATH...\n"
+     "                        fetch recorder files, converting them on the way",
+     nereid::cli::RunGetCommand},
+    {"rm", "rm [--yes] PATH...    delete recorder files", nereid::cli::RunRmCommand},
 };
 
 void PrintUsage(std::ostream& out) {
