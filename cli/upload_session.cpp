@@ -1,7 +1,9 @@
 #include "cli/upload_session.h"
 
+#include <chrono>
 #include <csignal>
 #include <iostream>
+#include <thread>
 
 #include "cli/connect.h"
 
@@ -39,7 +41,18 @@ void UploadSession::RunUntilIdle(const std::atomic<bool>* interrupt,
                                  const std::function<void()>& tick) {
     bool abortSent = false;
     auto lastTick = std::chrono::steady_clock::now();
-    while (m_Engine.Service() != instrument::kUploadIdle) {
+    for (;;) {
+        const std::uint64_t before = m_Engine.FramesTaken();
+        if (m_Engine.Service() == instrument::kUploadIdle) {
+            break;
+        }
+        if (m_Engine.FramesTaken() == before) {
+            // The read wait of the link does not sleep on every kind of port (a tty set to
+            // return at once answers a read with 0 bytes, not "try again"); a millisecond here
+            // keeps the loop from spinning and costs under 2 % of a 600-byte block at
+            // 115200 baud.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         if (interrupt && interrupt->load() && !abortSent &&
             m_Engine.Operation() != instrument::kUploadAbort) {
             abortSent = true;

@@ -278,6 +278,7 @@ int CUploadEngine::Service() {
 }
 
 bool CUploadEngine::Handle(int readResult, std::uint8_t type) {
+    ++m_FramesTaken;
     switch (readResult) {
     case link::kAccepted:
     case link::kRefused:

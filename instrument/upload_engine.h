@@ -149,6 +149,9 @@ public:
     std::uint32_t DuplicateFrames() const { return m_Duplicates; }
     std::uint32_t SequenceNaks() const { return m_SequenceNaks; }
     std::uint32_t CommandResends() const { return m_Resends; }
+    // Frames (of any kind) the engine took off the link, since construction: a caller that
+    // sees it unchanged after Service knows the line had nothing and may wait.
+    std::uint64_t FramesTaken() const { return m_FramesTaken; }
 
 private:
     enum Sequence { kInSequence, kRepeat, kOutOfSequence, kGiveUp };
@@ -216,6 +219,7 @@ private:
     std::uint32_t m_Duplicates = 0;
     std::uint32_t m_SequenceNaks = 0;
     std::uint32_t m_Resends = 0;
+    std::uint64_t m_FramesTaken = 0;
 };
 
 } // namespace nereid::instrument
