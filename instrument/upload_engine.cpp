@@ -94,6 +94,7 @@ int CUploadEngine::Begin(int operation, std::uint8_t code, const link::CommandRe
     m_Code = code;
     m_Request = record;
     m_FirstFrameSeen = false;
+    m_RequestResent = false;
     m_ExpectedSequence = 1;
     m_WrongCount = 0;
     m_Link.SetTransactionWaiting(true);
@@ -187,6 +188,7 @@ int CUploadEngine::OpenNextFile() {
     m_FeedRefused = false;
     m_FeedMessage.clear();
     m_FirstFrameSeen = false;
+    m_RequestResent = false;
     m_ExpectedSequence = 1;
     m_WrongCount = 0;
     if (m_Hooks.fileStarted) {
@@ -494,7 +496,33 @@ void CUploadEngine::EndRetrieve(int result) {
 }
 
 void CUploadEngine::OnDeleteAnswer(int readResult) {
-    const int result = readResult == link::kAccepted ? kUploadAccepted : kUploadRejected;
+    int result = readResult == link::kAccepted ? kUploadAccepted : kUploadRejected;
+    if (m_Code == kListCode) {
+        // The look after a doubtful refusal: a listing of the file's own name that holds the
+        // file means it is still there.
+        const auto* listing = std::get_if<link::DirectoryListing>(&m_Record.decoded);
+        const bool present =
+            readResult == link::kAccepted && listing != nullptr && listing->entries[0].valid == 1;
+        if (readResult == link::kAccepted) {
+            m_Link.SendAck();
+            if (m_Record.status == 2) {
+                return; // the rest of a listing that should hold one name
+            }
+        }
+        m_Code = kDeleteCode;
+        result = present ? kUploadRejected : kUploadAccepted;
+    } else if (result == kUploadRejected && m_RequestResent) {
+        // The first request went unanswered, yet it may have deleted the file: the refusal
+        // of the second then only says the file is gone. Look before saying "Rejected".
+        m_Code = kListCode;
+        m_Request = link::CommandRecord{};
+        m_Request.params = link::TextCommand{m_Paths[m_Current]};
+        m_FirstFrameSeen = false;
+        m_RequestResent = false;
+        SendRequest();
+        m_LastFrameMs = Now();
+        return;
+    }
     if (result != kUploadAccepted) {
         m_AnyRejected = true;
     }
@@ -506,6 +534,7 @@ void CUploadEngine::OnDeleteAnswer(int readResult) {
         m_Request = link::CommandRecord{};
         m_Request.params = link::TextCommand{m_Paths[m_Current]};
         m_FirstFrameSeen = false;
+        m_RequestResent = false;
         SendRequest();
         m_LastFrameMs = Now();
         return;
@@ -572,6 +601,7 @@ void CUploadEngine::CheckTime() {
         if (!m_FirstFrameSeen) {
             // The request itself went unanswered: ask again.
             ++m_Resends;
+            m_RequestResent = true;
             SendRequest();
         } else {
             // A transfer stalled between frames: ask for the last frame again.

@@ -185,6 +185,7 @@ private:
     std::uint8_t m_Code = 0;
     link::CommandRecord m_Request;
     bool m_FirstFrameSeen = false;
+    bool m_RequestResent = false;   // the current request went out more than once
     std::int64_t m_LastFrameMs = 0; // restarts the no-frame limit
     std::int64_t m_LastSendMs = 0;  // of the request, or the last nudge
     std::uint16_t m_ExpectedSequence = 1;

@@ -440,6 +440,50 @@ TEST_F(UploadEngineTest, DeleteGoesThroughEverySelectedFile) {
     EXPECT_NE(std::find(m_Indicator.begin(), m_Indicator.end(), "Delete Next"), m_Indicator.end());
 }
 
+TEST_F(UploadEngineTest, DeleteWhoseAnswerWasLostIsConfirmedByALook) {
+    bool present = true;
+    int deletes = 0;
+    m_Recorder.SetHandler([&](const ReceivedCommand& c) -> std::vector<SentFrame> {
+        if (c.code == 0x92) {
+            const bool had = present;
+            present = false;
+            if (++deletes == 1) {
+                return {}; // deleted, but the answer is lost
+            }
+            return {PlainAnswer(0x32, had ? 1 : 0)};
+        }
+        if (c.code == 0xB8 && c.Text() == "A:\\GONE.DAT") {
+            if (present) {
+                return {ListingFrame(1, 1, {{"GONE", "DAT"}})};
+            }
+            return {SentFrame{'X', {0, 0, 0}}};
+        }
+        return {};
+    });
+    ASSERT_EQ(m_Engine.StartDelete({"A:\\GONE.DAT"}), 1);
+    Run(20000, 10);
+    EXPECT_EQ(deletes, 2);
+    ASSERT_EQ(m_Deleted.size(), 1u);
+    EXPECT_EQ(m_Deleted[0].second, kUploadAccepted);
+    EXPECT_EQ(m_Finished.back().second, kUploadAccepted);
+
+    // A refusal after a resend while the file is still there stays a refusal.
+    m_Deleted.clear();
+    present = true;
+    deletes = 0;
+    m_Recorder.SetHandler([&](const ReceivedCommand& c) -> std::vector<SentFrame> {
+        if (c.code == 0x92) {
+            return ++deletes == 1 ? std::vector<SentFrame>{}
+                                  : std::vector<SentFrame>{PlainAnswer(0x32, 0)};
+        }
+        return {ListingFrame(1, 1, {{"GONE", "DAT"}})};
+    });
+    m_Engine.StartDelete({"A:\\GONE.DAT"});
+    Run(20000, 10);
+    ASSERT_EQ(m_Deleted.size(), 1u);
+    EXPECT_EQ(m_Deleted[0].second, kUploadRejected);
+}
+
 TEST_F(UploadEngineTest, BusyEngineRefusesASecondOperation) {
     m_Engine.StartListing("A:\\*.*");
     EXPECT_EQ(m_Engine.StartDelete({"A:\\X"}), kUploadBusy);
