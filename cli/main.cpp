@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/cal_command.h"
 #include "cli/cli_options.h"
 #include "cli/info_command.h"
+#include "cli/ir_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
 #include "cli/stream_command.h"
@@ -44,6 +46,10 @@ const Subcommand kSubcommands[] = {
      "                        fetch recorder files, converting them on the way",
      nereid::cli::RunGetCommand},
     {"rm", "rm [--yes] PATH...    delete recorder files", nereid::cli::RunRmCommand},
+    {"cal", "cal show|start|stop immediate|N [KEY=VALUE...]   calibration runs",
+     nereid::cli::RunCalCommand},
+    {"ir", "ir show [--json] | set KEY=VALUE... | station NAME   internal recording setup",
+     nereid::cli::RunIrCommand},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -275,6 +275,9 @@ CommandOutcome CommandProcessor::Handle(std::uint8_t code, const std::vector<std
     if (p.size() < 2 || GetU16(p.data()) != 0)
         return Refuse(code, "header word is not 0");
 
+    if (std::find(m_RefusedCodes.begin(), m_RefusedCodes.end(), code) != m_RefusedCodes.end())
+        return Refuse(code, "refused by --refuse");
+
     const std::uint16_t serial = m_State.Identity().serial;
     std::string why;
     std::string path;

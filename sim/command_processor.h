@@ -45,6 +45,9 @@ public:
     // Payload length that `code` must have; -1 for text commands and unknown codes.
     int ExpectedLength(std::uint8_t code) const;
 
+    // Commands refused whatever they carry (--refuse), to play a recorder that says no.
+    void SetRefusedCodes(std::vector<std::uint8_t> codes) { m_RefusedCodes = std::move(codes); }
+
     // Whether the recorder streams real-time data now.
     bool Streaming() const;
 
@@ -62,6 +65,7 @@ private:
 
     InstrumentState& m_State;
     DriveStore& m_Drives;
+    std::vector<std::uint8_t> m_RefusedCodes;
 };
 
 } // namespace nereid::sim

@@ -90,7 +90,8 @@ bool TakesValue(const std::string& name) {
                                          "--baud",         "--corrupt",
                                          "--drop",         "--garbage",
                                          "--delay",        "--seed",
-                                         "--busy-number",  "--no-carrier-number"};
+                                         "--busy-number",  "--no-carrier-number",
+                                         "--refuse",       "--ignore"};
     for (const char* n : kNames)
         if (name == n)
             return true;
@@ -171,6 +172,8 @@ std::string UsageText() {
            "  --delay MS             answer every command MS milliseconds late\n"
            "  --garbage P            probability of noise bytes before a sent frame\n"
            "  --seed N               seed of the fault injection and the noise (default 1)\n"
+           "  --refuse CODE          refuse every command CODE (e.g. 0x8C); repeatable\n"
+           "  --ignore CODE          never answer command CODE; repeatable\n"
            "  --modem                behave as a Hayes modem until a call is connected\n"
            "  --busy-number NUM      ATDT NUM answers BUSY; repeatable\n"
            "  --no-carrier-number NUM  ATDT NUM answers NO CARRIER; repeatable\n"
@@ -292,6 +295,15 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             if (!ParseInteger(v, 0, 0x7FFFFFFFFFFFFFFFLL, n))
                 return bad(v, "expected a non-negative integer");
             o.seed = static_cast<std::uint64_t>(n);
+        } else if (name == "--refuse" || name == "--ignore") {
+            // Command codes 0x80..0xDF, decimal or 0x-prefixed hex.
+            const bool hex = v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X');
+            char* end = nullptr;
+            const unsigned long code = std::strtoul(v.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+            if (end == v.c_str() || *end != '\0' || code < 0x80 || code > 0xDF)
+                return bad(v, "expected a command code 0x80..0xDF");
+            (name == "--refuse" ? o.refuseCodes : o.ignoreCodes)
+                .push_back(static_cast<std::uint8_t>(code));
         } else if (name == "--busy-number") {
             o.busyNumbers.push_back(v);
         } else if (name == "--no-carrier-number") {

@@ -50,6 +50,9 @@ struct SimOptions {
     bool realtime = false;  // stream from the start, as after 0x94 with 1
     bool acquiring = false; // acquisition started at power-up
     bool verbose = false;   // log every frame on stderr
+
+    std::vector<std::uint8_t> refuseCodes; // commands always answered with status 0
+    std::vector<std::uint8_t> ignoreCodes; // commands never answered
 };
 
 // Parses the command line. Returns 1 when the simulator should run, 0 when help was asked for

@@ -42,6 +42,7 @@ SimEngine::SimEngine(const SimOptions& options, LineEndpoint& line, DriveStore& 
         m_Modem = std::make_unique<ModemFrontEnd>(options.busyNumbers, options.noCarrierNumbers);
     m_State.realtime = options.realtime;
     m_State.acquiring = options.acquiring;
+    m_Processor.SetRefusedCodes(options.refuseCodes);
 }
 
 void SimEngine::Log(const std::string& text) const {
@@ -130,6 +131,11 @@ void SimEngine::HandleFrame(const InboundFrame& frame, Clock::time_point now) {
         std::snprintf(text, sizeof text, "command 0x%02X, %zu bytes", frame.type,
                       frame.payload.size());
         Log(text);
+    }
+    if (std::find(m_Options.ignoreCodes.begin(), m_Options.ignoreCodes.end(), frame.type) !=
+        m_Options.ignoreCodes.end()) {
+        Log("command left unanswered (--ignore)");
+        return;
     }
     CommandOutcome outcome = m_Processor.Handle(frame.type, frame.payload, m_Clock.Second(now));
     if (!outcome.note.empty())

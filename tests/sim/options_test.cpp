@@ -88,5 +88,17 @@ TEST(SimOptions, DefaultLinkPathPrefersTheRuntimeFolder) {
         ::setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 
+TEST(SimOptions, RefusedAndIgnoredCommandCodes) {
+    SimOptions o;
+    std::string m;
+    ASSERT_EQ(Parse({"--refuse", "0x8C", "--refuse", "143", "--ignore", "0xB5"}, o, m), 1) << m;
+    EXPECT_EQ(o.refuseCodes, (std::vector<std::uint8_t>{0x8C, 0x8F}));
+    EXPECT_EQ(o.ignoreCodes, (std::vector<std::uint8_t>{0xB5}));
+    for (const char* bad : {"0x7F", "0xE0", "12x", "", "0x"}) {
+        SimOptions other;
+        EXPECT_EQ(Parse({"--refuse", bad}, other, m), -1) << bad;
+    }
+}
+
 } // namespace
 } // namespace nereid::sim
