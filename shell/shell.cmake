@@ -31,3 +31,8 @@ target_compile_definitions(nereid_shell PRIVATE NEREID_VERSION="${PROJECT_VERSIO
 add_executable(TellusW32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(TellusW32 PRIVATE nereid_shell)
 set_target_properties(TellusW32 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+if(TARGET nereid_instrument_gui)
+    target_link_libraries(nereid_shell PUBLIC nereid_instrument_gui)
+    # The dialogs of instrument/ show their messages through the program's message boxes.
+    target_link_libraries(nereid_instrument_gui PUBLIC nereid_link_dialogs)
+endif()
