@@ -207,7 +207,9 @@ QWidget* CUploadDialog::BuildLocalHalf() {
     }
     connect(m_LocalDrives, &QComboBox::activated, this, &CUploadDialog::LocalDriveChosen);
     connect(m_LocalTree, &QTreeView::clicked, this, &CUploadDialog::LocalFolderChosen);
-    connect(m_LocalTree, &QTreeView::expanded, this, &CUploadDialog::LocalFolderChosen);
+    // Not on "expanded": the tree also expands by itself while it shows a folder set by
+    // the program, and the folder files go to must not move then.
+    connect(m_LocalTree, &QTreeView::activated, this, &CUploadDialog::LocalFolderChosen);
     SetLocalFolder(QDir::currentPath());
     return group;
 }
