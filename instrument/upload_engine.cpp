@@ -55,9 +55,6 @@ CUploadEngine::~CUploadEngine() {
     if (m_Operation != kUploadIdle) {
         m_Link.SetTransactionWaiting(false);
     }
-    if (m_Writer) {
-        m_Writer->ReleaseOutput();
-    }
 }
 
 void CUploadEngine::SetClock(MillisecondClock clock) {
@@ -95,8 +92,7 @@ int CUploadEngine::Begin(int operation, std::uint8_t code, const link::CommandRe
     m_Request = record;
     m_FirstFrameSeen = false;
     m_RequestResent = false;
-    m_ExpectedSequence = 1;
-    m_WrongCount = 0;
+    m_Sequence.Restart();
     m_Link.SetTransactionWaiting(true);
     Indicate("");
     const int sent = SendRequest();
@@ -174,25 +170,15 @@ int CUploadEngine::StartRetrieve(std::vector<UploadItem> items, int form,
 
 int CUploadEngine::OpenNextFile() {
     const UploadItem& item = m_Items[m_Current];
-    m_FileForm = KeepsRecorderForm(item.name) ? recording::HlcpTranslator::kHlcp : m_Form;
-    const std::size_t expected = static_cast<std::size_t>(SizeInK(item.size)) * 1000;
-    m_Writer = std::make_unique<recording::HlcpTranslator>(
-        m_FileForm, recording::HlcpTranslator::CapacityFor(m_FileForm, expected), item.name,
-        m_Folder);
-    if (!m_Writer->PrepareOutput()) {
-        m_Writer.reset();
+    if (!m_File.Open(item, m_Form, m_Folder)) {
         EndRetrieve(kUploadMappedFileFailed);
         return kUploadMappedFileFailed;
     }
-    m_FileBytes = 0;
-    m_FeedRefused = false;
-    m_FeedMessage.clear();
     m_FirstFrameSeen = false;
     m_RequestResent = false;
-    m_ExpectedSequence = 1;
-    m_WrongCount = 0;
+    m_Sequence.Restart();
     if (m_Hooks.fileStarted) {
-        m_Hooks.fileStarted(m_Current, item, m_FileForm);
+        m_Hooks.fileStarted(m_Current, item, m_File.Form());
     }
     m_Code = kReadCode;
     m_Request = link::CommandRecord{};
@@ -227,30 +213,6 @@ void CUploadEngine::FrameArrived() {
     m_FirstFrameSeen = true;
     m_LastFrameMs = Now();
     m_LastSendMs = m_LastFrameMs;
-}
-
-CUploadEngine::Sequence CUploadEngine::CheckSequence(std::uint16_t sequence) {
-    if (sequence == m_ExpectedSequence) {
-        m_WrongCount = 0;
-        return kInSequence;
-    }
-    if (sequence < m_ExpectedSequence) {
-        // Already here: the recorder missed the acknowledgement and sent it again. A NAK
-        // would only bring the same frame back, without end.
-        ++m_Duplicates;
-        return kRepeat;
-    }
-    if (m_WrongCount > 0 && sequence == m_WrongSequence) {
-        ++m_WrongCount;
-    } else {
-        m_WrongSequence = sequence;
-        m_WrongCount = 1;
-    }
-    if (m_WrongCount > kMaxSequenceNaks) {
-        return kGiveUp;
-    }
-    ++m_SequenceNaks;
-    return kOutOfSequence;
 }
 
 int CUploadEngine::Service() {
@@ -347,23 +309,22 @@ void CUploadEngine::OnListing(int readResult) {
         Finish(kUploadRejected);
         return;
     }
-    switch (CheckSequence(listing->sequence)) {
-    case kRepeat:
+    switch (m_Sequence.Check(listing->sequence)) {
+    case CFrameSequence::kRepeat:
         m_Link.SendAck();
         FrameArrived();
         return;
-    case kOutOfSequence:
+    case CFrameSequence::kOutOfSequence:
         m_Link.SendNak();
         return;
-    case kGiveUp:
+    case CFrameSequence::kGiveUp:
         m_Link.SendCommand(kAbortCode, link::CommandRecord{});
         Finish(kUploadOutOfSequence);
         return;
-    case kInSequence:
+    case CFrameSequence::kInSequence:
         break;
     }
     m_Link.SendAck();
-    ++m_ExpectedSequence;
     const bool first = !m_FirstFrameSeen;
     FrameArrived();
     if (first && m_Hooks.listingStarted) {
@@ -391,25 +352,24 @@ void CUploadEngine::OnFileData(int readResult) {
         CloseFile(kUploadRejected, "the recorder refused to read it");
         return;
     }
-    switch (CheckSequence(block->sequence)) {
-    case kRepeat:
+    switch (m_Sequence.Check(block->sequence)) {
+    case CFrameSequence::kRepeat:
         m_Link.SendAck();
         FrameArrived();
         return;
-    case kOutOfSequence:
+    case CFrameSequence::kOutOfSequence:
         m_Link.SendNak();
         return;
-    case kGiveUp:
+    case CFrameSequence::kGiveUp:
         m_Link.SendCommand(kAbortCode, link::CommandRecord{});
         CloseFile(kUploadOutOfSequence, "the recorder kept sending a block out of sequence");
         return;
-    case kInSequence:
+    case CFrameSequence::kInSequence:
         break;
     }
     // Acknowledged before the block is converted, so that the next one is on the line
     // while this one is decoded.
     m_Link.SendAck();
-    ++m_ExpectedSequence;
     FrameArrived();
     const bool more = m_Record.status == 2;
     if (more) {
@@ -418,16 +378,12 @@ void CUploadEngine::OnFileData(int readResult) {
     if (m_Estimate.Block(m_LastFrameMs) && m_Hooks.timeLeft) {
         m_Hooks.timeLeft(m_Estimate.Text());
     }
-    if (!m_FeedRefused && m_Writer->Feed(block->data.data(), block->dataLength) != 1) {
-        m_FeedRefused = true;
-        m_FeedMessage = m_Writer->Message();
-    }
-    m_FileBytes += block->dataLength;
+    m_File.Feed(block->data.data(), block->dataLength);
     m_RunBytes += block->dataLength;
     if (m_Hooks.progress) {
         UploadProgress p;
         p.index = m_Current;
-        p.fileBytes = m_FileBytes;
+        p.fileBytes = m_File.Bytes();
         p.fileSize = m_Items[m_Current].size;
         p.runBytes = m_RunBytes;
         p.runSize = m_RunSize;
@@ -435,7 +391,7 @@ void CUploadEngine::OnFileData(int readResult) {
         m_Hooks.progress(p);
     }
     if (more) {
-        if (m_FileBytes == block->dataLength) {
+        if (m_File.Bytes() == block->dataLength) {
             Indicate("Retrieving");
         }
         return;
@@ -447,29 +403,7 @@ void CUploadEngine::CloseFile(int result, const std::string& message) {
     UploadFileOutcome outcome;
     outcome.index = m_Current;
     outcome.name = m_Items[m_Current].name;
-    outcome.form = m_FileForm;
-    outcome.bytes = m_FileBytes;
-    outcome.result = result;
-    outcome.message = message;
-    if (m_Writer) {
-        // An aborted or silent file keeps what arrived: the part is written like a whole
-        // file, and the outcome says it is not complete.
-        const bool partial = result == kUploadAborted || result == kUploadNoResponse;
-        if (m_FeedRefused && (result == kUploadAccepted || partial)) {
-            outcome.result = result == kUploadAccepted ? kUploadNotTranslatable : result;
-            outcome.message = m_FeedMessage;
-        } else if (result == kUploadAccepted || (partial && m_FileBytes > 0)) {
-            if (m_Writer->Write() == 1) {
-                outcome.outputName = m_Writer->OutputName();
-            } else if (result == kUploadAccepted) {
-                outcome.result = kUploadWriteFailed;
-                outcome.message = m_Writer->Message();
-            }
-            outcome.written = m_Writer->WrittenPaths();
-        }
-        m_Writer->ReleaseOutput();
-        m_Writer.reset();
-    }
+    m_File.Close(result, message, outcome);
     if (outcome.result != kUploadAccepted) {
         m_RunResult = outcome.result;
     }
@@ -588,7 +522,7 @@ void CUploadEngine::CheckTime() {
             return;
         }
         if (m_Operation == kUploadRetrieve) {
-            if (m_Writer) {
+            if (m_File.IsOpen()) {
                 CloseFile(kUploadNoResponse, "no frame for 30 s");
             }
             EndRetrieve(kUploadNoResponse);

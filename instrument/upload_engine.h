@@ -8,67 +8,13 @@
 
 #include "instrument/upload_entry.h"
 #include "instrument/upload_estimate.h"
+#include "instrument/upload_file_writer.h"
+#include "instrument/upload_sequence.h"
+#include "instrument/upload_types.h"
 #include "link/answer_records.h"
 #include "link/instrument_link.h"
 
-namespace nereid::recording {
-class HlcpTranslator;
-}
-
 namespace nereid::instrument {
-
-// What the engine is doing.
-enum UploadOperation : int {
-    kUploadIdle = 0,
-    kUploadDriveStatus = 1,
-    kUploadListing = 2,
-    kUploadRetrieve = 3,
-    kUploadDelete = 4,
-    kUploadAbort = 5,
-};
-
-// Outcomes of an operation or of one file.
-enum UploadResult : int {
-    kUploadAccepted = 1,
-    kUploadRejected = -1,         // the recorder refused (listing, read, delete, abort)
-    kUploadNoResponse = -3,       // no frame within the no-frame limit
-    kUploadNotSent = -4,          // the port is closed or the command could not be built
-    kUploadBusy = -5,             // another operation runs
-    kUploadMappedFileFailed = -7, // the writer could not set up its output block
-    kUploadOutOfSequence = -8,    // the recorder kept sending a block that does not follow
-    kUploadNotTranslatable = -9,  // the file is not in the recorder's data form
-    kUploadWriteFailed = -10,     // the output file could not be written
-    kUploadAborted = -11,         // stopped by Abort; what arrived was written
-};
-
-// One recorder file to fetch.
-struct UploadItem {
-    std::string directory;  // "A:" or "A:\DAY093"
-    std::string name;       // "D1234001.093"
-    std::uint32_t size = 0; // bytes, from the listing
-};
-
-// The end of one file of a retrieve.
-struct UploadFileOutcome {
-    std::size_t index = 0; // into the items of StartRetrieve
-    std::string name;
-    int result = kUploadAccepted;
-    int form = 0;                     // the form it was written in
-    std::uint64_t bytes = 0;          // data bytes received
-    std::vector<std::string> written; // files created
-    std::string outputName;           // shown in the local file list
-    std::string message;              // why it failed, when it did
-};
-
-// Progress of a retrieve after each block.
-struct UploadProgress {
-    std::size_t index = 0;
-    std::uint64_t fileBytes = 0; // bytes of the current file so far
-    std::uint64_t fileSize = 0;  // its size from the listing
-    std::uint64_t runBytes = 0;  // bytes of every file of this retrieve so far
-    std::uint64_t runSize = 0;   // listed sizes of every file
-    std::int64_t elapsedMs = 0;  // since the retrieve started
-};
 
 // Transfers with the recorder's file server: drive status, directory listings, file reads
 // (fed to the translator block by block as they arrive), deletes and the abort. No toolkit:
@@ -87,8 +33,6 @@ public:
 
     static constexpr std::uint16_t kBlockSize = 600;
     static constexpr std::int64_t kNoFrameLimitMs = 30000;
-    // NAKs for the same out-of-sequence frame before the operation fails.
-    static constexpr int kMaxSequenceNaks = 3;
 
     struct Hooks {
         std::function<void(const link::DriveStatus&)> driveStatus;
@@ -146,16 +90,14 @@ public:
     std::int64_t ReplyWaitMs() const { return m_ReplyWaitMs; }
     const CTimeLeftEstimate& Estimate() const { return m_Estimate; }
     // Repeated frames dropped and NAKs sent for frames out of sequence, since construction.
-    std::uint32_t DuplicateFrames() const { return m_Duplicates; }
-    std::uint32_t SequenceNaks() const { return m_SequenceNaks; }
+    std::uint32_t DuplicateFrames() const { return m_Sequence.Repeats(); }
+    std::uint32_t SequenceNaks() const { return m_Sequence.Naks(); }
     std::uint32_t CommandResends() const { return m_Resends; }
     // Frames (of any kind) the engine took off the link, since construction: a caller that
     // sees it unchanged after Service knows the line had nothing and may wait.
     std::uint64_t FramesTaken() const { return m_FramesTaken; }
 
 private:
-    enum Sequence { kInSequence, kRepeat, kOutOfSequence, kGiveUp };
-
     std::int64_t Now() const;
     int Begin(int operation, std::uint8_t code, const link::CommandRecord& record);
     int SendRequest();
@@ -167,7 +109,6 @@ private:
     void OnFileData(int readResult);
     void OnDeleteAnswer(int readResult);
     void OnAbortAnswer(int readResult);
-    Sequence CheckSequence(std::uint16_t sequence);
     void FrameArrived();
     int OpenNextFile();
     void CloseFile(int result, const std::string& message);
@@ -188,22 +129,16 @@ private:
     bool m_RequestResent = false;   // the current request went out more than once
     std::int64_t m_LastFrameMs = 0; // restarts the no-frame limit
     std::int64_t m_LastSendMs = 0;  // of the request, or the last nudge
-    std::uint16_t m_ExpectedSequence = 1;
-    std::uint16_t m_WrongSequence = 0;
-    int m_WrongCount = 0;
+    CFrameSequence m_Sequence;
     link::FrameRecord m_Record;
 
     // Retrieve.
     std::vector<UploadItem> m_Items;
     std::size_t m_Current = 0;
     int m_Form = 0;
-    int m_FileForm = 0;
     std::string m_Folder;
-    std::unique_ptr<recording::HlcpTranslator> m_Writer;
-    bool m_FeedRefused = false;
-    std::string m_FeedMessage;
+    CUploadFileWriter m_File;
     bool m_TransferActive = false;
-    std::uint64_t m_FileBytes = 0;
     std::uint64_t m_RunBytes = 0;
     std::uint64_t m_RunSize = 0;
     std::int64_t m_RunStartMs = 0;
@@ -217,8 +152,6 @@ private:
     // Abort: what ran when it was sent.
     int m_AbortedOperation = kUploadIdle;
 
-    std::uint32_t m_Duplicates = 0;
-    std::uint32_t m_SequenceNaks = 0;
     std::uint32_t m_Resends = 0;
     std::uint64_t m_FramesTaken = 0;
 };

@@ -230,7 +230,7 @@ TEST_F(UploadEngineTest, ListingOutOfSequenceIsNakedAndGivesUpWhenItPersists) {
     });
     ASSERT_EQ(m_Engine.StartListing("A:\\*.*"), 1);
     Run();
-    EXPECT_EQ(m_Recorder.Naks(), CUploadEngine::kMaxSequenceNaks);
+    EXPECT_EQ(m_Recorder.Naks(), CFrameSequence::kMaxNaks);
     ASSERT_EQ(m_Finished.size(), 1u);
     EXPECT_EQ(m_Finished[0].second, kUploadOutOfSequence);
     EXPECT_EQ(m_Entries.size(), 1u);
