@@ -22,6 +22,7 @@
 
 #include "instrument/drive_names.h"
 #include "instrument/upload_animation.h"
+#include "instrument/upload_local_pane.h"
 #include "link/dialogs/message_box.h"
 #include "recording/hlcp_translator.h"
 
@@ -68,7 +69,8 @@ CUploadDialog::CUploadDialog(link::CInstrumentLink& link, std::uint32_t baud, QW
     auto* halves = new QHBoxLayout;
     halves->addWidget(BuildRecorderHalf(), 3);
     halves->addWidget(BuildMiddle(), 1);
-    halves->addWidget(BuildLocalHalf(), 3);
+    m_Local = new CLocalFolderPane(this);
+    halves->addWidget(m_Local, 3);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 52, 10, 10); // room for the result indicator above
     outer->addLayout(halves);
@@ -163,55 +165,9 @@ QWidget* CUploadDialog::BuildMiddle() {
     connect(m_Abort, &QPushButton::clicked, this, &CUploadDialog::AbortTransfer);
     connect(m_Retrieve, &QPushButton::clicked, this, &CUploadDialog::Retrieve);
     connect(m_Close, &QPushButton::clicked, this, &CUploadDialog::CloseRequested);
-    connect(m_Format, &QComboBox::currentIndexChanged, this, [this] { m_LocalFile->clear(); });
+    connect(m_Format, &QComboBox::currentIndexChanged, this,
+            [this] { m_Local->CurrentFile()->clear(); });
     return box;
-}
-
-QWidget* CUploadDialog::BuildLocalHalf() {
-    auto* group = new QGroupBox("Local Computer:", this);
-    auto* v = new QVBoxLayout(group);
-    auto* driveRow = new QHBoxLayout;
-    driveRow->addWidget(new QLabel("Drive:", group));
-    m_LocalDrives = new QComboBox(group);
-    driveRow->addWidget(m_LocalDrives, 1);
-    v->addLayout(driveRow);
-    auto* dirRow = new QHBoxLayout;
-    dirRow->addWidget(new QLabel("Current Dir:", group));
-    m_LocalDir = new QLabel(group);
-    m_LocalDir->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    dirRow->addWidget(m_LocalDir, 1);
-    v->addLayout(dirRow);
-    m_LocalModel = new QFileSystemModel(this);
-    m_LocalModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    m_LocalTree = new QTreeView(group);
-    m_LocalTree->setModel(m_LocalModel);
-    m_LocalTree->setHeaderHidden(true);
-    for (int c = 1; c < m_LocalModel->columnCount(); ++c) {
-        m_LocalTree->hideColumn(c);
-    }
-    v->addWidget(m_LocalTree, 2);
-    auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(new QLabel("Current File:", group));
-    m_LocalFile = new QLineEdit(group);
-    fileRow->addWidget(m_LocalFile, 1);
-    v->addLayout(fileRow);
-    m_CopiedFiles = new QListWidget(group);
-    v->addWidget(m_CopiedFiles, 3);
-
-    // The home folder first, then the mounted file systems.
-    m_LocalDrives->addItem(QDir::homePath(), QDir::homePath());
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady() && volume.rootPath() != QDir::homePath()) {
-            m_LocalDrives->addItem(volume.rootPath(), volume.rootPath());
-        }
-    }
-    connect(m_LocalDrives, &QComboBox::activated, this, &CUploadDialog::LocalDriveChosen);
-    connect(m_LocalTree, &QTreeView::clicked, this, &CUploadDialog::LocalFolderChosen);
-    // Not on "expanded": the tree also expands by itself while it shows a folder set by
-    // the program, and the folder files go to must not move then.
-    connect(m_LocalTree, &QTreeView::activated, this, &CUploadDialog::LocalFolderChosen);
-    SetLocalFolder(QDir::currentPath());
-    return group;
 }
 
 CUploadEngine::Hooks CUploadDialog::Hooks() {
@@ -229,7 +185,7 @@ CUploadEngine::Hooks CUploadDialog::Hooks() {
             }
         }
         if (o.result == kUploadAccepted) {
-            m_CopiedFiles->addItem(QString::fromStdString(o.outputName));
+            m_Local->CopiedFiles()->addItem(QString::fromStdString(o.outputName));
         }
     };
     h.deleted = [this](std::size_t, const std::string& path, int result) {
@@ -340,9 +296,8 @@ void CUploadDialog::UpdateControls() {
     m_Format->setEnabled(!active);
     m_Delete->setEnabled(!active);
     m_RecorderDrives->setEnabled(!active);
-    m_LocalDrives->setEnabled(!active);
+    m_Local->SetLocked(active);
     m_RecorderTree->setEnabled(!active);
-    m_LocalTree->setEnabled(!active);
     m_Abort->setEnabled(active);
     m_Retrieve->setEnabled(!active);
 }
@@ -448,47 +403,16 @@ void CUploadDialog::RecorderSelectionChanged() {
     }
 }
 
+QString CUploadDialog::LocalFolder() const {
+    return m_Local->Folder();
+}
+
 void CUploadDialog::SetLocalFolder(const QString& folder) {
-    m_LocalFolder = folder;
-    m_LocalDir->setText(folder);
-    // The drive that holds the folder: the longest root that starts it.
-    int best = -1;
-    int bestLength = -1;
-    for (int i = 0; i < m_LocalDrives->count(); ++i) {
-        const QString root = m_LocalDrives->itemData(i).toString();
-        if (folder.startsWith(root) && root.size() > bestLength) {
-            best = i;
-            bestLength = static_cast<int>(root.size());
-        }
-    }
-    if (best >= 0) {
-        m_LocalDrives->setCurrentIndex(best);
-        m_LocalTree->setRootIndex(
-            m_LocalModel->setRootPath(m_LocalDrives->itemData(best).toString()));
-    }
-    const QModelIndex index = m_LocalModel->index(folder);
-    if (index.isValid()) {
-        m_LocalTree->setCurrentIndex(index);
-        m_LocalTree->scrollTo(index);
-    }
+    m_Local->SetFolder(folder);
 }
 
-void CUploadDialog::LocalDriveChosen(int index) {
-    if (index < 0) {
-        return;
-    }
-    const QString root = m_LocalDrives->itemData(index).toString();
-    m_LocalTree->setRootIndex(m_LocalModel->setRootPath(root));
-    m_LocalFolder = root;
-    m_LocalDir->setText(root);
-}
-
-void CUploadDialog::LocalFolderChosen(const QModelIndex& index) {
-    if (!index.isValid()) {
-        return;
-    }
-    m_LocalFolder = m_LocalModel->filePath(index);
-    m_LocalDir->setText(m_LocalFolder);
+QListWidget* CUploadDialog::CopiedFiles() const {
+    return m_Local->CopiedFiles();
 }
 
 void CUploadDialog::Retrieve() {
@@ -506,12 +430,12 @@ void CUploadDialog::Retrieve() {
     if (items.empty()) {
         return;
     }
-    m_CopiedFiles->clear();
+    m_Local->CopiedFiles()->clear();
     m_Busy = true;
     m_Animation->Start();
     UpdateControls();
     const int form = m_Format->currentIndex();
-    const std::string folder = m_LocalFolder.toStdString();
+    const std::string folder = m_Local->Folder().toStdString();
     Submit([items, form, folder](CUploadEngine& e) { e.StartRetrieve(items, form, folder); });
 }
 

@@ -24,6 +24,7 @@ class QTreeWidgetItem;
 namespace nereid::instrument {
 
 class CCopyAnimation;
+class CLocalFolderPane;
 
 // The "File Upload" dialog: the recorder's drives, folders and files on the left, a folder of
 // the PC on the right; files are fetched into that folder in the chosen PC form, deleted on
@@ -46,7 +47,7 @@ public:
     void Start();
 
     // The local folder files are copied into.
-    QString LocalFolder() const { return m_LocalFolder; }
+    QString LocalFolder() const;
     void SetLocalFolder(const QString& folder);
     bool TransferActive() const;
     // True from a request until its end is reported.
@@ -61,7 +62,7 @@ public:
     QTreeWidget* RecorderFiles() const { return m_RecorderFiles; }
     QLineEdit* RecorderCurrentFile() const { return m_RecorderFile; }
     QLineEdit* RecorderCurrentDir() const { return m_RecorderDir; }
-    QListWidget* CopiedFiles() const { return m_CopiedFiles; }
+    QListWidget* CopiedFiles() const;
     QComboBox* FormatBox() const { return m_Format; }
     QPushButton* RetrieveButton() const { return m_Retrieve; }
     QPushButton* DeleteButton() const { return m_Delete; }
@@ -83,7 +84,6 @@ protected:
 private:
     QWidget* BuildRecorderHalf();
     QWidget* BuildMiddle();
-    QWidget* BuildLocalHalf();
     CUploadEngine::Hooks Hooks();
     void Submit(CUploadWorker::Request request);
     void SetIndicator(const QString& text);
@@ -98,8 +98,6 @@ private:
     QString NodePath(QTreeWidgetItem* item) const;
     void RecorderFileEdited();
     void RecorderSelectionChanged();
-    void LocalDriveChosen(int index);
-    void LocalFolderChosen(const QModelIndex& index);
 
     std::unique_ptr<CUploadWorker> m_Worker;
     bool m_Started = false;
@@ -124,13 +122,7 @@ private:
     QPushButton* m_Close = nullptr;
     QPushButton* m_Help = nullptr;
 
-    QComboBox* m_LocalDrives = nullptr;
-    QLabel* m_LocalDir = nullptr;
-    QTreeView* m_LocalTree = nullptr;
-    QFileSystemModel* m_LocalModel = nullptr;
-    QLineEdit* m_LocalFile = nullptr;
-    QListWidget* m_CopiedFiles = nullptr;
-    QString m_LocalFolder;
+    CLocalFolderPane* m_Local = nullptr;
 };
 
 } // namespace nereid::instrument
