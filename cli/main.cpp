@@ -16,6 +16,7 @@
 #include "cli/status_command.h"
 #include "cli/stream_command.h"
 #include "cli/translate_command.h"
+#include "cli/upload_commands.h"
 
 namespace {
 
@@ -49,6 +50,13 @@ const Subcommand kSubcommands[] = {
      nereid::cli::RunConfigCommand},
     {"clock", "clock set YYYY-MM-DDTHH:MM:SS | clock set --now   set the recorder's clock (UTC)",
      nereid::cli::RunClockCommand},
+    {"ls", "ls [--json] [PATH]    list a recorder folder (default A:\\*.*)",
+     nereid::cli::RunLsCommand},
+    {"get",
+     "get [--format dadisp|seisan|ascii|hlcp|css] [--out DIR] PATH...\n"
+     "                        fetch recorder files, converting them on the way",
+     nereid::cli::RunGetCommand},
+    {"rm", "rm [--yes] PATH...    delete recorder files", nereid::cli::RunRmCommand},
     {"cal", "cal show|start|stop immediate|N [KEY=VALUE...]   calibration runs",
      nereid::cli::RunCalCommand},
     {"ir", "ir show [--json] | set KEY=VALUE... | station NAME   internal recording setup",

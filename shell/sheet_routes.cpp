@@ -19,6 +19,9 @@
 #include "shell/command_ids.h"
 #include "shell/tellus_status_bar.h"
 
+#include "instrument/upload_dialog.h"
+#include "link/serial_link.h"
+
 // The sheets, the recorder set-ups and the analysis window are built in their own parts of the
 // program; each of these functions is where the main window hands over to one of them.
 namespace nereid::shell {
@@ -47,8 +50,12 @@ int OpenCalibrationSheet(CMainFrame& frame) {
 int OpenInternalRecordingSheet(CMainFrame& frame) {
     return instrument::OpenSheetOf<instrument::CIRSheet>(frame, SheetContextOf(frame));
 }
-int OpenFileUploadDialog(CMainFrame&) {
-    return 0;
+int OpenFileUploadDialog(CMainFrame& frame) {
+    if (frame.Link() == nullptr) {
+        return 0;
+    }
+    instrument::CUploadDialog dialog(*frame.Link(), 0, &frame);
+    return dialog.exec();
 }
 int OpenRecordingSetup(CMainFrame& frame, RecordingForm form) {
     display::RecordingContext context;

@@ -1,0 +1,5 @@
+add_executable(upload_bench ${CMAKE_CURRENT_LIST_DIR}/upload_bench.cpp)
+target_link_libraries(upload_bench PRIVATE benchmark::benchmark nereid_core)
+target_include_directories(upload_bench PRIVATE ${NEREID_INCLUDE_ROOT})
+target_compile_definitions(upload_bench PRIVATE NEREID_SIM_PATH="$<TARGET_FILE:nereid-sim>")
+add_dependencies(upload_bench nereid-sim)

@@ -1,0 +1,159 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "instrument/upload_entry.h"
+#include "instrument/upload_estimate.h"
+#include "instrument/upload_file_writer.h"
+#include "instrument/upload_sequence.h"
+#include "instrument/upload_types.h"
+#include "link/answer_records.h"
+#include "link/instrument_link.h"
+
+namespace nereid::instrument {
+
+// Transfers with the recorder's file server: drive status, directory listings, file reads
+// (fed to the translator block by block as they arrive), deletes and the abort. No toolkit:
+// the caller calls Service whenever the port may have something (or on a short timer) and
+// gets the results through the hooks, on the calling thread.
+//
+// Line discipline: each listing or data frame in sequence is acknowledged as soon as it is
+// decoded, so the recorder sends the next one while this one is being converted. A repeat of
+// the previous frame (its acknowledgement was lost) is acknowledged again and dropped; a frame
+// further out of sequence gets a NAK, and the operation fails if the recorder keeps sending
+// it. A request the recorder did not answer at all is sent again after the reply wait; the
+// operation gives up when no frame at all came for the no-frame limit.
+class CUploadEngine {
+public:
+    using MillisecondClock = std::function<std::int64_t()>;
+
+    static constexpr std::uint16_t kBlockSize = 600;
+    static constexpr std::int64_t kNoFrameLimitMs = 30000;
+
+    struct Hooks {
+        std::function<void(const link::DriveStatus&)> driveStatus;
+        // The first frame of a listing arrived: the old file list goes.
+        std::function<void()> listingStarted;
+        std::function<void(const RecorderEntry&)> entry;
+        // The result-indicator text: "", "Retrieving", "Get Next", "Delete Next", "Accepted",
+        // "Rejected", "No Response", "Fails due to the mapped file".
+        std::function<void(const std::string&)> indicator;
+        std::function<void(const std::string&)> timeLeft;
+        std::function<void(std::size_t index, const UploadItem&, int form)> fileStarted;
+        std::function<void(const UploadProgress&)> progress;
+        std::function<void(const UploadFileOutcome&)> fileDone;
+        std::function<void(std::size_t index, const std::string& path, int result)> deleted;
+        // Once per operation: the operation (UploadOperation) and its UploadResult.
+        std::function<void(int operation, int result)> finished;
+    };
+
+    explicit CUploadEngine(link::CInstrumentLink& link);
+    ~CUploadEngine();
+    CUploadEngine(const CUploadEngine&) = delete;
+    CUploadEngine& operator=(const CUploadEngine&) = delete;
+
+    void SetHooks(Hooks hooks) { m_Hooks = std::move(hooks); }
+    void SetClock(MillisecondClock clock);
+    // The link's baud rate: it sets the estimate's measuring window and the reply wait.
+    void SetBaud(std::uint32_t baud);
+    // With no receiver thread (the command-line tool) the engine takes real-time data frames
+    // off the link itself; otherwise it leaves them to the receiver thread.
+    void SetTakeDataFrames(bool take) { m_TakeDataFrames = take; }
+
+    // Each returns 1 when the command was sent, kUploadBusy while another operation runs,
+    // kUploadNotSent when the link could not send it.
+    int StartDriveStatus();
+    int StartListing(const std::string& pattern);
+    // Fetches the items one after the other in `form` (0..4) into `folder`. A file whose name
+    // holds "S" or "T" is saved as it is whatever the form. Returns kUploadMappedFileFailed
+    // (nothing sent) when the first writer cannot be set up.
+    int StartRetrieve(std::vector<UploadItem> items, int form, const std::string& folder);
+    int StartDelete(std::vector<std::string> paths);
+    // Sends 0x91 at once, whatever runs; a retrieve ends when the recorder accepts, with the
+    // part of the file that arrived written out.
+    int Abort();
+
+    // Takes every frame that has arrived, acts on it, then checks the time limits. Returns
+    // the operation still running (kUploadIdle when none).
+    int Service();
+
+    int Operation() const { return m_Operation; }
+    // True from the first 0xB9 of a retrieve until it ends.
+    bool TransferActive() const { return m_TransferActive; }
+    // Milliseconds until Service must run for a time limit even if nothing arrives.
+    std::int64_t MillisecondsToDeadline() const;
+    // The wait before an unanswered request is sent again or a stalled transfer is nudged.
+    std::int64_t ReplyWaitMs() const { return m_ReplyWaitMs; }
+    const CTimeLeftEstimate& Estimate() const { return m_Estimate; }
+    // Repeated frames dropped and NAKs sent for frames out of sequence, since construction.
+    std::uint32_t DuplicateFrames() const { return m_Sequence.Repeats(); }
+    std::uint32_t SequenceNaks() const { return m_Sequence.Naks(); }
+    std::uint32_t CommandResends() const { return m_Resends; }
+    // Frames (of any kind) the engine took off the link, since construction: a caller that
+    // sees it unchanged after Service knows the line had nothing and may wait.
+    std::uint64_t FramesTaken() const { return m_FramesTaken; }
+
+private:
+    std::int64_t Now() const;
+    int Begin(int operation, std::uint8_t code, const link::CommandRecord& record);
+    int SendRequest();
+    void Finish(int result);
+    void Indicate(const std::string& text);
+    bool Handle(int readResult, std::uint8_t type);
+    void OnDriveStatus(int readResult);
+    void OnListing(int readResult);
+    void OnFileData(int readResult);
+    void OnDeleteAnswer(int readResult);
+    void OnAbortAnswer(int readResult);
+    void FrameArrived();
+    int OpenNextFile();
+    void CloseFile(int result, const std::string& message);
+    void EndRetrieve(int result);
+    void CheckTime();
+
+    link::CInstrumentLink& m_Link;
+    Hooks m_Hooks;
+    MillisecondClock m_Clock;
+    bool m_TakeDataFrames = false;
+    std::uint32_t m_Baud = 9600;
+    std::int64_t m_ReplyWaitMs = 0;
+
+    int m_Operation = kUploadIdle;
+    std::uint8_t m_Code = 0;
+    link::CommandRecord m_Request;
+    bool m_FirstFrameSeen = false;
+    bool m_RequestResent = false;   // the current request went out more than once
+    std::int64_t m_LastFrameMs = 0; // restarts the no-frame limit
+    std::int64_t m_LastSendMs = 0;  // of the request, or the last nudge
+    CFrameSequence m_Sequence;
+    link::FrameRecord m_Record;
+
+    // Retrieve.
+    std::vector<UploadItem> m_Items;
+    std::size_t m_Current = 0;
+    int m_Form = 0;
+    std::string m_Folder;
+    CUploadFileWriter m_File;
+    bool m_TransferActive = false;
+    std::uint64_t m_RunBytes = 0;
+    std::uint64_t m_RunSize = 0;
+    std::int64_t m_RunStartMs = 0;
+    CTimeLeftEstimate m_Estimate;
+    int m_RunResult = kUploadAccepted;
+
+    // Delete.
+    std::vector<std::string> m_Paths;
+    bool m_AnyRejected = false;
+
+    // Abort: what ran when it was sent.
+    int m_AbortedOperation = kUploadIdle;
+
+    std::uint32_t m_Resends = 0;
+    std::uint64_t m_FramesTaken = 0;
+};
+
+} // namespace nereid::instrument
