@@ -9,8 +9,10 @@
 #include "cli/cli_options.h"
 #include "cli/info_command.h"
 #include "cli/ir_command.h"
+#include "cli/order_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
+#include "cli/status_command.h"
 #include "cli/stream_command.h"
 #include "cli/translate_command.h"
 
@@ -42,6 +44,10 @@ const Subcommand kSubcommands[] = {
      nereid::cli::RunCalCommand},
     {"ir", "ir show [--json] | set KEY=VALUE... | station NAME   internal recording setup",
      nereid::cli::RunIrCommand},
+    {"status", "status [--json] [hardware|health|gps|drives]...   read the Status pages",
+     nereid::cli::RunStatusCommand},
+    {"order", "order COMMAND [ARGS]  give the recorder an order (see nereid order --help)",
+     nereid::cli::RunOrderCommand},
 };
 
 void PrintUsage(std::ostream& out) {

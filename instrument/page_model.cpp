@@ -28,8 +28,17 @@ const char* YesNo(bool yes) {
 
 std::string TrimmedLabel(const std::string& label) {
     std::size_t end = label.size();
-    while (end > 0 && (label[end - 1] == '.' || label[end - 1] == ' ' || label[end - 1] == ':'))
+    while (end > 0 && (label[end - 1] == ' ' || label[end - 1] == ':'))
         --end;
+    // A run of padding dots goes; the one dot of an abbreviation ("Modem On Local S.P.") stays.
+    std::size_t dots = end;
+    while (dots > 0 && label[dots - 1] == '.')
+        --dots;
+    if (end - dots >= 2) {
+        end = dots;
+        while (end > 0 && label[end - 1] == ' ')
+            --end;
+    }
     std::size_t begin = 0;
     while (begin < end && label[begin] == ' ')
         ++begin;

@@ -77,8 +77,9 @@ private:
 // "YES"/"NO" as the status pages show flags.
 const char* YesNo(bool yes);
 
-// A page label without its trailing dots, colons and spaces ("Serial Number.....:" gives
-// "Serial Number"), for line-by-line output.
+// A page label without its trailing padding: spaces, colons and a run of two or more dots
+// ("Serial Number.....:" gives "Serial Number"; "Modem On Local S.P." keeps its dot), for
+// line-by-line output.
 std::string TrimmedLabel(const std::string& label);
 
 } // namespace nereid::instrument

@@ -21,8 +21,15 @@
 namespace nereid::instrument {
 
 namespace {
+
 bool g_ManualTicks = false;
+
+bool IsMouseClick(QEvent::Type type) {
+    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+           type == QEvent::MouseButtonDblClick;
 }
+
+} // namespace
 
 void CPropertySheet::SetManualTicks(bool manual) {
     g_ManualTicks = manual;
@@ -78,8 +85,10 @@ CPropertySheet::CPropertySheet(SheetKind kind, const QString& caption, const She
 
 CPropertySheet::~CPropertySheet() {
     m_Cycle.Cancel();
-    if (m_WaitCursor)
+    if (m_WaitCursor) {
+        qApp->removeEventFilter(this);
         QApplication::restoreOverrideCursor();
+    }
 }
 
 void CPropertySheet::SetButtonTexts(const QString& apply, const QString& close,
@@ -197,6 +206,9 @@ int CPropertySheet::Transact(std::uint8_t code, const link::CommandRecord& recor
     RunTimer(m_PollTimer, true, m_PollActive);
     if (!m_WaitCursor) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        // The mouse is the sheet's while it waits: clicks inside it do nothing (the keyboard
+        // still works, so REFRESH can restart a wait).
+        qApp->installEventFilter(this);
         m_WaitCursor = true;
     }
     return sent;
@@ -243,6 +255,7 @@ void CPropertySheet::PollTick() {
 void CPropertySheet::EndWait() {
     RunTimer(m_PollTimer, false, m_PollActive);
     if (m_WaitCursor) {
+        qApp->removeEventFilter(this);
         QApplication::restoreOverrideCursor();
         m_WaitCursor = false;
     }
@@ -296,6 +309,11 @@ void CPropertySheet::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CPropertySheet::eventFilter(QObject* watched, QEvent* event) {
+    if (m_WaitCursor && IsMouseClick(event->type())) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && (widget == this || isAncestorOf(widget)))
+            return true;
+    }
     // The help cursor: a click in "What's This?" mode arrives as a WhatsThis event.
     if (event->type() == QEvent::QueryWhatsThis)
         return true;

@@ -173,7 +173,7 @@ std::string UsageText() {
            "  --delay MS             answer every command MS milliseconds late\n"
            "  --garbage P            probability of noise bytes before a sent frame\n"
            "  --refuse LIST          refuse these command codes (0x80..0xBB), comma separated\n"
-           "  --ignore LIST          never answer these command codes (0x80..0xBB)\n"
+           "  --ignore LIST          never answer these command codes, comma separated\n"
            "  --seed N               seed of the fault injection and the noise (default 1)\n"
            "  --modem                behave as a Hayes modem until a call is connected\n"
            "  --busy-number NUM      ATDT NUM answers BUSY; repeatable\n"
@@ -297,13 +297,13 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
                 return bad(v, "expected a non-negative integer");
             o.seed = static_cast<std::uint64_t>(n);
         } else if (name == "--refuse" || name == "--ignore") {
+            std::vector<std::uint8_t>& codes = name == "--refuse" ? o.refused : o.ignored;
             std::size_t from = 0;
             while (from <= v.size()) {
                 const std::size_t comma = std::min(v.find(',', from), v.size());
                 if (!ParseInteger(v.substr(from, comma - from), 0x80, 0xBB, n))
                     return bad(v, "expected command codes 0x80..0xBB, comma separated");
-                (name == "--refuse" ? o.refused : o.ignored)
-                    .push_back(static_cast<std::uint8_t>(n));
+                codes.push_back(static_cast<std::uint8_t>(n));
                 from = comma + 1;
             }
         } else if (name == "--busy-number") {

@@ -25,9 +25,10 @@ struct SimOptions {
     double drop = 0.0;      // probability that a command stays unanswered
     int delayMs = 0;        // every answer leaves this late
     double garbage = 0.0;   // probability of noise bytes before a sent frame
+    std::uint64_t seed = 1;
+
     std::vector<std::uint8_t> refused; // command codes refused (status 0) whatever they carry
     std::vector<std::uint8_t> ignored; // command codes never answered
-    std::uint64_t seed = 1;
 
     bool modem = false;
     std::vector<std::string> busyNumbers;

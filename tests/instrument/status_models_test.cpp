@@ -279,6 +279,8 @@ TEST(HardwareModel, FlagsModelNameAndVersion) {
     EXPECT_EQ(f[21].text, "02.05");
     EXPECT_EQ(TrimmedLabel(f[0].label), "Serial Number");
     EXPECT_EQ(TrimmedLabel("Free Space       (kB)"), "Free Space       (kB)");
+    EXPECT_EQ(TrimmedLabel(f[15].label), "Modem On Local S.P.");
+    EXPECT_EQ(TrimmedLabel("Drive .. : "), "Drive");
 }
 
 TEST(HardwareModel, ModelNames) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "instrument/command_sheet.h"
 #include "instrument/help_topics.h"
 #include "instrument/help_viewer.h"
 #include "instrument/page_ids.h"
@@ -12,6 +13,13 @@
 #include "instrument/status_pages.h"
 #include "instrument/status_sheet.h"
 #include "sheet_test_support.h"
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+
+#include <QApplication>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
 
 using namespace nereid;
 using namespace nereid::instrument;
@@ -114,6 +122,25 @@ private slots:
         }
     }
 
+    // While the sheet waits the mouse belongs to it: a click on another tab does nothing.
+    void clicksDuringTheWaitAreSwallowed() {
+        SimulatedRecorder recorder(17, 6, {"--drop", "1"});
+        QVERIFY(recorder.Ready());
+        CStatusSheet sheet(recorder.Context());
+        sheet.Open();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        QTabBar* bar = sheet.Tabs()->tabBar();
+        const QPoint gps = bar->tabRect(2).center();
+        QVERIFY(sheet.Cycle().Waiting());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, gps);
+        QCOMPARE(sheet.Tabs()->currentIndex(), 0);
+        TickWithoutWaiting(sheet, 100);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, gps);
+        QCOMPARE(sheet.Tabs()->currentIndex(), 2);
+        QCOMPARE(sheet.Cycle().PendingCode(), std::uint8_t(0xB4));
+        sheet.reject();
+    }
+
     void secondOpeningAfterAModelChangeKeepsTheFirstPageSet() {
         SimulatedRecorder recorder(3, 3);
         QVERIFY(recorder.Ready());
@@ -174,6 +201,46 @@ private slots:
         QCOMPARE(sheet.Indicator()->Text(), QString("No Response"));
         QCOMPARE(FieldText(sheet.HardPage(), 0), QString(""));
         sheet.reject();
+    }
+
+    // The Functions menu's "&Status..." and "C&ommands..." open the frame's own sheets, created
+    // once and shown modally each time.
+    void frameMenuOpensItsSheets() {
+        testing::TempFolder folder;
+        testing::UsePrivateConfiguration(folder);
+        const std::string line = folder.File("line");
+        testing::Simulator sim(line, {"--model", "17", "--streams", "6"});
+        QVERIFY(sim.WaitReady());
+        testing::MessageCapture messages;
+        shell::CMainFrame frame;
+        QVERIFY(frame.Link()->Open(line, 9600, 0, 0, 8) == 1);
+        frame.SetModelCode(17);
+        frame.SetStreams(6);
+        frame.SetConnected(1);
+        QStringList seen;
+        auto inspect = [&seen] {
+            auto* sheet = qobject_cast<CPropertySheet*>(QApplication::activeModalWidget());
+            if (sheet == nullptr) {
+                seen << "no sheet";
+                return;
+            }
+            seen << QString("%1 %2").arg(sheet->windowTitle()).arg(sheet->PageCount());
+            if (sheet->Cycle().Waiting())
+                seen << TickToEnd(*sheet);
+            sheet->reject();
+        };
+        QTimer::singleShot(0, inspect);
+        frame.OnCommand(shell::kCmdStatus);
+        QTimer::singleShot(0, inspect);
+        frame.OnCommand(shell::kCmdCommands);
+        QTimer::singleShot(0, inspect);
+        frame.OnCommand(shell::kCmdStatus);
+        QCOMPARE(seen, (QStringList{"Status 4", "Accepted", "Command 11", "Status 4", "Accepted"}));
+        QCOMPARE(frame.findChildren<CStatusSheet*>().size(), 1);
+        QCOMPARE(frame.findChildren<CCommandSheet*>().size(), 1);
+        QVERIFY(messages.texts.isEmpty());
+        frame.SetConnected(0);
+        frame.Link()->Close();
     }
 
     void tabStripHelpShowsThePageTopic() {
