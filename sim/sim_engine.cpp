@@ -139,11 +139,6 @@ void SimEngine::HandleFrame(const InboundFrame& frame, Clock::time_point now) {
         }
         Log(line);
     }
-    if (std::find(m_Options.ignored.begin(), m_Options.ignored.end(), frame.type) !=
-        m_Options.ignored.end()) {
-        Log("command left unanswered (--ignore)");
-        return;
-    }
     CommandOutcome outcome = m_Processor.Handle(frame.type, frame.payload, m_Clock.Second(now));
     if (!outcome.note.empty())
         Log(outcome.note);
