@@ -152,6 +152,11 @@ void SimEngine::HandleFrame(const InboundFrame& frame, Clock::time_point now) {
     }
     if (!outcome.reply && !outcome.transfer)
         return;
+    if (std::find(m_Options.ignored.begin(), m_Options.ignored.end(), frame.type) !=
+        m_Options.ignored.end()) {
+        Log("command left unanswered (--ignore)");
+        return;
+    }
     if (m_Faults.DropNext()) {
         Log("command left unanswered (fault injection)");
         return;
