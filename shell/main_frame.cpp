@@ -92,8 +92,19 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         // Nothing more can come over the line: the port goes under the port lock, so the
         // receiver thread's poll ends cleanly, and a recording is stopped.
         m_Link->Close();
-        if (Recording())
-            StopRealTimeRecording(*this);
+        if (Recording()) {
+            // No further second arrives to end the recording at its stop flag: its files are
+            // closed and the last period converted now, with the receiver thread parked.
+            const bool park = m_Thread && m_Thread->Running();
+            if (!park) {
+                FinishRecording();
+            } else if (m_Thread->Park() == 1) {
+                FinishRecording();
+                m_Thread->Resume();
+            } else {
+                StopRealTimeRecording(*this);
+            }
+        }
         SetConnected(0);
     };
     m_Modem->SetHooks(hooks);
@@ -579,7 +590,8 @@ void CMainFrame::FinishRecording() {
     if (m_Intake)
         m_Intake->SetRecorder(nullptr);
     if (m_IntakeState.m_bRecording.load()) {
-        m_Recorder->FlushAll();
+        // Closes every file and waits for the last period's conversion, within its time limit.
+        m_Recorder->Finish();
         m_IntakeState.m_bRecording.store(false);
     }
     if (m_Converter)
