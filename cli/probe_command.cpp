@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/connect.h"
+#include "instrument/page_ids.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
 #include "link/serial_port_control.h"
@@ -10,26 +11,8 @@
 namespace nereid::cli {
 
 const char* ModelName(int modelCode) {
-    switch (modelCode) {
-    case 0:
-        return "Quill";
-    case 1:
-        return "Tellus";
-    case 2:
-        return "Corvid";
-    case 3:
-        return "Lumen";
-    case 16:
-        return "Pallas";
-    case 17:
-        return "Merlin";
-    case 32:
-        return "Wren";
-    case 33:
-        return "Osprey";
-    default:
-        return "Unknown";
-    }
+    // One table of model names for the sheets and the command line.
+    return instrument::ModelName(modelCode);
 }
 
 namespace {
