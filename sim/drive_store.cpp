@@ -58,9 +58,10 @@ void DosStamp(const fs::path& path, std::uint16_t& time, std::uint16_t& date) {
 fs::path FindEntry(const fs::path& dir, const std::string& name) {
     std::error_code ec;
     const std::string wanted = Upper(name);
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        if (Upper(e.path().filename().string()) == wanted)
-            return e.path();
+    for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec))
+        if (Upper(it->path().filename().string()) == wanted)
+            return it->path();
     return {};
 }
 
@@ -103,10 +104,19 @@ std::uint64_t DriveStore::UsedBytes(int index) const {
     if (!Present(index))
         return 0;
     std::uint64_t total = 0;
+    // Entries may vanish while they are counted (the folder is the host's): the iterator is
+    // advanced with an error code, as a range-for would throw and end the recorder.
     std::error_code ec;
-    for (const auto& e : fs::recursive_directory_iterator(Folder(index), ec))
-        if (e.is_regular_file(ec))
-            total += e.file_size(ec);
+    fs::recursive_directory_iterator it(Folder(index),
+                                        fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code entryError;
+        if (it->is_regular_file(entryError)) {
+            const std::uintmax_t size = it->file_size(entryError);
+            if (!entryError)
+                total += size;
+        }
+    }
     return total;
 }
 
@@ -185,19 +195,26 @@ int DriveStore::List(const std::string& pattern, std::vector<DriveEntry>& entrie
         why = "'" + pattern + "' is not a folder";
         return -1;
     }
-    for (const auto& e : fs::directory_iterator(dir, ec)) {
+    for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const fs::directory_entry& e = *it;
         const std::string name = e.path().filename().string();
         DriveEntry entry;
         if (!SplitDosName(name, entry.base, entry.extension))
             continue; // names a recorder cannot hold stay invisible
         if (!MatchDosPattern(mask, name))
             continue;
-        entry.directory = e.is_directory(ec);
-        if (!entry.directory && !e.is_regular_file(ec))
+        // An entry that vanished meanwhile is left out; the listing goes on.
+        std::error_code entryError;
+        entry.directory = e.is_directory(entryError);
+        if (!entry.directory && !e.is_regular_file(entryError))
             continue;
-        if (!entry.directory)
-            entry.size =
-                static_cast<std::uint32_t>(std::min<std::uintmax_t>(e.file_size(ec), 0xFFFFFFFFu));
+        if (!entry.directory) {
+            const std::uintmax_t size = e.file_size(entryError);
+            if (entryError)
+                continue;
+            entry.size = static_cast<std::uint32_t>(std::min<std::uintmax_t>(size, 0xFFFFFFFFu));
+        }
         DosStamp(e.path(), entry.dosTime, entry.dosDate);
         entries.push_back(entry);
     }

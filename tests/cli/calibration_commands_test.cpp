@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -187,8 +188,22 @@ TEST(NereidIr, ShowsTheSetupAsKeysAndJson) {
 }
 
 TEST(NereidIr, ChangeSentAndReadBack) {
-    SimProcess sim({"--drive", "B=" + std::filesystem::temp_directory_path().string(), "--drive",
-                    "D=" + std::filesystem::temp_directory_path().string()});
+    // Drives of their own: other tests create and remove folders in the shared temporary
+    // folder while the simulator counts the space its drives use.
+    struct DriveFolder {
+        std::string path;
+        DriveFolder() {
+            char name[] = "/tmp/nereid-ir-drive-XXXXXX";
+            if (const char* made = ::mkdtemp(name))
+                path = made;
+        }
+        ~DriveFolder() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } drive;
+    ASSERT_FALSE(drive.path.empty());
+    SimProcess sim({"--drive", "B=" + drive.path, "--drive", "D=" + drive.path});
     Outcome o =
         Nereid(sim, {"ir", "set", "station=AB", "event.post=0", "event.pre=0", "event.votes=-150",
                      "event.drive=D", "window.3.enabled=1", "window.3.start=2025-03-04T05:06:07",

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "instrument/cal_page.h"
@@ -54,10 +55,6 @@ QString OpenAndReadImmediate(CCaliSheet& sheet) {
         return "no delay";
     sheet.DelayTick();
     return Settle(sheet);
-}
-
-std::string Folder() {
-    return QDir::tempPath().toStdString();
 }
 
 } // namespace
@@ -232,7 +229,12 @@ private slots:
     }
 
     void internalRecordingChangeSentAndReadBack() {
-        SimulatedRecorder recorder(17, 3, {"--drive", "B=" + Folder(), "--drive", "D=" + Folder()});
+        // Drives of their own: other tests create and remove folders in the shared temporary
+        // folder while the simulator counts the space its drives use.
+        QTemporaryDir drive;
+        QVERIFY(drive.isValid());
+        const std::string folder = drive.path().toStdString();
+        SimulatedRecorder recorder(17, 3, {"--drive", "B=" + folder, "--drive", "D=" + folder});
         QVERIFY(recorder.Ready());
         CIRSheet sheet(recorder.Context());
         sheet.Open();
