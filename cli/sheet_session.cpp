@@ -29,20 +29,13 @@ int CSheetSession::Run(std::uint8_t code, const link::CommandRecord& record,
             page->ShowAnswer(answer);
     });
     cycle.Send(code, record);
-    link::FrameRecord data;
+    // No receiver thread runs here: the link's answer poll itself acknowledges and drops the
+    // data frames of a streaming recorder in front of the answer.
     auto next = std::chrono::steady_clock::now();
     int result = link::kTransactionWaiting;
     while (result == link::kTransactionWaiting) {
         next += std::chrono::milliseconds(100);
         std::this_thread::sleep_until(next);
-        // No receiver thread runs here: data frames of a streaming recorder are taken (and
-        // dropped) before the answer poll, so that they cannot hold the answer back. A poll
-        // for the receiver's type leaves answers pending.
-        for (int i = 0; i < 64; ++i) {
-            std::uint8_t type = link::kReceiverExpectedType;
-            if (m_Link.ReadFrame(type, data) != link::kAccepted)
-                break;
-        }
         result = cycle.Tick();
     }
     if (result == link::kTransactionAccepted)
