@@ -12,53 +12,20 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
 
 namespace {
 
 using nereid::sim::test::SimProcess;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-    bool Has(const std::string& text) const { return out.find(text) != std::string::npos; }
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using Outcome = nereid::sim::test::CliOutcome;
+using nereid::sim::test::RunCli;
 
 // Runs `nereid --port LINK args...` in the simulator's folder (no DirectConnect.txt there).
 Outcome Nereid(const SimProcess& sim, std::vector<std::string> args) {
-    const std::string outPath = sim.Folder() + "/cli-out", errPath = sim.Folder() + "/cli-err";
-    args.insert(args.begin(), {NEREID_CLI_PATH, "--port", sim.Link()});
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(sim.Folder().c_str()) != 0) {
-            ::_exit(126);
-        }
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(outPath);
-    o.err = Slurp(errPath);
-    return o;
+    args.insert(args.begin(), {"--port", sim.Link()});
+    return RunCli(std::move(args), sim.Folder());
 }
 
 TEST(NereidCal, ImmediateRunStartedAndStopped) {

@@ -20,69 +20,13 @@
 #include <vector>
 
 #include "link/frame_codec.h"
+#include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/nereid-cli-test-XXXXXX";
-        m_Path = ::mkdtemp(pattern);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_Path, ec);
-    }
-    const std::string& Path() const { return m_Path; }
-
-private:
-    std::string m_Path;
-};
-
-// Runs nereid with `args` in a fresh folder (so that no DirectConnect.txt is around).
-Outcome RunCli(std::vector<std::string> args) {
-    TempFolder folder;
-    const std::string outPath = folder.Path() + "/out", errPath = folder.Path() + "/err";
-    args.insert(args.begin(), NEREID_CLI_PATH);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.Path().c_str()) != 0) {
-            ::_exit(126);
-        }
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::setenv("NEREID_PORTS", "", 1);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(outPath);
-    o.err = Slurp(errPath);
-    return o;
-}
+using Outcome = nereid::sim::test::CliOutcome;
+using nereid::sim::test::RunCli;
 
 struct ChannelLine {
     int frames = -1, rate = -1, gapRows = -1;

@@ -12,66 +12,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class Folder {
-public:
-    Folder() {
-        char pattern[] = "/tmp/nereid-sheet-cli-XXXXXX";
-        m_Path = ::mkdtemp(pattern);
-    }
-    ~Folder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_Path, ec);
-    }
-    const std::string& Path() const { return m_Path; }
-
-private:
-    std::string m_Path;
-};
-
-Outcome RunCli(std::vector<std::string> args) {
-    Folder folder;
-    const std::string outPath = folder.Path() + "/out", errPath = folder.Path() + "/err";
-    args.insert(args.begin(), NEREID_CLI_PATH);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.Path().c_str()) != 0)
-            ::_exit(126);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::setenv("NEREID_PORTS", "", 1);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(outPath);
-    o.err = Slurp(errPath);
-    return o;
-}
+using Outcome = nereid::sim::test::CliOutcome;
+using nereid::sim::test::RunCli;
+using nereid::sim::test::Slurp;
+using nereid::sim::test::TempFolder;
 
 // A simulator whose standard error (its --verbose log) goes to a file.
 class LoggedSim {
@@ -104,7 +53,7 @@ public:
     }
 
 private:
-    Folder m_Folder;
+    TempFolder m_Folder;
     std::string m_Log;
     std::unique_ptr<nereid::sim::test::SimProcess> m_Sim;
 };
@@ -177,7 +126,7 @@ TEST(NereidStatus, RefusedQueryExitsFour) {
 }
 
 TEST(NereidOrder, WireBytesOfEveryMerlinOrder) {
-    Folder driveB;
+    TempFolder driveB;
     LoggedSim sim({"--drive", "B=" + driveB.Path()});
     const std::pair<std::vector<std::string>, std::pair<std::string, std::string>> orders[] = {
         {{"cold-reset"}, {"0x80", "00 00"}},

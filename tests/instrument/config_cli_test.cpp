@@ -13,56 +13,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs nereid with `args` in a fresh folder, so that no hint file of another test is around.
-Outcome RunCli(std::vector<std::string> args) {
-    char pattern[] = "/tmp/nereid-config-test-XXXXXX";
-    const std::string folder = ::mkdtemp(pattern);
-    const std::string outPath = folder + "/out", errPath = folder + "/err";
-    args.insert(args.begin(), NEREID_CLI_PATH);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0) {
-            ::_exit(126);
-        }
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::setenv("NEREID_PORTS", "", 1);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(outPath);
-    o.err = Slurp(errPath);
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-    return o;
-}
+using Outcome = nereid::sim::test::CliOutcome;
+using nereid::sim::test::RunCli;
+using nereid::sim::test::Slurp;
 
 // KEY=VALUE lines of `nereid config show`.
 std::map<std::string, std::string> Shown(const std::string& out) {

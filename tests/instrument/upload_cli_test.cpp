@@ -17,97 +17,18 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/nereid-upload-cli-XXXXXX";
-        m_Path = ::mkdtemp(pattern);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(m_Path, ec);
-    }
-    const std::string& Path() const { return m_Path; }
-    std::string Sub(const std::string& name) const {
-        const std::string p = m_Path + "/" + name;
-        fs::create_directories(p);
-        return p;
-    }
-
-private:
-    std::string m_Path;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A nereid process with standard input from /dev/null (not a terminal) and its outputs in
-// files of a private folder.
-class CliRun {
-public:
-    explicit CliRun(std::vector<std::string> args) {
-        m_Out = m_Folder.Path() + "/out";
-        m_Err = m_Folder.Path() + "/err";
-        args.insert(args.begin(), NEREID_CLI_PATH);
-        m_Pid = ::fork();
-        if (m_Pid == 0) {
-            if (::chdir(m_Folder.Path().c_str()) != 0) {
-                ::_exit(126);
-            }
-            const int in = ::open("/dev/null", O_RDONLY);
-            const int out = ::open(m_Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = ::open(m_Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(in, 0);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            ::setenv("NEREID_PORTS", "", 1);
-            std::vector<char*> argv;
-            for (auto& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-    }
-    void Interrupt() { ::kill(m_Pid, SIGINT); }
-    std::string ErrSoFar() const { return Slurp(m_Err); }
-    Outcome Wait() {
-        int status = 0;
-        ::waitpid(m_Pid, &status, 0);
-        Outcome o;
-        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = Slurp(m_Out);
-        o.err = Slurp(m_Err);
-        return o;
-    }
-
-private:
-    TempFolder m_Folder;
-    std::string m_Out;
-    std::string m_Err;
-    pid_t m_Pid = -1;
-};
-
-Outcome RunCli(const std::vector<std::string>& args) {
-    return CliRun(args).Wait();
-}
+using Outcome = nereid::sim::test::CliOutcome;
+using nereid::sim::test::CliRun;
+using nereid::sim::test::RunCli;
+using nereid::sim::test::Slurp;
+using nereid::sim::test::TempFolder;
 
 std::vector<std::string> Base(const nereid::sim::test::SimProcess& sim) {
     return {"--port", sim.Link(), "--baud", "115200"};

@@ -29,6 +29,7 @@
 #include "recording/channel_table.h"
 #include "recording/intake.h"
 #include "recording/stream_list.h"
+#include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
 
 namespace nereid::link {
@@ -209,49 +210,11 @@ TEST(BusyLine, QueriesDuringAStreamFasterThanAnyLine) {
 
 // --- the nereid tool -----------------------------------------------------------------------
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using Outcome = sim::test::CliOutcome;
 
 // Runs nereid in `folder` with `args`; standard output and error are returned.
 Outcome RunCli(const std::string& folder, std::vector<std::string> args) {
-    const std::string outPath = folder + "/.out", errPath = folder + "/.err";
-    args.insert(args.begin(), NEREID_CLI_PATH);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0) {
-            ::_exit(126);
-        }
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::setenv("NEREID_PORTS", "", 1);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(outPath);
-    o.err = Slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return o;
+    return sim::test::RunCli(std::move(args), folder);
 }
 
 TEST(BusyLineCli, ProbeStreamAndRecordOnABusyLine) {
