@@ -4,6 +4,7 @@ add_library(nereid_link STATIC
     ${CMAKE_CURRENT_LIST_DIR}/command_builder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/answer_records.cpp
     ${CMAKE_CURRENT_LIST_DIR}/serial_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/serial_link_frames.cpp
     ${CMAKE_CURRENT_LIST_DIR}/port_probe.cpp)
 target_include_directories(nereid_link PUBLIC ${NEREID_INCLUDE_ROOT})
 target_link_libraries(nereid_link PUBLIC Threads::Threads)
