@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libfftw3-dev xvfb xauth)
 
 install_missing() {
@@ -26,7 +26,15 @@ install_missing() {
 
 build() {   # build DIR [cmake options...]
     local dir=$1; shift
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    # Ninja keeps both cores busy across targets where make waits at each folder; a folder
+    # made earlier keeps the generator it was made with (CMake refuses to switch).
+    local generator=()
+    if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
+        generator=(-G Ninja)
+    fi
+    # Release: what the operator runs, and without debug information the compiler needs
+    # a quarter to a third less time. Developers who debug configure a folder of their own.
+    cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
 }
 

@@ -8,6 +8,7 @@ add_library(nereid_link_dialogs STATIC
     ${NEREID_INCLUDE_ROOT}/link/dialogs/message_box.cpp)
 target_include_directories(nereid_link_dialogs PUBLIC ${NEREID_INCLUDE_ROOT})
 target_link_libraries(nereid_link_dialogs PUBLIC nereid_telephony Qt6::Widgets)
+nereid_share_precompiled_headers(nereid_link_dialogs qt_libraries)
 
 # The main window and everything it opens itself; the executable adds only main().
 add_library(nereid_shell STATIC
@@ -33,6 +34,7 @@ if(TARGET nereid_instrument_gui)
     target_link_libraries(nereid_shell PUBLIC nereid_instrument_gui)
 endif()
 target_compile_definitions(nereid_shell PRIVATE NEREID_VERSION="${PROJECT_VERSION}")
+nereid_share_precompiled_headers(nereid_shell qt_libraries)
 
 add_executable(TellusW32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(TellusW32 PRIVATE nereid_shell)

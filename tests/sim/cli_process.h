@@ -66,7 +66,11 @@ public:
         m_Out = m_Folder.Path() + "/out";
         m_Err = m_Folder.Path() + "/err";
         const std::string where = workFolder.empty() ? m_Folder.Path() : workFolder;
-        args.insert(args.begin(), NEREID_CLI_PATH);
+        std::vector<std::string> command;
+        command.reserve(args.size() + 1);
+        command.emplace_back(NEREID_CLI_PATH);
+        for (auto& a : args)
+            command.push_back(std::move(a));
         m_Pid = ::fork();
         if (m_Pid == 0) {
             if (::chdir(where.c_str()) != 0)
@@ -79,7 +83,7 @@ public:
             ::dup2(err, 2);
             ::setenv("NEREID_PORTS", "", 1);
             std::vector<char*> argv;
-            for (auto& a : args)
+            for (auto& a : command)
                 argv.push_back(a.data());
             argv.push_back(nullptr);
             ::execv(argv[0], argv.data());
