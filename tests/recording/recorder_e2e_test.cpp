@@ -357,7 +357,12 @@ TEST(NereidRecord, MseedFilesOfEveryChannelHoldTheSimulatorsSamplesWithTheGapKep
                 }
                 ++runs.back().second;
             }
-            ASSERT_EQ(f.segments.size(), runs.size());
+            std::string found;
+            for (const test::MseedSegment& seg : f.segments) {
+                found += " " + std::to_string(seg.startUs) + "+" +
+                         std::to_string(seg.samples.size());
+            }
+            ASSERT_EQ(f.segments.size(), runs.size()) << found;
             for (std::size_t k = 0; k < runs.size(); ++k) {
                 const test::MseedSegment& seg = f.segments[k];
                 EXPECT_EQ(seg.network, "NZ");
