@@ -12,7 +12,11 @@ CMseedWriter::CMseedWriter(std::string path, SMseedStreamId id, int rate, std::u
       m_writeThrough(writeThrough),
       m_nextNs(static_cast<std::int64_t>(startSecond) * 1000000000LL) {}
 
-CMseedWriter::~CMseedWriter() = default;
+CMseedWriter::~CMseedWriter() {
+    // The record being filled is still in memory: a writer dropped without Close must not
+    // take it along.
+    Close();
+}
 
 int CMseedWriter::Open() {
     if (m_fd.Valid()) {
