@@ -16,5 +16,10 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/seisan_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/data_file_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_merge.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mseed_packer.cpp
 )
 target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
+# miniSEED records come from libmseed 2 (Debian's libmseed-dev; its pkg-config name is "mseed").
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(MSEED REQUIRED IMPORTED_TARGET mseed)
+target_link_libraries(nereid_formats PUBLIC PkgConfig::MSEED)

@@ -9,7 +9,7 @@ cd "$top"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev libfftw3-dev xvfb xauth)
+          qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth)
 
 install_missing() {
     local missing=()

@@ -1,0 +1,279 @@
+#include "recording/mseed_packer.h"
+
+#include <libmseed.h>
+
+#include <cctype>
+#include <cmath>
+#include <utility>
+
+namespace nereid::recording {
+
+namespace {
+
+// The recorder's own channel characters: "1".."8", then "A".."H" for the second stream set.
+char ChannelCharacter(int channel) {
+    if (channel >= 1 && channel <= 8) {
+        return static_cast<char>('0' + channel);
+    }
+    if (channel >= 9 && channel <= 16) {
+        return static_cast<char>('A' + channel - 9);
+    }
+    return '0';
+}
+
+} // namespace
+
+char SeedBandCode(double sampleRate) {
+    if (sampleRate >= 1000.0) {
+        return 'F';
+    }
+    if (sampleRate >= 250.0) {
+        return 'C';
+    }
+    if (sampleRate >= 80.0) {
+        return 'H';
+    }
+    if (sampleRate >= 10.0) {
+        return 'B';
+    }
+    if (sampleRate > 1.0) {
+        return 'M';
+    }
+    if (sampleRate > 0.5) {
+        return 'L';
+    }
+    if (sampleRate > 0.05) {
+        return 'V';
+    }
+    return 'U';
+}
+
+std::string SeedChannelCode(double sampleRate, int channel, const MseedComponentMap& components) {
+    std::string code{SeedBandCode(sampleRate), 'H'};
+    const auto mapped = components.find(channel);
+    code += mapped != components.end() ? mapped->second : ChannelCharacter(channel);
+    return code;
+}
+
+std::string SeedStationCode(const std::string& stationName, std::uint16_t unit) {
+    std::string code;
+    for (const char c : stationName) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) != 0 && u < 0x80 && code.size() < 5) {
+            code += static_cast<char>(std::toupper(u));
+        }
+    }
+    if (code.empty()) {
+        code = std::to_string(unit % 100000u);
+    }
+    return code;
+}
+
+bool IsValidSeedNetworkCode(const std::string& code) {
+    if (code.empty() || code.size() > 2) {
+        return false;
+    }
+    for (const char c : code) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseMseedComponentMap(const std::string& text, MseedComponentMap& out, std::string* error) {
+    MseedComponentMap parsed;
+    const auto fail = [error](const std::string& why) {
+        if (error != nullptr) {
+            *error = why;
+        }
+        return false;
+    };
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(',', at);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string item;
+        for (std::size_t i = at; i < end; ++i) {
+            if (text[i] != ' ') {
+                item += text[i];
+            }
+        }
+        at = end + 1;
+        if (item.empty() && end == text.size()) {
+            break;
+        }
+        const std::size_t eq = item.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 2 != item.size()) {
+            return fail("component entry \"" + item + "\" is not channel=letter");
+        }
+        int channel = 0;
+        for (std::size_t i = 0; i < eq; ++i) {
+            if (item[i] < '0' || item[i] > '9' || channel > 16) {
+                return fail("bad channel number in \"" + item + "\"");
+            }
+            channel = channel * 10 + (item[i] - '0');
+        }
+        if (channel < 1 || channel > 16) {
+            return fail("channel " + std::to_string(channel) + " is not 1..16");
+        }
+        const unsigned char letter = static_cast<unsigned char>(item[eq + 1]);
+        if (std::isalnum(letter) == 0 || letter >= 0x80) {
+            return fail("component of channel " + std::to_string(channel) +
+                        " must be a letter or digit");
+        }
+        if (parsed.count(channel) != 0) {
+            return fail("channel " + std::to_string(channel) + " is mapped twice");
+        }
+        parsed[channel] = static_cast<char>(std::toupper(letter));
+    }
+    out = std::move(parsed);
+    return true;
+}
+
+std::string FormatMseedComponentMap(const MseedComponentMap& components) {
+    std::string text;
+    for (const auto& [channel, letter] : components) {
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += std::to_string(channel) + '=' + letter;
+    }
+    return text;
+}
+
+CMseedPacker::CMseedPacker(SMseedStreamId id, double sampleRate, RecordSink sink)
+    : m_id(std::move(id)), m_rate(sampleRate), m_sink(std::move(sink)) {
+    m_msr = msr_init(nullptr);
+    if (m_msr != nullptr) {
+        const auto copy = [](char* to, const std::string& from) {
+            const std::size_t n = from.size() < 10 ? from.size() : 10;
+            from.copy(to, n);
+            to[n] = '\0';
+        };
+        copy(m_msr->network, m_id.network);
+        copy(m_msr->station, m_id.station);
+        copy(m_msr->location, m_id.location);
+        copy(m_msr->channel, m_id.channel);
+        m_msr->dataquality = 'D';
+        m_msr->reclen = kMseedRecordLength;
+        m_msr->encoding = DE_STEIM2;
+        m_msr->byteorder = 1;
+        m_msr->samprate = sampleRate;
+        m_msr->sampletype = 'i';
+    }
+}
+
+CMseedPacker::~CMseedPacker() {
+    if (m_msr != nullptr) {
+        // The samples belong to m_buffer, never to the record.
+        m_msr->datasamples = nullptr;
+        msr_free(&m_msr);
+    }
+}
+
+std::int64_t CMseedPacker::OffsetNs(std::int64_t samples) const {
+    // Whole seconds exactly for integer rates, so that a months-long stream does not drift.
+    const double whole = std::floor(m_rate);
+    if (whole == m_rate && m_rate >= 1.0) {
+        const std::int64_t r = static_cast<std::int64_t>(whole);
+        return samples / r * 1000000000LL + (samples % r) * 1000000000LL / r;
+    }
+    return std::llround(static_cast<long double>(samples) * 1e9L / m_rate);
+}
+
+std::int64_t CMseedPacker::ExpectedNextNs() const {
+    return m_segmentStartNs +
+           OffsetNs(m_segmentPacked + static_cast<std::int64_t>(m_buffer.size()));
+}
+
+void CMseedPacker::OnRecord(char* record, int length, void* self) {
+    auto* packer = static_cast<CMseedPacker*>(self);
+    ++packer->m_records;
+    if (packer->m_sink && packer->m_sink(record, length) < 0) {
+        packer->m_sinkFailed = true;
+    }
+}
+
+int CMseedPacker::Pack(bool flush) {
+    if (m_buffer.empty()) {
+        return 0;
+    }
+    if (m_msr == nullptr) {
+        return kPackFailed;
+    }
+    // Each call starts from the exact time of its first sample rather than the time libmseed
+    // carried forward, which is rounded to the microsecond once per record.
+    const std::int64_t startNs = m_segmentStartNs + OffsetNs(m_segmentPacked);
+    m_msr->starttime =
+        static_cast<hptime_t>(startNs >= 0 ? (startNs + 500) / 1000 : -((-startNs + 500) / 1000));
+    m_msr->sequence_number = m_sequence;
+    m_msr->datasamples = m_buffer.data();
+    m_msr->numsamples = static_cast<std::int64_t>(m_buffer.size());
+    m_msr->samplecnt = m_msr->numsamples;
+    m_msr->sampletype = 'i';
+    m_sinkFailed = false;
+    int64_t packed = 0;
+    const int records = msr_pack(m_msr, &CMseedPacker::OnRecord, this, &packed, flush ? 1 : 0, 0);
+    m_msr->datasamples = nullptr;
+    m_msr->numsamples = 0;
+    m_sequence = m_msr->sequence_number;
+    if (packed > 0) {
+        const auto n = static_cast<std::size_t>(packed) < m_buffer.size()
+                           ? static_cast<std::ptrdiff_t>(packed)
+                           : static_cast<std::ptrdiff_t>(m_buffer.size());
+        m_buffer.erase(m_buffer.begin(), m_buffer.begin() + n);
+        m_segmentPacked += n;
+        m_samplesPacked += n;
+    }
+    if (records < 0) {
+        return kPackFailed;
+    }
+    if (m_sinkFailed) {
+        return kSinkFailed;
+    }
+    return records;
+}
+
+int CMseedPacker::AddSamples(std::int64_t startTimeNs, const std::int32_t* samples, int count) {
+    if (count < 0 || (count > 0 && samples == nullptr) || !(m_rate > 0.0)) {
+        return kBadArgument;
+    }
+    if (count == 0) {
+        return 0;
+    }
+    int emitted = 0;
+    if (m_inSegment) {
+        // Within half a sample of the expected time is the same stream; anything else starts
+        // a new one after what is buffered has gone out.
+        const std::int64_t delta = startTimeNs - ExpectedNextNs();
+        const double halfSample = 0.5e9 / m_rate;
+        if (std::fabs(static_cast<double>(delta)) >= halfSample) {
+            const int flushed = Pack(true);
+            if (flushed < 0) {
+                return flushed;
+            }
+            emitted += flushed;
+            m_inSegment = false;
+        }
+    }
+    if (!m_inSegment) {
+        m_inSegment = true;
+        m_segmentStartNs = startTimeNs;
+        m_segmentPacked = 0;
+    }
+    m_buffer.insert(m_buffer.end(), samples, samples + count);
+    const int packed = Pack(false);
+    if (packed < 0) {
+        return packed;
+    }
+    return emitted + packed;
+}
+
+int CMseedPacker::Flush() {
+    return Pack(true);
+}
+
+} // namespace nereid::recording
