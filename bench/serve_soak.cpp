@@ -66,7 +66,7 @@ struct ClientResult {
 
 void RunClient(int port, std::uint64_t expectedSamples, std::atomic<bool>& fedAll,
                ClientResult& result) {
-    test::TestClient client(port);
+    test::TestClient client(port, false);
     client.Send("DATA 000000\r\n");
     std::vector<test::DecodedRecord> records;
     std::vector<test::DecodedRecord> window;

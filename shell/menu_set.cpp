@@ -36,6 +36,7 @@ CMenuSet::CMenuSet(QWidget* owner, std::function<void(int)> onCommand)
     Add(kCmdStopRecording, "&Stop Real Time Recording");
     Add(kCmdDataAnalysis, "&Data Analysis");
     Add(kCmdDebugWindow, "D&ebug Window");
+    Add(kCmdServeSeedLink, "Serve SeedLink");
     Add(kCmdFileClose, "&Close");
     Add(kCmdCopyToClipboard, "Copy to &Clipboard");
     Add(kCmdPrint, "&Print...");
@@ -52,6 +53,7 @@ CMenuSet::CMenuSet(QWidget* owner, std::function<void(int)> onCommand)
     m_Actions[kCmdViewStatusBar]->setChecked(true);
     m_Actions[kCmdChannelBar]->setCheckable(true);
     m_Actions[kCmdOffsetAdjust]->setCheckable(true);
+    m_Actions[kCmdServeSeedLink]->setCheckable(true);
     m_Actions[kCmdExit]->setMenuRole(QAction::QuitRole);
     m_Actions[kCmdAbout]->setMenuRole(QAction::AboutRole);
     m_Actions[kCmdHelpTopics]->setShortcut(QKeySequence(Qt::Key_F1));
@@ -145,6 +147,7 @@ QMenuBar* CMenuSet::BuildFullMenu(bool withModel17Items) const {
     QMenu* operation = bar->addMenu("&Operation");
     operation->addAction(Action(kCmdDataAnalysis));
     operation->addAction(Action(kCmdDebugWindow));
+    operation->addAction(Action(kCmdServeSeedLink));
     Help(bar);
     return bar;
 }
