@@ -6,6 +6,7 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "cli/mseed_options.h"
 #include "cli/translate_command.h"
 #include "cli/upload_session.h"
 #include "recording/hlcp_translator.h"
@@ -17,7 +18,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 void Usage(std::ostream& out) {
-    out << "Usage: nereid get [--format dadisp|seisan|ascii|hlcp|css] [--out DIR] PATH...\n"
+    out << "Usage: nereid get [--format dadisp|seisan|ascii|hlcp|css|mseed] [--out DIR]\n"
+           "       "
+        << kMseedOptionsUsage
+        << " PATH...\n"
            "  PATH: a recorder file such as A:\\DAY093\\D1234001.093; * and ? match as on the\n"
            "  recorder (A:\\DAY093\\*.*). Names holding S or T are saved as they are.\n";
 }
@@ -60,8 +64,17 @@ int RunGetCommand(const GlobalOptions& options, const std::vector<std::string>& 
     int form = recording::HlcpTranslator::kDadisp;
     std::string out = ".";
     std::vector<std::string> paths;
+    recording::SMseedOptions mseed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        std::string why;
+        if (const int taken = TakeMseedOption(args, i, mseed, why); taken != 0) {
+            if (taken < 0) {
+                std::cerr << "nereid get: " << why << "\n";
+                return kExitUsage;
+            }
+            continue;
+        }
         if ((a == "--format" || a == "--out") && i + 1 >= args.size()) {
             std::cerr << "nereid get: " << a << " needs a value\n";
             return kExitUsage;
@@ -213,6 +226,7 @@ int RunGetCommand(const GlobalOptions& options, const std::vector<std::string>& 
         }
     };
     session.Engine().SetHooks(hooks);
+    session.Engine().SetMseedOptions(mseed);
 
     const int started = session.Engine().StartRetrieve(items, form, out);
     if (started == 1) {

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli/connect.h"
+#include "cli/mseed_options.h"
 #include "link/direct_search.h"
 #include "link/receiver_thread.h"
 #include "link/serial_link.h"
@@ -49,6 +50,7 @@ struct RecordOptions {
     std::string directory;
     std::set<int> channels; // empty: the default record enables (1 to 4)
     std::string comment;
+    recording::SMseedOptions mseed;
 };
 
 // Prints the recorder's messages at once and keeps the closed files for the summary. Called
@@ -115,8 +117,9 @@ int RunTransaction(link::CTransaction& t, std::uint8_t code, std::uint8_t value)
 
 int Usage(const std::string& text) {
     std::cerr << "nereid record: " << text << "\n"
-              << "usage: nereid record --format dadisp|css|seisan --minutes M --seconds N"
-                 " [--dir DIR] [--channels LIST] [--comment TEXT]\n";
+              << "usage: nereid record --format dadisp|css|seisan|mseed --minutes M --seconds N"
+                 " [--dir DIR] [--channels LIST] [--comment TEXT] "
+              << kMseedOptionsUsage << "\n";
     return kExitUsage;
 }
 
@@ -135,6 +138,13 @@ int ParseOptions(const std::vector<std::string>& args, RecordOptions& o) {
     bool haveFormat = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
+        std::string why;
+        if (const int taken = TakeMseedOption(args, i, o.mseed, why); taken != 0) {
+            if (taken < 0) {
+                return Usage(why);
+            }
+            continue;
+        }
         if (i + 1 >= args.size()) {
             return Usage("'" + name + "' needs a value or is not an option");
         }
@@ -146,8 +156,10 @@ int ParseOptions(const std::vector<std::string>& args, RecordOptions& o) {
                 o.form = recording::RecordingForm::kCss;
             } else if (value == "seisan") {
                 o.form = recording::RecordingForm::kSeisan;
+            } else if (value == "mseed") {
+                o.form = recording::RecordingForm::kMseed;
             } else {
-                return Usage("--format takes dadisp, css or seisan, not '" + value + "'");
+                return Usage("--format takes dadisp, css, seisan or mseed, not '" + value + "'");
             }
             haveFormat = true;
         } else if (name == "--minutes") {
@@ -252,6 +264,8 @@ int RunRecordCommand(const GlobalOptions& options, const std::vector<std::string
     request.form = o.form;
     request.minutesText = o.minutes;
     request.stationName = search.StationName();
+    request.network = o.mseed.network;
+    request.components = o.mseed.components;
     std::unique_ptr<recording::CFileRecorder> recorder;
     if (const int prepared = recording::PrepareRecorder(request, table, services, recorder);
         prepared != 1) {

@@ -1,5 +1,6 @@
 #include "cli/translate_command.h"
 
+#include "cli/mseed_options.h"
 #include "recording/hlcp_translator.h"
 #include "recording/mapped_file.h"
 
@@ -14,12 +15,14 @@ namespace {
 constexpr int kExitUsageCode = 2;
 
 void Usage(std::ostream& out) {
-    out << "Usage: nereid translate --format dadisp|seisan|ascii|hlcp|css [--out DIR] FILE...\n";
+    out << "Usage: nereid translate --format dadisp|seisan|ascii|hlcp|css|mseed [--out DIR]\n"
+           "       "
+        << kMseedOptionsUsage << " FILE...\n";
 }
 
 int FormOf(const std::string& name) {
-    static const char* const kNames[] = {"dadisp", "seisan", "ascii", "hlcp", "css"};
-    for (int i = 0; i < 5; ++i) {
+    static const char* const kNames[] = {"dadisp", "seisan", "ascii", "hlcp", "css", "mseed"};
+    for (int i = 0; i < 6; ++i) {
         if (name == kNames[i]) {
             return i;
         }
@@ -33,8 +36,17 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
     int form = -1;
     std::string out = ".";
     std::vector<std::string> files;
+    recording::SMseedOptions mseed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        std::string why;
+        if (const int taken = TakeMseedOption(args, i, mseed, why); taken != 0) {
+            if (taken < 0) {
+                std::cerr << "nereid translate: " << why << "\n";
+                return kExitUsageCode;
+            }
+            continue;
+        }
         if ((a == "--format" || a == "--out") && i + 1 >= args.size()) {
             std::cerr << "nereid translate: " << a << " needs a value\n";
             return kExitUsageCode;
@@ -77,6 +89,7 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
         }
         recording::HlcpTranslator t(
             form, recording::HlcpTranslator::CapacityFor(form, source->Size()), path, out);
+        t.SetMseedOptions(mseed.network, mseed.components, 0);
         if (!t.PrepareOutput()) {
             std::cerr << recording::HlcpTranslator::kMappedFileText << "\n";
             return kExitFileRefused;

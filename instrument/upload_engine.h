@@ -63,6 +63,10 @@ public:
     // With no receiver thread (the command-line tool) the engine takes real-time data frames
     // off the link itself; otherwise it leaves them to the receiver thread.
     void SetTakeDataFrames(bool take) { m_TakeDataFrames = take; }
+    // Network code and component letters of files fetched in the miniSEED form.
+    void SetMseedOptions(recording::SMseedOptions options) {
+        m_File.SetMseedOptions(std::move(options));
+    }
 
     // Each returns 1 when the command was sent, kUploadBusy while another operation runs,
     // kUploadNotSent when the link could not send it.

@@ -19,7 +19,8 @@ template <std::size_t N> std::string CutAtSpace(const std::array<char, N>& field
     return text;
 }
 
-constexpr const char* kFormTitles[kPcFormCount] = {"DaDiSP", "Seisan", "ASCII", "HLCP", "CSS"};
+constexpr const char* kFormTitles[kPcFormCount] = {"DaDiSP", "Seisan", "ASCII",
+                                                       "HLCP",   "CSS",    "miniSEED"};
 
 } // namespace
 
@@ -104,7 +105,7 @@ int ParsePcForm(const std::string& text) {
             return form;
         }
     }
-    return -1;
+    return lower == "mseed" ? kPcFormCount - 1 : -1;
 }
 
 } // namespace nereid::instrument

@@ -40,10 +40,12 @@ void SplitRecorderPath(const std::string& path, std::string& directory, std::str
 // True when the name holds a "*" or "?" wildcard.
 bool HasWildcard(const std::string& name);
 
-// The PC forms in the order of the format list: "DaDiSP", "Seisan", "ASCII", "HLCP", "CSS".
-constexpr int kPcFormCount = 5;
+// The PC forms in the order of the format list: "DaDiSP", "Seisan", "ASCII", "HLCP", "CSS",
+// "miniSEED" (the HlcpTranslator forms).
+constexpr int kPcFormCount = 6;
 const char* PcFormTitle(int form);
-// Parses "dadisp", "seisan", "ascii", "hlcp", "css" (any case). Returns the form 0..4, or -1.
+// Parses "dadisp", "seisan", "ascii", "hlcp", "css", "miniseed" or "mseed" (any case).
+// Returns the form 0..5, or -1.
 int ParsePcForm(const std::string& text);
 
 } // namespace nereid::instrument

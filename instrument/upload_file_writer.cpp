@@ -22,6 +22,7 @@ bool CUploadFileWriter::Open(const UploadItem& item, int form, const std::string
     const std::size_t expected = static_cast<std::size_t>(SizeInK(item.size)) * 1000;
     m_Translator = std::make_unique<recording::HlcpTranslator>(
         m_Form, recording::HlcpTranslator::CapacityFor(m_Form, expected), item.name, folder);
+    m_Translator->SetMseedOptions(m_Mseed.network, m_Mseed.components, 0);
     if (!m_Translator->PrepareOutput()) {
         m_Translator.reset();
         return false;

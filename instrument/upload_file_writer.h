@@ -6,6 +6,7 @@
 #include <string>
 
 #include "instrument/upload_types.h"
+#include "recording/mseed_packer.h"
 
 namespace nereid::recording {
 class HlcpTranslator;
@@ -26,6 +27,8 @@ public:
     // "T"; output capacity from the listed size. False when its output block cannot be made
     // (nothing is open then).
     bool Open(const UploadItem& item, int form, const std::string& folder);
+    // Stream codes of the miniSEED form for the files opened from now on.
+    void SetMseedOptions(recording::SMseedOptions options) { m_Mseed = std::move(options); }
     bool IsOpen() const { return m_Translator != nullptr; }
     int Form() const { return m_Form; }
     // Data bytes fed so far.
@@ -46,6 +49,7 @@ private:
     std::uint64_t m_Bytes = 0;
     bool m_Refused = false;
     std::string m_RefusedMessage;
+    recording::SMseedOptions m_Mseed;
 };
 
 } // namespace nereid::instrument

@@ -26,6 +26,10 @@ public:
     virtual int Open() = 0;
     // Appends `count` samples as signed 32-bit little-endian integers.
     virtual int Append(const std::int32_t* samples, std::size_t count) = 0;
+    // The UTC second (since 1970) of the first sample of the next Append. Forms that carry
+    // a time with every record (miniSEED) use it, so that a second missing in between stays
+    // a gap; forms that count samples from the file's start ignore it.
+    virtual void SetNextSecond(std::uint32_t /*second*/) {}
     // Completes what needs the final count (the CSS wfdisc file) and closes everything.
     virtual int Close() = 0;
 

@@ -11,6 +11,7 @@
 #include "recording/css_writer.h"
 #include "recording/dadisp_format.h"
 #include "recording/dadisp_writer.h"
+#include "recording/mseed_writer.h"
 #include "recording/period_converter.h"
 #include "recording/recorder_file_names.h"
 #include "recording/recorder_messages.h"
@@ -85,6 +86,16 @@ int CFileRecorder::Create() {
 std::string CFileRecorder::LastClosedFile() const {
     std::lock_guard lock(m_LastClosedMutex);
     return m_LastClosedFile;
+}
+
+int CFileRecorder::WriteSecondAt(int channel, std::uint32_t second, bool gapRow,
+                                 const std::int32_t* samples, int bytes, int& progress) {
+    m_RowSecond = second;
+    m_RowIsGap = gapRow;
+    const int result = WriteSecond(channel, samples, bytes, progress);
+    m_RowSecond = 0;
+    m_RowIsGap = false;
+    return result;
 }
 
 int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int bytes, int& progress) {
@@ -166,8 +177,13 @@ int CFileRecorder::WriteSecond(int channel, const std::int32_t* samples, int byt
         m_Services.clock->Update(cur);
     }
 
-    if (!info.skipping && info.dwCurrentLen + info.dwReLen < info.capacity && samples != nullptr &&
-        bytes > 0) {
+    // miniSEED keeps a gap a gap: the zeros the intake filled it with are not data.
+    const bool leaveOut = m_Settings.form == RecordingForm::kMseed && m_RowIsGap;
+    if (!info.skipping && !leaveOut && info.dwCurrentLen + info.dwReLen < info.capacity &&
+        samples != nullptr && bytes > 0) {
+        if (info.dwReLen == 0) {
+            info.bufferSecond = m_RowSecond;
+        }
         // Whole samples only; the buffer holds 2 x capacity, so one second always fits.
         std::size_t n = static_cast<std::size_t>(bytes) & ~std::size_t{3};
         n = std::min(n, info.buffer.Size() - info.dwReLen);
@@ -286,6 +302,9 @@ int CFileRecorder::FlushChannel(ChanInfo& info, bool closeFile) {
     }
     if (info.dwReLen > 0) {
         const auto* data = reinterpret_cast<const std::int32_t*>(info.buffer.Data());
+        if (info.bufferSecond != 0) {
+            info.file->SetNextSecond(info.bufferSecond);
+        }
         const int appended = info.file->Append(data, info.dwReLen / 4);
         info.dwReLen = 0;
         if (appended < 0) {
@@ -305,20 +324,27 @@ int CFileRecorder::FlushChannel(ChanInfo& info, bool closeFile) {
 
 int CFileRecorder::OpenFile(ChanInfo& info) {
     const bool css = m_Settings.form == RecordingForm::kCss;
+    const bool mseed = m_Settings.form == RecordingForm::kMseed;
     // A file is named after its first second. That is the period start, except when a channel
     // lagged behind the others over a period end: its next file then starts later.
     const std::uint32_t start = m_WritingSecond != 0 ? m_WritingSecond : m_SecondFrom1970.load();
     RecorderFileRequest request;
     request.form = m_Settings.form;
     request.folder = info.setup.directory;
-    request.fileName =
-        RecorderFileName(css ? "CD" : "DD", info.setup.number, m_UnitNumber.load(), start);
+    request.fileName = RecorderFileName(css ? "CD" : (mseed ? "MD" : "DD"), info.setup.number,
+                                        m_UnitNumber.load(), start);
+    if (mseed) {
+        request.fileName += kMseedExtension;
+    }
     request.channel = info.setup.number;
     request.rate = info.setup.rate;
     request.startSecond = start;
     request.comments = info.setup.comments;
     request.stationName = m_Settings.stationName;
     request.writeThrough = m_Settings.writeThrough;
+    request.network = m_Settings.network;
+    request.components = m_Settings.components;
+    request.unit = m_UnitNumber.load();
 
     std::unique_ptr<CChannelWriter> writer = MakeWriter(request);
     if (const int opened = writer->Open(); opened < 0) {
@@ -424,6 +450,14 @@ CFileRecorder::MakeDefaultWriter(const RecorderFileRequest& request) {
             MakeRealTimeWfdisc(request.stationName, request.fileName, request.startSecond, 0,
                                request.rate),
             CreateMode::kNew, request.writeThrough);
+    }
+    if (request.form == RecordingForm::kMseed) {
+        const SMseedStreamId id{request.network, SeedStationCode(request.stationName, request.unit),
+                                "", SeedChannelCode(request.rate, request.channel,
+                                                    request.components)};
+        return std::make_unique<CMseedWriter>(JoinRecorderPath(folder, request.fileName), id,
+                                              request.rate, request.startSecond,
+                                              CreateMode::kNew, request.writeThrough);
     }
     return std::make_unique<CDadispWriter>(
         JoinRecorderPath(folder, request.fileName),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "recording/channel_writer.h"
+#include "recording/mseed_packer.h"
 #include "recording/second_sink.h"
 #include "recording/shared_buffer.h"
 
@@ -20,8 +21,10 @@ class CClockUpdate;
 class CPeriodConverter;
 class CRecorderMessages;
 
-// The three forms of PC recording. SEISAN writes DADiSP files and converts each period.
-enum class RecordingForm : int { kDadisp = 0, kCss = 1, kSeisan = 2 };
+// The forms of PC recording. SEISAN writes DADiSP files and converts each period. miniSEED
+// writes 512-byte Steim-2 records; seconds the intake filled in for a gap are left out.
+// The numbers may be stored in settings: new forms are appended.
+enum class RecordingForm : int { kDadisp = 0, kCss = 1, kSeisan = 2, kMseed = 3 };
 
 // Results of CFileRecorder besides 1 (go on) and 0 (stopped: every file closed).
 // An output file could not be created: only its channel is skipped until its next period.
@@ -45,19 +48,25 @@ struct RecorderSettings {
     std::string stationName;  // its first 3 characters start the CSS sta field
     bool writeThrough = true; // every appended second goes to the medium before the call returns
     std::vector<RecorderChannel> channels;
+    // miniSEED stream codes: network code, and channel -> component letter (else the number).
+    std::string network = kDefaultMseedNetwork;
+    MseedComponentMap components;
 };
 
 // What a file of one channel and period is to be.
 struct RecorderFileRequest {
     RecordingForm form = RecordingForm::kDadisp;
     std::string folder;   // as given by the channel (may be empty)
-    std::string fileName; // "DD..." or "CD..." (17 characters)
+    std::string fileName; // "DD..." or "CD..." (17 characters), "MD....mseed"
     int channel = 0;
     int rate = 0;
     std::uint32_t startSecond = 0;
     std::string comments;
     std::string stationName;
     bool writeThrough = true;
+    std::string network = kDefaultMseedNetwork;
+    MseedComponentMap components;
+    std::uint16_t unit = 0;
 };
 
 // The real-time recorder: one file per recorded channel and period of `periodSeconds`, the
@@ -99,6 +108,10 @@ public:
     // channels go on; the call returns 1.
     // `progress` gets the percentage of the current period written for this channel, or -1.
     int WriteSecond(int channel, const std::int32_t* samples, int bytes, int& progress) override;
+    // As WriteSecond; the miniSEED form takes the row's second as its sample time and leaves
+    // out gap rows (every other form writes them as zeros, keeping its sample count).
+    int WriteSecondAt(int channel, std::uint32_t second, bool gapRow, const std::int32_t* samples,
+                      int bytes, int& progress) override;
 
     // Program exit while recording: writes what is buffered, closes every file and, in SEISAN
     // form, starts the converter for the last period.
@@ -148,6 +161,8 @@ private:
         // start moves on from skipPeriod.
         bool skipping = false;
         std::uint32_t skipPeriod = 0;
+        // Second of the first buffered sample (0: unknown, the samples continue the file).
+        std::uint32_t bufferSecond = 0;
     };
 
     int FlushChannel(ChanInfo& info, bool closeFile);
@@ -183,6 +198,9 @@ private:
     std::uint32_t m_PeriodEndSecond = 0;
     bool m_ClosedSinceConvert = false;
     std::uint32_t m_WritingSecond = 0; // the second of the call in progress
+    // Set by WriteSecondAt for the WriteSecond call it makes.
+    std::uint32_t m_RowSecond = 0;
+    bool m_RowIsGap = false;
     std::uint32_t m_LimitSeconds = 0;
     std::uint32_t m_FirstSecond = 0;
     std::atomic<bool> m_Finished{false};

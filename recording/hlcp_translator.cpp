@@ -7,6 +7,7 @@
 #include "recording/css_format.h"
 #include "recording/dadisp_format.h"
 #include "recording/fixed_text.h"
+#include "recording/mseed_writer.h"
 #include "recording/unique_fd.h"
 
 #include <algorithm>
@@ -60,7 +61,7 @@ HlcpTranslator::HlcpTranslator(int form, std::size_t capacity, std::string sourc
 HlcpTranslator::~HlcpTranslator() = default;
 
 bool HlcpTranslator::PrepareOutput() {
-    if (m_form < kDadisp || m_form > kCss) {
+    if (m_form < kDadisp || m_form > kMseed) {
         m_message = kMappedFileText;
         return false;
     }
@@ -151,7 +152,8 @@ void HlcpTranslator::Decode(const std::uint8_t* bytes, std::size_t count) {
     // One loop per form: the per-sample dispatch of Emit costs more than the work itself.
     switch (m_form) {
     case kDadisp:
-    case kCss: {
+    case kCss:
+    case kMseed: {
         // Four samples (12 bytes) from two overlapping 8-byte loads; the second reads two
         // bytes past the group, so the last groups go one by one.
         std::size_t i = 0;
@@ -266,7 +268,44 @@ std::string HlcpTranslator::OutputName() const {
     if (!m_headerParsed) {
         return {};
     }
+    if (m_form == kMseed) {
+        return BaseOutputName() + kMseedExtension;
+    }
     return m_form == kCss ? CssDataName() : BaseOutputName();
+}
+
+void HlcpTranslator::SetMseedOptions(std::string network, MseedComponentMap components,
+                                     std::uint16_t unit) {
+    m_network = std::move(network);
+    m_components = std::move(components);
+    m_unit = unit;
+}
+
+SMseedStreamId HlcpTranslator::MseedStream() const {
+    const int channel = m_header.channelIndex + 1;
+    return {m_network, SeedStationCode(m_header.station, m_unit), "",
+            SeedChannelCode(m_header.rate, channel, m_components)};
+}
+
+int HlcpTranslator::WriteMseed(const std::string& path) {
+    CMseedWriter writer(path, MseedStream(), m_header.rate, m_header.startSecond,
+                        CreateMode::kReplace);
+    int r = writer.Open();
+    if (r == 1) {
+        m_written.push_back(path);
+        r = writer.Append(reinterpret_cast<const std::int32_t*>(m_block.Data()),
+                          m_block.Length() / 4);
+        const int closed = writer.Close();
+        if (r >= 0 && closed < 0) {
+            r = closed;
+        }
+    }
+    if (r < 0) {
+        m_message = Format("Can't save file %s error = %u\n", path.c_str(),
+                           static_cast<unsigned>(-r));
+        return 0;
+    }
+    return 1;
 }
 
 int HlcpTranslator::AppendFile(const std::string& path, const std::string& head,
@@ -412,6 +451,8 @@ int HlcpTranslator::Write() {
                                             m_header.startSecond, m_samples, m_header.rate));
         return WriteFile(m_folder + "/" + WfdiscNameOf(dataName), record, nullptr, 0);
     }
+    case kMseed:
+        return WriteMseed(path);
     default:
         return 0;
     }

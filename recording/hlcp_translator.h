@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recording/hlcp_format.h"
+#include "recording/mseed_packer.h"
 #include "recording/output_block.h"
 #include "recording/seisan_format.h"
 
@@ -16,7 +17,7 @@ namespace nereid::recording {
 // form's header and that block into the destination folder.
 class HlcpTranslator {
 public:
-    enum Form : int { kDadisp = 0, kSeisan = 1, kAscii = 2, kHlcp = 3, kCss = 4 };
+    enum Form : int { kDadisp = 0, kSeisan = 1, kAscii = 2, kHlcp = 3, kCss = 4, kMseed = 5 };
 
     static constexpr const char* kNotHlcpText =
         "The file can not be translated since it is not the HLCP file format!";
@@ -33,6 +34,12 @@ public:
     ~HlcpTranslator();
     HlcpTranslator(const HlcpTranslator&) = delete;
     HlcpTranslator& operator=(const HlcpTranslator&) = delete;
+
+    // The miniSEED form's network code and channel -> component letters, and the unit number
+    // that names the station when the file carries no station name. Defaults: "XX", none, 0.
+    void SetMseedOptions(std::string network, MseedComponentMap components, std::uint16_t unit);
+    // The stream codes the miniSEED form gives this file (valid once the header was read).
+    SMseedStreamId MseedStream() const;
 
     // True when the output block could be mapped.
     bool PrepareOutput();
@@ -76,6 +83,7 @@ private:
     int PutFile(const std::string& path, const std::string& head, const std::uint8_t* body,
                 std::size_t bodyLength, int flags);
     int WriteSeisan(const std::string& path, const std::string& component);
+    int WriteMseed(const std::string& path);
 
     int m_form;
     std::size_t m_capacity;
@@ -91,6 +99,9 @@ private:
     std::size_t m_carryLength = 0;
     std::string m_message;
     std::vector<std::string> m_written;
+    std::string m_network = kDefaultMseedNetwork;
+    MseedComponentMap m_components;
+    std::uint16_t m_unit = 0;
 };
 
 } // namespace nereid::recording

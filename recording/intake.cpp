@@ -92,7 +92,8 @@ void CRealTimeIntake::FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::
     for (std::int64_t i = gap; i > 0 && Recording(); --i) {
         m_Recorder->m_CurrentSecondFrom1970.store(sec - static_cast<std::uint32_t>(i));
         int progress = -1;
-        if (m_Recorder->WriteSecond(chan, rec.Row(row), rec.rate * 4, progress) != 1) {
+        if (m_Recorder->WriteSecondAt(chan, sec - static_cast<std::uint32_t>(i), true,
+                                      rec.Row(row), rec.rate * 4, progress) != 1) {
             ReArmRecording();
             break;
         }
@@ -108,9 +109,10 @@ void CRealTimeIntake::ReArmRecording() {
     m_Events.PostMessage(kMsgAcquisition, 2, kCodeAcquisitionStopped);
 }
 
-void CRealTimeIntake::WriteFrame(RtChannel& rec, int chan, bool afterJump) {
+void CRealTimeIntake::WriteFrame(RtChannel& rec, int chan, std::uint32_t sec, bool afterJump) {
     int progress = -1;
-    if (m_Recorder->WriteSecond(chan, rec.Row(rec.slot), rec.rate * 4, progress) == 1) {
+    if (m_Recorder->WriteSecondAt(chan, sec, false, rec.Row(rec.slot), rec.rate * 4, progress) ==
+        1) {
         const int last = m_State.m_LastProgress.load();
         if (progress - last >= 10) {
             m_Events.SetRecordingProgress(progress);
@@ -222,7 +224,7 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
         m_Recorder->m_CurrentSecondFrom1970.store(sec);
     }
     if (Recording()) {
-        WriteFrame(*rec, chan, jumped);
+        WriteFrame(*rec, chan, sec, jumped);
     }
 
     rec->lastSecond = sec;

@@ -60,7 +60,7 @@ private:
                  bool store);
     bool Recording() const;
     void FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::int64_t gap);
-    void WriteFrame(RtChannel& rec, int chan, bool afterJump);
+    void WriteFrame(RtChannel& rec, int chan, std::uint32_t sec, bool afterJump);
     // After a failed write of a gap row: recording restarts with new files at the next new
     // second.
     void ReArmRecording();

@@ -18,7 +18,15 @@ struct SMseedStreamId {
 // Channel number (1..16) -> SEED component letter, e.g. 1 -> 'Z', 2 -> 'N', 3 -> 'E'.
 using MseedComponentMap = std::map<int, char>;
 
-inline constexpr const char* kDefaultMseedNetwork = "XX";
+inline constexpr const char* kDefaultMseedNetworkCode = "XX";
+
+// The settings that shape miniSEED stream codes (profile or command line).
+struct SMseedOptions {
+    std::string network = kDefaultMseedNetworkCode;
+    MseedComponentMap components;
+};
+
+inline constexpr const char* kDefaultMseedNetwork = kDefaultMseedNetworkCode;
 // Every record is this long (the record length code 9 of blockette 1000).
 inline constexpr int kMseedRecordLength = 512;
 

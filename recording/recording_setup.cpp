@@ -74,6 +74,8 @@ int PrepareRecorder(const RecordingSetupRequest& request, const CChannelTable& t
     settings.periodSeconds = minutes * 60;
     settings.stationName = request.stationName;
     settings.writeThrough = request.writeThrough;
+    settings.network = request.network;
+    settings.components = request.components;
     for (const auto& [number, channel] : table.m_ChanMap) {
         if (!channel.recordEnable || channel.rate <= 0) {
             continue;

@@ -31,6 +31,8 @@ struct RecordingSetupRequest {
     std::string minutesText = "60"; // the "Recording Time" edit; up to 10 characters are read
     std::string stationName;        // station name received at connection (CSS sta field)
     bool writeThrough = true;
+    std::string network = kDefaultMseedNetwork; // miniSEED stream codes
+    MseedComponentMap components;
 };
 
 // The minutes of the "Recording Time" edit (leading and trailing blanks allowed), or 0 when

@@ -17,6 +17,12 @@ public:
     // Returns 1 on success, 0 or a negative code when the second could not be stored.
     virtual int WriteSecond(int channel, const std::int32_t* samples, int bytes,
                             int& progress) = 0;
+    // The same with the row's own UTC second and whether the intake made the row up to fill
+    // a gap (zeros, no frame received). Sinks that keep exact times override it.
+    virtual int WriteSecondAt(int channel, std::uint32_t /*second*/, bool /*gapRow*/,
+                              const std::int32_t* samples, int bytes, int& progress) {
+        return WriteSecond(channel, samples, bytes, progress);
+    }
 
     // Set to close every open file at the next frame (a stop, or a jump of 120 s or more).
     std::atomic<bool> StopRecording{false};

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/recording/mseed_test_read.h"
 #include "tests/sim/sim_process.h"
 
 namespace {
@@ -127,7 +129,7 @@ std::map<std::string, std::string> Contents(const std::string& folder) {
     return files;
 }
 
-const char* const kForms[] = {"dadisp", "seisan", "ascii", "hlcp", "css"};
+const char* const kForms[] = {"dadisp", "seisan", "ascii", "hlcp", "css", "mseed"};
 
 // The sim's day folder has a date in its name: "DAY" and the day of year of its start.
 std::string DayFolder(const nereid::sim::test::SimProcess& sim) {
@@ -190,6 +192,45 @@ TEST_F(UploadCliTest, EveryFormEqualsTranslateOfTheHlcpFile) {
         const auto gotFiles = Contents(got);
         EXPECT_EQ(gotFiles.size(), std::string(form) == "css" ? 8u : 4u);
         EXPECT_TRUE(gotFiles == Contents(want));
+    }
+    // miniSEED against the ASCII listing of the same recorder file: every sample, and the
+    // start second the recorder file carries (bytes 20..23).
+    for (const auto& [name, bytes] : Contents(t.Sub("translate-ascii"))) {
+        SCOPED_TRACE(name);
+        std::istringstream lines(bytes);
+        std::string line;
+        for (int i = 0; i < 5; ++i) {
+            std::getline(lines, line);
+        }
+        std::vector<std::int32_t> listed;
+        while (std::getline(lines, line)) {
+            listed.push_back(std::stoi(line));
+        }
+        ASSERT_FALSE(listed.empty());
+        const nereid::recording::test::MseedFile m = nereid::recording::test::ReadMseedFile(
+            t.Sub("translate-mseed") + "/" + name + ".mseed");
+        ASSERT_EQ(m.result, MS_NOERROR);
+        ASSERT_EQ(m.segments.size(), 1u);
+        EXPECT_EQ(m.segments[0].samples, listed);
+        // The translation is named from the source's letters 0, 1, 3 and 4 and the start's
+        // hour and minute.
+        std::uint32_t start = 0;
+        for (const auto& [rawName, rawBytes] : raw) {
+            std::uint32_t t = 0;
+            for (int b = 3; b >= 0; --b) {
+                t = t << 8 | static_cast<std::uint8_t>(rawBytes[20 + b]);
+            }
+            char hhmm[8];
+            std::snprintf(hhmm, sizeof hhmm, "%02u%02u", t % 86400 / 3600, t % 3600 / 60);
+            if (rawName.size() > 4 &&
+                name.compare(0, 8,
+                             std::string{rawName[0], rawName[1], rawName[3], rawName[4]} + hhmm) ==
+                    0) {
+                start = t;
+            }
+        }
+        ASSERT_NE(start, 0u);
+        EXPECT_EQ(m.segments[0].startUs, std::int64_t{start} * 1000000);
     }
 }
 

@@ -12,7 +12,9 @@
 #include "recording/css_format.h"
 #include "recording/data_file_reader.h"
 #include "recording/mapped_file.h"
+#include "recording/mseed_packer.h"
 #include "recording/seisan_reader.h"
+#include "tests/recording/mseed_test_read.h"
 #include "tests/recording/recorder_test_support.h"
 #include "tests/sim/sim_process.h"
 
@@ -293,6 +295,13 @@ TEST(NereidRecord, BadCommandLinesAreRefusedBeforeConnecting) {
         {"record", "--format", "css", "--minutes", "1"},
         {"record", "--format", "css", "--minutes", "1", "--seconds", "5", "--channels", "1,17"},
         {"record", "--format", "css", "--minutes", "1", "--seconds", "5", "--bogus", "1"},
+        {"record", "--format", "mseed", "--minutes", "1", "--seconds", "5", "--network", "NZL"},
+        {"record", "--format", "mseed", "--minutes", "1", "--seconds", "5", "--network", "N-"},
+        {"record", "--format", "mseed", "--minutes", "1", "--seconds", "5", "--components",
+         "1=Z,1=N"},
+        {"record", "--format", "mseed", "--minutes", "1", "--seconds", "5", "--components"},
+        {"translate", "--format", "mseed", "--components", "0=Z", "x.hlc"},
+        {"get", "--format", "mseed", "--network", "", "A:\\x"},
     };
     for (const auto& args : bad) {
         std::vector<std::string> full = {"--port", "/nonexistent/tty"};
@@ -308,6 +317,73 @@ TEST(NereidRecord, BadCommandLinesAreRefusedBeforeConnecting) {
     const Outcome port = RunNereid(out.Path(), {"--port", "/nonexistent/tty", "record", "--format",
                                                 "css", "--minutes", "720", "--seconds", "5"});
     EXPECT_EQ(port.exitCode, 3) << port.err;
+    const Outcome mseed = RunNereid(out.Path(), {"--port", "/nonexistent/tty", "record", "--format",
+                                                 "mseed", "--minutes", "1", "--seconds", "5",
+                                                 "--network", "nz", "--components", "1=z, 2=n"});
+    EXPECT_EQ(mseed.exitCode, 3) << mseed.err;
+}
+
+TEST(NereidRecord, MseedFilesOfEveryChannelHoldTheSimulatorsSamplesWithTheGapKept) {
+    nereid::sim::test::SimProcess sim(SimArgs());
+    OutputFolder out;
+    // Two minutes and ten seconds: the skipped seconds fall into the second period.
+    const Outcome o =
+        RunNereid(out.Path(), {"--port", sim.Link(), "--baud", "115200", "record", "--format",
+                               "mseed", "--minutes", "1", "--seconds", "130", "--dir", out.Path(),
+                               "--network", "nz", "--components", "1=Z,2=N,3=E"});
+    ASSERT_EQ(o.exitCode, 0) << o.err << o.out;
+    const std::vector<std::string> closed = Lines(o.out);
+    ASSERT_EQ(closed.size(), 12u) << o.out;
+    const char* const components = "ZNE4";
+    for (int p = 0; p < 3; ++p) {
+        const std::uint32_t first = kB + 60u * p;
+        const std::uint32_t seconds = p < 2 ? 60u : 10u;
+        for (int c = 1; c <= 4; ++c) {
+            const std::string path = out / (PeriodName("MD", c, p) + ".mseed");
+            SCOPED_TRACE(path);
+            ASSERT_NE(std::find(closed.begin(), closed.end(), path), closed.end());
+            const test::MseedFile f = test::ReadMseedFile(path);
+            ASSERT_EQ(f.result, MS_NOERROR);
+            EXPECT_TRUE(f.all512);
+            EXPECT_TRUE(f.allSteim2);
+            // Runs of seconds: the skipped ones are left out, never written as zeros.
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
+            for (std::uint32_t s = first; s < first + seconds; ++s) {
+                if (std::find(kSkipped.begin(), kSkipped.end(), s) != kSkipped.end()) {
+                    continue;
+                }
+                if (runs.empty() || runs.back().first + runs.back().second != s) {
+                    runs.push_back({s, 0});
+                }
+                ++runs.back().second;
+            }
+            std::string found;
+            for (const test::MseedSegment& seg : f.segments) {
+                found += " " + std::to_string(seg.startUs) + "+" +
+                         std::to_string(seg.samples.size());
+            }
+            ASSERT_EQ(f.segments.size(), runs.size()) << found;
+            for (std::size_t k = 0; k < runs.size(); ++k) {
+                const test::MseedSegment& seg = f.segments[k];
+                EXPECT_EQ(seg.network, "NZ");
+                EXPECT_EQ(seg.station, "SIM1");
+                ASSERT_EQ(seg.channel.size(), 3u);
+                EXPECT_EQ(seg.channel.substr(1), std::string("H") + components[c - 1]);
+                EXPECT_EQ(seg.startUs, std::int64_t{runs[k].first} * 1000000);
+                const int rate = static_cast<int>(seg.rate);
+                ASSERT_GT(rate, 0);
+                EXPECT_EQ(seg.channel[0], SeedBandCode(rate));
+                ASSERT_EQ(seg.samples.size(), std::size_t{runs[k].second} * rate);
+                for (std::uint32_t s = 0; s < runs[k].second; ++s) {
+                    for (int i = 0; i < rate; ++i) {
+                        ASSERT_EQ(seg.samples[s * rate + i],
+                                  SimSample(c, runs[k].first + s, i, rate))
+                            << "second " << runs[k].first + s << " sample " << i;
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace

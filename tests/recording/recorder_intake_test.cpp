@@ -9,6 +9,7 @@
 #include "recording/intake_state.h"
 #include "recording/recorder_file_names.h"
 #include "recording/recording_setup.h"
+#include "tests/recording/mseed_test_read.h"
 #include "tests/recording/recorder_test_support.h"
 
 namespace nereid::recording {
@@ -74,13 +75,13 @@ struct Rig {
         off.recordEnable = false;
         table.m_ChanMap[5] = off;
     }
-    void Second(std::uint32_t sec) {
-        for (int c : {1, 2, 5}) {
+    void Second(std::uint32_t sec, const std::vector<int>& channels = {1, 2, 5}) {
+        for (int c : channels) {
             const auto f = Frame(unit, c, sec);
             intake.HandleDataFrame(f.data(), f.size());
         }
     }
-    void Start(RecordingForm form, const std::string& minutes) {
+    void Start(RecordingForm form, const std::string& minutes, SMseedOptions mseed = {}) {
         CFileRecorder::Services services;
         services.messages = &messages;
         RecordingSetupRequest request;
@@ -88,6 +89,8 @@ struct Rig {
         request.minutesText = minutes;
         request.stationName = "NER";
         request.writeThrough = false;
+        request.network = mseed.network;
+        request.components = mseed.components;
         ASSERT_EQ(PrepareRecorder(request, table, services, recorder), 1);
         intake.SetRecorder(recorder.get());
         ArmRecording(state, form);
@@ -182,6 +185,79 @@ TEST(RecorderThroughIntake, CssJumpOf150SecondsClosesAndResumesWithNewFiles) {
     ASSERT_EQ(record.size(), kWfdiscSize);
     EXPECT_EQ(record.substr(0, 6), "NER01 ");
     EXPECT_EQ(record.substr(79, 8), "00000200");
+}
+
+// The samples of `seconds` seconds from `first` of a channel, as the frames carried them.
+std::vector<std::int32_t> Sent(int channel, std::uint32_t first, std::uint32_t seconds) {
+    std::vector<std::int32_t> v;
+    for (std::uint32_t s = first; s < first + seconds; ++s) {
+        for (int i = 0; i < kRate; ++i) {
+            v.push_back(Sample(channel, s, i));
+        }
+    }
+    return v;
+}
+
+TEST(RecorderThroughIntake, MseedLeavesGapsOutAndKeepsEveryFramesTime) {
+    TempFolder folder;
+    Rig rig(folder);
+    const std::uint32_t t = Utc(2026, 12, 7, 12, 0, 30);
+    for (std::uint32_t s = t - 10; s < t; ++s) {
+        rig.Second(s);
+    }
+    rig.Start(RecordingForm::kMseed, "1", SMseedOptions{"NZ", {{1, 'Z'}}});
+    // The gate takes t and drops it: the recording starts at t + 1.
+    for (std::uint32_t s = t; s < t + 100; ++s) {
+        if (s == t + 40 || s == t + 41) {
+            continue; // 12:01:10 and 12:01:11 never arrive on any channel
+        }
+        // Channel 2 alone misses 12:01:20 .. 12:01:24 while channel 1 goes on.
+        rig.Second(s,
+                   s >= t + 50 && s < t + 55 ? std::vector<int>{1, 5} : std::vector<int>{1, 2, 5});
+    }
+    rig.recorder->StopRecording.store(true);
+    rig.Second(t + 100);
+    EXPECT_TRUE(rig.messages.shown.empty()) << rig.messages.shown.front();
+    const std::vector<std::string> files = ListFiles(folder.Path());
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"MD1042_120031.341.mseed", "MD1042_120100.341.mseed",
+                                        "MD1042_120200.341.mseed", "MD2042_120031.341.mseed",
+                                        "MD2042_120100.341.mseed", "MD2042_120200.341.mseed"}));
+    const auto us = [](std::uint32_t sec) { return std::int64_t{sec} * 1000000; };
+    for (int c : {1, 2}) {
+        SCOPED_TRACE(c);
+        const std::string digit = std::to_string(c);
+        const test::MseedFile first =
+            test::ReadMseedFile(folder / ("MD" + digit + "042_120031.341.mseed"));
+        ASSERT_EQ(first.result, MS_NOERROR);
+        ASSERT_EQ(first.segments.size(), 1u);
+        EXPECT_EQ(first.segments[0].network, "NZ");
+        EXPECT_EQ(first.segments[0].station, "NER");
+        EXPECT_EQ(first.segments[0].channel, c == 1 ? "BHZ" : "BH2");
+        EXPECT_EQ(first.segments[0].startUs, us(t + 1));
+        EXPECT_EQ(first.segments[0].samples, Sent(c, t + 1, 29));
+
+        // 12:01:xx: the common gap, and for channel 2 its own.
+        const test::MseedFile mid =
+            test::ReadMseedFile(folder / ("MD" + digit + "042_120100.341.mseed"));
+        ASSERT_EQ(mid.result, MS_NOERROR);
+        const std::vector<std::pair<std::uint32_t, std::uint32_t>> runs =
+            c == 1
+                ? std::vector<std::pair<std::uint32_t, std::uint32_t>>{{t + 30, 10}, {t + 42, 48}}
+                : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                      {t + 30, 10}, {t + 42, 8}, {t + 55, 35}};
+        ASSERT_EQ(mid.segments.size(), runs.size());
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            EXPECT_EQ(mid.segments[k].startUs, us(runs[k].first)) << k;
+            EXPECT_EQ(mid.segments[k].samples, Sent(c, runs[k].first, runs[k].second)) << k;
+        }
+
+        const test::MseedFile last =
+            test::ReadMseedFile(folder / ("MD" + digit + "042_120200.341.mseed"));
+        ASSERT_EQ(last.segments.size(), 1u);
+        EXPECT_EQ(last.segments[0].startUs, us(t + 90));
+        EXPECT_EQ(last.segments[0].samples, Sent(c, t + 90, 10));
+    }
 }
 
 } // namespace
