@@ -254,7 +254,10 @@ Ending Service::RunConnection(int& exitCode) {
         recording::RecordingSetupRequest request;
         request.form = m_O.form;
         request.minutesText = m_O.minutes;
-        request.stationName = search.StationName();
+        // The files carry the codes the SeedLink clients see.
+        request.stationName = m_O.station.empty() ? search.StationName() : m_O.station;
+        request.network = m_O.network;
+        request.components = m_O.components;
         if (recording::PrepareRecorder(request, table, services, recorder) != 1) {
             Say("recording cannot start; serving without it");
             recorder.reset();

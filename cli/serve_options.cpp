@@ -16,7 +16,7 @@ namespace {
 
 int Usage(const std::string& text) {
     std::cerr << "nereid serve: " << text << "\n"
-              << "usage: nereid serve [--seedlink HOST:PORT] [--record dadisp|css|seisan"
+              << "usage: nereid serve [--seedlink HOST:PORT] [--record dadisp|css|seisan|mseed"
                  " --minutes M [--dir DIR]]\n"
                  "         [--network NN] [--station CODE] [--components 1=Z,2=N,3=E]"
                  " [--ring-minutes M]\n"
@@ -42,6 +42,8 @@ bool ParseForm(const std::string& text, recording::RecordingForm& form) {
         form = recording::RecordingForm::kCss;
     } else if (text == "seisan") {
         form = recording::RecordingForm::kSeisan;
+    } else if (text == "mseed") {
+        form = recording::RecordingForm::kMseed;
     } else {
         return false;
     }
@@ -90,7 +92,7 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
             }
         } else if (name == "--record") {
             if (!ParseForm(value, o.form)) {
-                return Usage("--record takes dadisp, css or seisan, not '" + value + "'");
+                return Usage("--record takes dadisp, css, seisan or mseed, not '" + value + "'");
             }
             o.record = true;
         } else if (name == "--minutes") {

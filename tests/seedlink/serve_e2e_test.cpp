@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -277,6 +278,39 @@ TEST_F(ServeTest, SigtermClosesEveryRecordedFile) {
     }
     // The service said it stopped the data and stopped.
     EXPECT_NE(ServeErrors().find("nereid serve: stopped"), std::string::npos);
+}
+
+TEST_F(ServeTest, MiniseedFilesCarryTheServedCodesAndCloseOnSigterm) {
+    StartSim();
+    const std::string dir = m_Folder + "/mseed";
+    fs::create_directory(dir);
+    const int port = StartServe({"--record", "mseed", "--minutes", "1", "--dir", dir, "--network",
+                                 "NR", "--components", "1=Z,2=N,3=E"});
+    TestClient client(port);
+    client.Send("DATA\r\n");
+    std::vector<DecodedRecord> served;
+    ASSERT_TRUE(client.Collect(served, AtLeastSeconds(3, 12), 3000));
+    EXPECT_EQ(SecondsPerChannel(served).count("HHZ"), 1u);
+    EXPECT_EQ(SecondsPerChannel(served).count("HHE"), 1u);
+    EXPECT_EQ(m_Serve->Stop(), 0) << ServeErrors();
+    std::istringstream lines(m_Serve->Rest());
+    std::size_t files = 0;
+    for (std::string path; std::getline(lines, path);) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(bytes.empty()) << path;
+        ASSERT_EQ(bytes.size() % 512, 0u) << path << " ends in a whole record";
+        for (std::size_t at = 0; at < bytes.size(); at += 512) {
+            MSRecord* msr = nullptr;
+            ASSERT_EQ(msr_unpack(bytes.data() + at, 512, &msr, 1, 0), MS_NOERROR) << path;
+            EXPECT_STREQ(msr->network, "NR");
+            EXPECT_STREQ(msr->station, "SIM1");
+            EXPECT_GT(msr->numsamples, 0);
+            msr_free(&msr);
+        }
+        ++files;
+    }
+    EXPECT_GE(files, 4u) << ServeErrors(); // channels 1 to 4 are recorded by default
 }
 
 } // namespace
