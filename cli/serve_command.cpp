@@ -160,6 +160,7 @@ private:
     std::unique_ptr<seedlink::CSeedLinkServer> m_Server;
     std::unique_ptr<seedlink::CStreamFeed> m_Feed;
     bool m_HadData = false;
+    std::uint64_t m_ReportedFailures = 0;
 };
 
 bool Service::StartServing(const recording::CChannelTable& table, const std::string& station,
@@ -308,6 +309,11 @@ Ending Service::RunConnection(int& exitCode) {
             Say(text.str());
             ending = Ending::kLost;
             break;
+        }
+        if (m_Feed->Failures() != m_ReportedFailures) {
+            Say(std::to_string(m_Feed->Failures() - m_ReportedFailures) +
+                " stretches of samples could not be packed into records; the next ones go on");
+            m_ReportedFailures = m_Feed->Failures();
         }
         if (events.RecordingStopped() && !recordingStopSaid) {
             Say("recording stopped; serving goes on");

@@ -42,6 +42,13 @@ void CSeedLinkSession::Receive(const char* data, std::size_t length) {
                 const std::string line = std::move(m_Input);
                 m_Input.clear();
                 HandleLine(line);
+                if (m_Output.size() > kSessionOutputLimit) {
+                    // Asking without reading (INFO after INFO): the client is cut off rather
+                    // than the service's memory filled.
+                    m_Output.clear();
+                    m_Closing = true;
+                    return;
+                }
             }
             continue;
         }
@@ -107,12 +114,13 @@ void CSeedLinkSession::HandleLine(std::string_view line) {
         }
         if (command.selector.empty()) {
             m_Selectors.clear();
+        } else if (m_Selectors.size() >= kMaxSelectors) {
+            Reply(kError);
+            return;
         } else {
             m_Selectors.push_back(command.selector);
         }
-        if (m_MultiStation) {
-            Reply(kOk);
-        }
+        Reply(kOk);
         return;
     case ECommand::kData:
     case ECommand::kFetch:

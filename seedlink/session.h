@@ -15,6 +15,10 @@ namespace nereid::seedlink {
 // Bytes of packets a session keeps ready for its socket; a slow client is not given more, so
 // it falls behind in the ring rather than in memory.
 constexpr std::size_t kSessionHighWater = 64 * 1024;
+// Replies a client may leave unread before it is cut off.
+constexpr std::size_t kSessionOutputLimit = 1024 * 1024;
+// Selectors one client may give.
+constexpr std::size_t kMaxSelectors = 64;
 
 // One client's conversation: its commands in, replies and packets out, its own position in
 // the ring. No sockets here: the server moves the bytes.

@@ -231,6 +231,29 @@ TEST_F(SessionTest, BadInputGetsErrorAndOverlongLinesEndTheSession) {
     EXPECT_TRUE(session.Closing());
 }
 
+TEST_F(SessionTest, UniStationSelectIsAnsweredAndLimited) {
+    Send("SELECT HHZ\r\n");
+    EXPECT_EQ(session.Output(), "OK\r\n");
+    session.Consumed(session.Output().size());
+    for (std::size_t i = 1; i < kMaxSelectors; ++i) {
+        Send("SELECT HHN\r\n");
+    }
+    session.Consumed(session.Output().size());
+    Send("SELECT HHE\r\n");
+    EXPECT_EQ(session.Output(), "ERROR\r\n");
+}
+
+TEST_F(SessionTest, ClientThatAsksWithoutReadingIsCutOff) {
+    Fill(0, 40);
+    std::string many;
+    for (int i = 0; i < 2000; ++i) {
+        many += "INFO STREAMS\r\n";
+    }
+    Send(many);
+    EXPECT_TRUE(session.Closing());
+    EXPECT_LE(session.Output().size(), kSessionOutputLimit);
+}
+
 TEST_F(SessionTest, CommandsSplitAcrossReadsAndByeWhileStreaming) {
     Send("DA");
     EXPECT_TRUE(session.Output().empty());
