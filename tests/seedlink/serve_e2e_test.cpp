@@ -106,11 +106,11 @@ protected:
         fs::remove_all(m_Folder, ec);
     }
 
-    void StartSim() {
-        m_Sim =
-            std::make_unique<Child>(std::vector<std::string>{NEREID_SIM_PATH, "--link", m_Link,
-                                                             "--realtime", "--time-scale", "10"},
-                                    m_Folder + "/sim.err");
+    void StartSim(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args{NEREID_SIM_PATH, "--link",       m_Link,
+                                      "--realtime",    "--time-scale", "10"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_Sim = std::make_unique<Child>(args, m_Folder + "/sim.err");
         ASSERT_EQ(m_Sim->Line(), m_Link);
     }
 
@@ -247,7 +247,7 @@ TEST_F(ServeTest, LineCutAndRestoredKeepsServingWithSequenceNumbersGoingOn) {
 }
 
 TEST_F(ServeTest, SigtermClosesEveryRecordedFile) {
-    StartSim();
+    StartSim({"--verbose"});
     const std::string dir = m_Folder + "/files";
     fs::create_directory(dir);
     const int port = StartServe({"--record", "dadisp", "--minutes", "1", "--dir", dir});
@@ -276,8 +276,12 @@ TEST_F(ServeTest, SigtermClosesEveryRecordedFile) {
         ASSERT_EQ(channels.size(), 1u);
         EXPECT_GT(channels[0].sampleCount, 0u) << path;
     }
-    // The service said it stopped the data and stopped.
+    // The service stopped the recorder's data (0x94 with 0) and said it stopped.
     EXPECT_NE(ServeErrors().find("nereid serve: stopped"), std::string::npos);
+    std::ifstream simLog(m_Folder + "/sim.err");
+    std::stringstream simText;
+    simText << simLog.rdbuf();
+    EXPECT_NE(simText.str().find("command 0x94, 3 bytes: 00 00 00"), std::string::npos);
 }
 
 TEST_F(ServeTest, MiniseedFilesCarryTheServedCodesAndCloseOnSigterm) {
