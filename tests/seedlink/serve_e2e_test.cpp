@@ -317,5 +317,35 @@ TEST_F(ServeTest, MiniseedFilesCarryTheServedCodesAndCloseOnSigterm) {
     EXPECT_GE(files, 4u) << ServeErrors(); // channels 1 to 4 are recorded by default
 }
 
+TEST_F(ServeTest, BadOptionsAreRefusedBeforeAnyConnection) {
+    struct Case {
+        const char* args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"--record png --minutes 1", "--record takes dadisp, css, seisan or mseed"},
+        {"--record dadisp", "--record needs --minutes M"},
+        {"--record css --minutes 0", "Recording Time is not valid"},
+        {"--seedlink 127.0.0.1:99999", "port '99999' is not a number from 0 to 65535"},
+        {"--seedlink localhost", "is not HOST:PORT"},
+        {"--network xyz", "--network takes one or two capital letters"},
+        {"--components 1=", "--components:"},
+        {"--ring-minutes 0", "--ring-minutes takes a number"},
+        {"--minutes 5", "--minutes and --dir belong to --record"},
+    };
+    for (const Case& c : cases) {
+        const std::string errors = m_Folder + "/usage.err";
+        const std::string command = std::string(NEREID_CLI_PATH) + " --port " + m_Link + " serve " +
+                                    c.args + " 2>" + errors;
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2) << c.args;
+        std::ifstream in(errors);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_NE(text.str().find(c.says), std::string::npos) << c.args << ": " << text.str();
+    }
+}
+
 } // namespace
 } // namespace nereid::seedlink::test
