@@ -51,6 +51,7 @@ CTellusStatusBar::CTellusStatusBar(QWidget* parent) : QStatusBar(parent) {
 void CTellusStatusBar::SetConnectedLayout(bool connected) {
     m_Connected = connected;
     m_StateHeld = false;
+    m_State->setFixedWidth(kStatePaneWidth);
     m_State->clear();
     m_State->setVisible(connected);
     if (!connected) {
@@ -83,6 +84,9 @@ void CTellusStatusBar::HoldStatePane(const QString& text) {
     if (!m_Connected)
         return;
     m_StateHeld = true;
+    // An address is wider than the state texts: the pane grows to show it whole.
+    m_State->setFixedWidth(
+        std::max(kStatePaneWidth, m_State->fontMetrics().horizontalAdvance(text) + 12));
     m_State->setText(text);
     m_State->setToolTip("Serving SeedLink on " + text);
 }
@@ -91,6 +95,7 @@ void CTellusStatusBar::ReleaseStatePane() {
     if (!m_StateHeld)
         return;
     m_StateHeld = false;
+    m_State->setFixedWidth(kStatePaneWidth);
     m_State->clear();
     m_State->setToolTip(QString());
 }

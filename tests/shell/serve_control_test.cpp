@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -87,6 +88,13 @@ private slots:
         QVERIFY(action->isChecked());
         CTellusStatusBar* bar = frame.TellusStatusBar();
         QCOMPARE(bar->PaneText(1), control.Address());
+        // The whole address shows, wider than the state pane's usual 100 pixels.
+        auto* pane = bar->findChildren<QLabel*>().at(0);
+        for (QLabel* label : bar->findChildren<QLabel*>()) {
+            if (label->text() == control.Address())
+                pane = label;
+        }
+        QTRY_VERIFY(pane->width() >= pane->fontMetrics().horizontalAdvance(control.Address()));
         QCOMPARE(control.Start("127.0.0.1:0", error), 0); // once is enough
         QVERIFY(error.contains("already"));
 
