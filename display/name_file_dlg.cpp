@@ -61,6 +61,8 @@ QString CNameFileDlg::Title(recording::RecordingForm form) {
         return "CSS Recording Setup";
     case recording::RecordingForm::kSeisan:
         return "Seisan Recording Setup";
+    case recording::RecordingForm::kMseed:
+        return "miniSEED Recording Setup";
     default:
         return "DaDisp Recording Setup";
     }

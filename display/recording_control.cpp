@@ -76,6 +76,8 @@ int StartRecording(RecordingContext& context, recording::RecordingForm form,
     request.form = form;
     request.minutesText = minutes;
     request.stationName = context.stationName;
+    request.network = context.mseed.network;
+    request.components = context.mseed.components;
     std::unique_ptr<recording::CFileRecorder> recorder;
     // The recorder keeps these services for its whole life; the setup's own refusals go
     // through the same sink, which shows them at once on this thread.

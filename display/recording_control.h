@@ -24,6 +24,7 @@ struct RecordingContext {
     recording::CChannelTable* channels = nullptr;
     recording::CIntakeState* state = nullptr;
     std::string stationName;
+    recording::SMseedOptions mseed; // network code and component letters of the miniSEED form
     // Hands a prepared recorder (with its converter and message sink) to the main window,
     // which gives it to the intake while the receiver thread is parked. Returns 1 or a
     // negative code (the recorder is then dropped).
@@ -39,7 +40,8 @@ struct RecordingContext {
 // receiver thread, which must never wait for a user.
 std::unique_ptr<recording::CRecorderMessages> MakeQueuedMessages(QObject* target);
 
-// "DaDiSP Format...", "CSS Format", "Seisan Format": the setup dialog, then the recorder.
+// "DaDiSP Format...", "CSS Format", "Seisan Format", "miniSEED Format": the setup dialog,
+// then the recorder.
 // Returns 1 when recording was started, 0 when the dialog was cancelled, or a negative code
 // whose message has been shown ("No Data Recording Enable", memory).
 int RunRecordingSetup(RecordingContext& context, recording::RecordingForm form);

@@ -436,7 +436,10 @@ void CUploadDialog::Retrieve() {
     UpdateControls();
     const int form = m_Format->currentIndex();
     const std::string folder = m_Local->Folder().toStdString();
-    Submit([items, form, folder](CUploadEngine& e) { e.StartRetrieve(items, form, folder); });
+    Submit([items, form, folder, mseed = m_Mseed](CUploadEngine& e) {
+        e.SetMseedOptions(mseed);
+        e.StartRetrieve(items, form, folder);
+    });
 }
 
 void CUploadDialog::DeleteSelected() {

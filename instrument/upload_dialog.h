@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "instrument/upload_worker.h"
+#include "recording/mseed_packer.h"
 
 class QComboBox;
 class QFileSystemModel;
@@ -49,6 +50,8 @@ public:
     // The local folder files are copied into.
     QString LocalFolder() const;
     void SetLocalFolder(const QString& folder);
+    // Network code and component letters of files fetched in the miniSEED form.
+    void SetMseedOptions(recording::SMseedOptions options) { m_Mseed = std::move(options); }
     bool TransferActive() const;
     // True from a request until its end is reported.
     bool Busy() const { return m_Busy; }
@@ -123,6 +126,7 @@ private:
     QPushButton* m_Help = nullptr;
 
     CLocalFolderPane* m_Local = nullptr;
+    recording::SMseedOptions m_Mseed;
 };
 
 } // namespace nereid::instrument

@@ -20,7 +20,7 @@ template <std::size_t N> std::string CutAtSpace(const std::array<char, N>& field
 }
 
 constexpr const char* kFormTitles[kPcFormCount] = {"DaDiSP", "Seisan", "ASCII",
-                                                       "HLCP",   "CSS",    "miniSEED"};
+                                                   "HLCP",   "CSS",    "miniSEED"};
 
 } // namespace
 

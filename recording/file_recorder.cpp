@@ -453,11 +453,11 @@ CFileRecorder::MakeDefaultWriter(const RecorderFileRequest& request) {
     }
     if (request.form == RecordingForm::kMseed) {
         const SMseedStreamId id{request.network, SeedStationCode(request.stationName, request.unit),
-                                "", SeedChannelCode(request.rate, request.channel,
-                                                    request.components)};
+                                "",
+                                SeedChannelCode(request.rate, request.channel, request.components)};
         return std::make_unique<CMseedWriter>(JoinRecorderPath(folder, request.fileName), id,
-                                              request.rate, request.startSecond,
-                                              CreateMode::kNew, request.writeThrough);
+                                              request.rate, request.startSecond, CreateMode::kNew,
+                                              request.writeThrough);
     }
     return std::make_unique<CDadispWriter>(
         JoinRecorderPath(folder, request.fileName),

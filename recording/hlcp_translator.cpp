@@ -301,8 +301,8 @@ int HlcpTranslator::WriteMseed(const std::string& path) {
         }
     }
     if (r < 0) {
-        m_message = Format("Can't save file %s error = %u\n", path.c_str(),
-                           static_cast<unsigned>(-r));
+        m_message =
+            Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(-r));
         return 0;
     }
     return 1;

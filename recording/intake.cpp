@@ -92,8 +92,8 @@ void CRealTimeIntake::FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::
     for (std::int64_t i = gap; i > 0 && Recording(); --i) {
         m_Recorder->m_CurrentSecondFrom1970.store(sec - static_cast<std::uint32_t>(i));
         int progress = -1;
-        if (m_Recorder->WriteSecondAt(chan, sec - static_cast<std::uint32_t>(i), true,
-                                      rec.Row(row), rec.rate * 4, progress) != 1) {
+        if (m_Recorder->WriteSecondAt(chan, sec - static_cast<std::uint32_t>(i), true, rec.Row(row),
+                                      rec.rate * 4, progress) != 1) {
             ReArmRecording();
             break;
         }

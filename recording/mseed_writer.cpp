@@ -1,7 +1,6 @@
 #include "recording/mseed_writer.h"
 
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <utility>
 
@@ -13,7 +12,11 @@ CMseedWriter::CMseedWriter(std::string path, SMseedStreamId id, int rate, std::u
       m_writeThrough(writeThrough),
       m_nextNs(static_cast<std::int64_t>(startSecond) * 1000000000LL) {}
 
-CMseedWriter::~CMseedWriter() = default;
+CMseedWriter::~CMseedWriter() {
+    // The record being filled is still in memory: a writer dropped without Close must not
+    // take it along.
+    Close();
+}
 
 int CMseedWriter::Open() {
     if (m_fd.Valid()) {
@@ -66,7 +69,10 @@ int CMseedWriter::AppendAt(std::int64_t startNs, const std::int32_t* samples, st
     }
     std::size_t done = 0;
     while (done < count) {
-        const std::size_t n = count - done < INT_MAX / 2 ? count - done : INT_MAX / 2;
+        // In pieces: the packer then never holds more than a piece and a record of samples,
+        // however long the translated file.
+        constexpr std::size_t kPiece = 65536;
+        const std::size_t n = count - done < kPiece ? count - done : kPiece;
         const std::int64_t at = done == 0 ? startNs : m_packer->ExpectedNextNs();
         const int packed = m_packer->AddSamples(at, samples + done, static_cast<int>(n));
         if (packed < 0) {

@@ -25,6 +25,7 @@ enum CommandId : int {
     kCmdCopyToClipboard = 32536,
     kCmdCssRecording = 32547,
     kCmdSeisanRecording = 32591,
+    kCmdMseedRecording = 32592,
     kCmdServeSeedLink = 32600,
     kCmdFileClose = 57602,
     kCmdPrint = 57607,

@@ -280,7 +280,7 @@ void CMainFrame::UpdateCommandUi() {
         enable(id, connected);
     enable(kCmdInternalRecording, m_ModelCode == 17);
     enable(kCmdFileUpload, m_ModelCode == 17);
-    for (int id : {kCmdDaDiSPRecording, kCmdCssRecording, kCmdSeisanRecording})
+    for (int id : {kCmdDaDiSPRecording, kCmdCssRecording, kCmdSeisanRecording, kCmdMseedRecording})
         enable(id, connected && !recording);
     enable(kCmdStopRecording, recording);
     enable(kCmdDebugWindow, false);
@@ -408,12 +408,14 @@ void CMainFrame::OnCommand(int id) {
         break;
     case kCmdDaDiSPRecording:
     case kCmdCssRecording:
-    case kCmdSeisanRecording: {
+    case kCmdSeisanRecording:
+    case kCmdMseedRecording: {
         if (!Connected() || Recording())
             break;
-        const RecordingForm form = id == kCmdDaDiSPRecording ? kRecordDaDiSP
-                                   : id == kCmdCssRecording  ? kRecordCss
-                                                             : kRecordSeisan;
+        const RecordingForm form = id == kCmdDaDiSPRecording  ? kRecordDaDiSP
+                                   : id == kCmdCssRecording   ? kRecordCss
+                                   : id == kCmdMseedRecording ? kRecordMseed
+                                                              : kRecordSeisan;
         if (OpenRecordingSetup(*this, form) != 1)
             NotAvailable("Real time recording");
         break;
@@ -469,6 +471,7 @@ void CMainFrame::ConnectDialog(bool fromStartupMenu) {
 
 void CMainFrame::TranslateDialog() {
     CTranslateDialog dialog(this);
+    dialog.SetMseedOptions(MseedOptions());
     dialog.exec();
 }
 
@@ -556,6 +559,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+recording::SMseedOptions CMainFrame::MseedOptions() const {
+    QSettings settings = Profile();
+    return LoadMseedOptions(settings);
 }
 
 void CMainFrame::LoadSettings() {

@@ -15,6 +15,7 @@
 #include "recording/intake_state.h"
 #include "recording/stream_list.h"
 #include "shell/display_settings.h"
+#include "shell/mseed_settings.h"
 
 class QMdiArea;
 class QPrinter;
@@ -62,6 +63,8 @@ public:
     bool FullMenuShown() const { return m_FullMenuShown; }
     bool Recording() const;
     const std::string& StationName() const { return m_StationName; }
+    // The miniSEED network code and component letters, read from the profile.
+    recording::SMseedOptions MseedOptions() const;
     recording::CStreamList& Streams() { return m_StreamList; }
     recording::CChannelTable& Channels() { return m_Channels; }
     recording::CIntakeState& IntakeState() { return m_IntakeState; }

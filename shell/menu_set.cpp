@@ -33,6 +33,7 @@ CMenuSet::CMenuSet(QWidget* owner, std::function<void(int)> onCommand)
     Add(kCmdDaDiSPRecording, "DaDiSP Format...");
     Add(kCmdCssRecording, "CSS Format");
     Add(kCmdSeisanRecording, "Seisan Format");
+    Add(kCmdMseedRecording, "miniSEED Format");
     Add(kCmdStopRecording, "&Stop Real Time Recording");
     Add(kCmdDataAnalysis, "&Data Analysis");
     Add(kCmdDebugWindow, "D&ebug Window");
@@ -115,6 +116,7 @@ QMenu* CMenuSet::Functions(QMenuBar* bar, bool withModel17Items) const {
     recording->addAction(Action(kCmdDaDiSPRecording));
     recording->addAction(Action(kCmdCssRecording));
     recording->addAction(Action(kCmdSeisanRecording));
+    recording->addAction(Action(kCmdMseedRecording));
     functions->addAction(Action(kCmdStopRecording));
     return functions;
 }

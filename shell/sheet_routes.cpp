@@ -55,6 +55,7 @@ int OpenFileUploadDialog(CMainFrame& frame) {
         return 0;
     }
     instrument::CUploadDialog dialog(*frame.Link(), 0, &frame);
+    dialog.SetMseedOptions(frame.MseedOptions());
     return dialog.exec();
 }
 int OpenRecordingSetup(CMainFrame& frame, RecordingForm form) {
@@ -63,6 +64,7 @@ int OpenRecordingSetup(CMainFrame& frame, RecordingForm form) {
     context.channels = &frame.Channels();
     context.state = &frame.IntakeState();
     context.stationName = frame.StationName();
+    context.mseed = frame.MseedOptions();
     context.install = [&frame](auto recorder, auto converter, auto messages) {
         return frame.InstallRecorder(std::move(recorder), std::move(converter),
                                      std::move(messages));

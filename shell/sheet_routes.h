@@ -5,7 +5,7 @@ namespace nereid::shell {
 class CMainFrame;
 
 // Recording forms of the "&Real Time Recording" submenu.
-enum RecordingForm : int { kRecordDaDiSP = 0, kRecordCss = 1, kRecordSeisan = 2 };
+enum RecordingForm : int { kRecordDaDiSP = 0, kRecordCss = 1, kRecordSeisan = 2, kRecordMseed = 3 };
 
 // One routing function per menu command whose window belongs to another part of the program.
 // Each returns 1 when it opened (or did) what the command asks, 0 when this build has no such

@@ -26,8 +26,8 @@ CTranslateDialog::CTranslateDialog(QWidget* parent) : QDialog(parent) {
     auto* formats = new QGroupBox("Destination File Format", this);
     auto* formatLayout = new QVBoxLayout(formats);
     m_Forms = new QButtonGroup(this);
-    const char* names[] = {"DaDiSP", "Seisan", "ASCII", "HLCP", "CSS"};
-    for (int i = 0; i < 5; ++i) {
+    const char* names[] = {"DaDiSP", "Seisan", "ASCII", "HLCP", "CSS", "miniSEED"};
+    for (int i = 0; i < 6; ++i) {
         auto* button = new QRadioButton(names[i], formats);
         m_Forms->addButton(button, i);
         formatLayout->addWidget(button);
@@ -76,7 +76,7 @@ int CTranslateDialog::Translate() {
         return 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::vector<TranslateOutcome> outcomes =
-        TranslateFiles(sources, Form(), m_Destination->Folder().toStdString());
+        TranslateFiles(sources, Form(), m_Destination->Folder().toStdString(), m_Mseed);
     QApplication::restoreOverrideCursor();
 
     int written = 0;

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include "recording/mseed_packer.h"
+
 class QButtonGroup;
 class QListWidget;
 
@@ -18,9 +20,11 @@ public:
 
     CFolderPanel* Source() const { return m_Source; }
     CFolderPanel* Destination() const { return m_Destination; }
-    // The chosen HlcpTranslator form, 0..4.
+    // The chosen HlcpTranslator form, 0..5.
     int Form() const;
     void SetForm(int form);
+    // Network code and component letters of the miniSEED form.
+    void SetMseedOptions(recording::SMseedOptions options) { m_Mseed = std::move(options); }
     // The OK button: translates every selected source file. Returns the number written.
     int Translate();
     // The output names produced by the translations of this dialog, newest last.
@@ -31,6 +35,7 @@ private:
     CFolderPanel* m_Destination;
     QButtonGroup* m_Forms;
     QStringList m_Outputs;
+    recording::SMseedOptions m_Mseed;
 };
 
 } // namespace nereid::shell

@@ -9,7 +9,8 @@
 namespace nereid::shell {
 
 std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sources, int form,
-                                             const std::string& destinationFolder) {
+                                             const std::string& destinationFolder,
+                                             const recording::SMseedOptions& mseed) {
     using recording::CMappedFile;
     using recording::HlcpTranslator;
     std::vector<TranslateOutcome> outcomes;
@@ -29,6 +30,7 @@ std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sou
         }
         HlcpTranslator translator(form, HlcpTranslator::CapacityFor(form, file->Size()), source,
                                   folder);
+        translator.SetMseedOptions(mseed.network, mseed.components, 0);
         if (!translator.PrepareOutput()) {
             outcome.message = HlcpTranslator::kMappedFileText;
             outcomes.push_back(outcome);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+
+#include "recording/mseed_packer.h"
 #include <vector>
 
 namespace nereid::shell {
@@ -17,7 +19,9 @@ struct TranslateOutcome {
 // the file is mapped read-only and fed whole. A file that cannot be read or is refused is
 // reported and the next one is tried; when the output block cannot be made the run stops
 // ("Fails due to the mapped file"), as every later file would fail the same way.
+// `mseed` gives the miniSEED form's network code and component letters.
 std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sources, int form,
-                                             const std::string& destinationFolder);
+                                             const std::string& destinationFolder,
+                                             const recording::SMseedOptions& mseed = {});
 
 } // namespace nereid::shell

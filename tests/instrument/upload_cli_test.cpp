@@ -320,7 +320,8 @@ TEST_F(UploadCliTest, DeletesAfterConfirmationOnly) {
 
 TEST_F(UploadCliTest, CommandLineMistakesAreRefusedBeforeConnecting) {
     EXPECT_EQ(RunCli({"get"}).exitCode, 2);
-    EXPECT_EQ(RunCli({"get", "--format", "mseed", "A:\\X"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"get", "--format", "wav", "A:\\X"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"get", "--format", "mseed", "--components", "1=Z,2", "A:\\X"}).exitCode, 2);
     EXPECT_EQ(RunCli({"get", "--out", "/nonexistent/folder", "A:\\X"}).exitCode, 6);
     EXPECT_EQ(RunCli({"rm"}).exitCode, 2);
     EXPECT_EQ(RunCli({"ls", "A:", "B:"}).exitCode, 2);

@@ -142,7 +142,11 @@ TEST(UploadEntryTest, RowOfAListingEntry) {
     EXPECT_EQ(JoinRecorderPath("A:", "X.1"), "A:\\X.1");
     EXPECT_EQ(JoinRecorderPath("A:\\", "X.1"), "A:\\X.1");
     EXPECT_EQ(ParsePcForm("SEISAN"), 1);
-    EXPECT_EQ(ParsePcForm("mseed"), -1);
+    EXPECT_EQ(ParsePcForm("mseed"), 5);
+    EXPECT_EQ(ParsePcForm("MiniSEED"), 5);
+    EXPECT_STREQ(PcFormTitle(5), "miniSEED");
+    EXPECT_EQ(ParsePcForm("wav"), -1);
+    EXPECT_STREQ(PcFormTitle(6), "");
 }
 
 TEST(UploadEstimateTest, WindowFollowsTheBaudRate) {

@@ -118,6 +118,23 @@ TEST(MseedWriter, SecondsSetBetweenAppendsKeepGapsAndCloseFlushes) {
     EXPECT_EQ(f.segments[1].samples, c);
 }
 
+TEST(MseedWriter, DroppedWithoutCloseStillWritesTheLastRecord) {
+    TempDir dir;
+    const std::string path = dir / "dropped.mseed";
+    std::vector<std::int32_t> v(30);
+    for (int i = 0; i < 30; ++i) {
+        v[static_cast<std::size_t>(i)] = i * i;
+    }
+    {
+        CMseedWriter w(path, {"XX", "ABC", "", "BH1"}, 20, 1796646896, CreateMode::kNew);
+        ASSERT_EQ(w.Open(), 1);
+        ASSERT_EQ(w.Append(v.data(), v.size()), 1);
+    }
+    const test::MseedFile f = ReadMseedFile(path);
+    ASSERT_EQ(f.segments.size(), 1u);
+    EXPECT_EQ(f.segments[0].samples, v);
+}
+
 TEST(MseedWriter, ExistingFileIsKeptAndAFullDiskIsReported) {
     TempDir dir;
     const std::string path = dir / "kept.mseed";

@@ -359,8 +359,8 @@ TEST(NereidRecord, MseedFilesOfEveryChannelHoldTheSimulatorsSamplesWithTheGapKep
             }
             std::string found;
             for (const test::MseedSegment& seg : f.segments) {
-                found += " " + std::to_string(seg.startUs) + "+" +
-                         std::to_string(seg.samples.size());
+                found +=
+                    " " + std::to_string(seg.startUs) + "+" + std::to_string(seg.samples.size());
             }
             ASSERT_EQ(f.segments.size(), runs.size()) << found;
             for (std::size_t k = 0; k < runs.size(); ++k) {

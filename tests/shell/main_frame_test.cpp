@@ -98,8 +98,8 @@ private slots:
         for (QAction* a : functions->actions())
             recording = a->menu() ? a->menu() : recording;
         QVERIFY(recording);
-        QCOMPARE(Labels(recording),
-                 (QStringList{"DaDiSP Format...", "CSS Format", "Seisan Format"}));
+        QCOMPARE(Labels(recording), (QStringList{"DaDiSP Format...", "CSS Format", "Seisan Format",
+                                                 "miniSEED Format"}));
         QCOMPARE(Labels(Popup(bar, "Operation")),
                  (QStringList{"&Data Analysis", "D&ebug Window", "Serve SeedLink"}));
         QVERIFY(frame.Menus().Action(kCmdInternalRecording)->isEnabled());
@@ -143,8 +143,9 @@ private slots:
         QVERIFY(!m.Action(kCmdInternalRecording)->isEnabled());
 
         frame.SetConnected(1);
-        for (int id : {kCmdStatus, kCmdCommands, kCmdConfiguration, kCmdCalibration,
-                       kCmdDaDiSPRecording, kCmdCssRecording, kCmdSeisanRecording})
+        for (int id :
+             {kCmdStatus, kCmdCommands, kCmdConfiguration, kCmdCalibration, kCmdDaDiSPRecording,
+              kCmdCssRecording, kCmdSeisanRecording, kCmdMseedRecording})
             QVERIFY2(m.Action(id)->isEnabled(), qPrintable(QString::number(id)));
         // Connected alone does not enable Data Analysis: only a finished connection does.
         QVERIFY(!m.Action(kCmdDataAnalysis)->isEnabled());
@@ -154,6 +155,7 @@ private slots:
         frame.IntakeState().m_bRecording.store(true);
         frame.UpdateCommandUi();
         QVERIFY(!m.Action(kCmdCssRecording)->isEnabled());
+        QVERIFY(!m.Action(kCmdMseedRecording)->isEnabled());
         QVERIFY(m.Action(kCmdStopRecording)->isEnabled());
 
         frame.SetModelCode(17);

@@ -3,15 +3,19 @@
 #include "shell/drive_list.h"
 #include "shell/folder_panel.h"
 #include "shell/main_frame.h"
+#include "shell/mseed_settings.h"
 #include "shell/system_info.h"
 #include "shell/translate_dialog.h"
 #include "shell/translate_runner.h"
 
 #include "gui_test_support.h"
+#include "tests/recording/mseed_test_read.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
+#include <QSettings>
 #include <QtTest>
 
 #include <fstream>
@@ -176,6 +180,57 @@ private slots:
         dialog.Source()->SelectFiles({});
         QCOMPARE(dialog.Translate(), 0);
         QCOMPARE(messages.texts.size(), 1);
+    }
+
+    void miniSeedTakesTheProfilesStreamCodes() {
+        CMainFrame frame;
+        {
+            QSettings profile("NR-Utility", "TellusW32");
+            profile.setValue("miniSEED/Network", " nz ");
+            profile.setValue("miniSEED/Components", "1=z,2=N");
+        }
+        const recording::SMseedOptions options = frame.MseedOptions();
+        QCOMPARE(QString::fromStdString(options.network), QString("NZ"));
+        QCOMPARE(QString::fromStdString(recording::FormatMseedComponentMap(options.components)),
+                 QString("1=Z,2=N"));
+
+        const std::string in = m_Folder->Path() + "/in/";
+        WriteFile(in + "D1345XYZ.DAT", HlcpFile(700));
+        CTranslateDialog dialog;
+        QVERIFY(dialog.findChildren<QRadioButton*>().size() == 6);
+        dialog.SetMseedOptions(options);
+        dialog.Source()->SetFolder(m_Folder->QPath() + "/in");
+        dialog.Destination()->SetFolder(m_Folder->QPath() + "/out");
+        QCOMPARE(dialog.Source()->SelectFiles({"D1345XYZ.DAT"}), 1);
+        dialog.SetForm(5);
+        QCOMPARE(dialog.Form(), 5);
+        QCOMPARE(dialog.Translate(), 1);
+        QCOMPARE(dialog.Outputs(), QStringList{"D1451234.093.mseed"});
+        const recording::test::MseedFile f = recording::test::ReadMseedFile(
+            m_Folder->Path() + "/out/" + dialog.Outputs().first().toStdString());
+        QCOMPARE(f.result, MS_NOERROR);
+        QCOMPARE(f.segments.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(f.segments[0].network), QString("NZ"));
+        QCOMPARE(QString::fromStdString(f.segments[0].station), QString("ST01"));
+        QCOMPARE(QString::fromStdString(f.segments[0].channel), QString("HHZ"));
+        QCOMPARE(f.segments[0].startUs, std::int64_t{1617453240} * 1000000);
+        QCOMPARE(f.segments[0].samples.size(), std::size_t(700));
+        for (int i = 0; i < 700; ++i)
+            QCOMPARE(f.segments[0].samples[static_cast<std::size_t>(i)], i - 350);
+
+        // A profile value that does not parse gives way to the default, alone.
+        {
+            QSettings profile("NR-Utility", "TellusW32");
+            profile.setValue("miniSEED/Network", "NZL");
+            profile.setValue("miniSEED/Components", "1=Z,1=N");
+        }
+        const recording::SMseedOptions fallback = frame.MseedOptions();
+        QCOMPARE(QString::fromStdString(fallback.network), QString("XX"));
+        QVERIFY(fallback.components.empty());
+        QSettings profile("NR-Utility", "TellusW32");
+        SaveMseedOptions(profile, options);
+        QCOMPARE(profile.value("miniSEED/Components").toString(), QString("1=Z,2=N"));
+        QCOMPARE(frame.MseedOptions().network, std::string("NZ"));
     }
 
     void phoneListEditorSlots() {
