@@ -94,7 +94,11 @@ int CServeControl::Start(const std::string& address, QString& error) {
         static_cast<std::size_t>(
             std::ceil(samplesPerSecond * kRingMinutes * 60 / kSamplesPerRecordEstimate)) +
         64);
+    // The codes of the profile's miniSEED section, so that served streams and recorded
+    // miniSEED files are named alike.
+    const recording::SMseedOptions codes = m_Frame.MseedOptions();
     seedlink::SServiceIdentity who;
+    who.network = codes.network;
     who.station = recording::SeedStationCode(m_Frame.StationName(), 0);
     who.description = "Nereid recorder " + who.station;
     who.startedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -110,10 +114,11 @@ int CServeControl::Start(const std::string& address, QString& error) {
         *ring, seedlink::MseedPackerFactory(kLatencySeconds), [raw] { raw->Notify(); });
     for (const auto& [number, channel] : channels) {
         if (channel.rate > 0) {
-            feed->SetStream(
-                number, seedlink::SFeedStream{who.network, who.station, "",
-                                              recording::SeedChannelCode(channel.rate, number, {}),
-                                              static_cast<double>(channel.rate)});
+            feed->SetStream(number,
+                            seedlink::SFeedStream{
+                                who.network, who.station, "",
+                                recording::SeedChannelCode(channel.rate, number, codes.components),
+                                static_cast<double>(channel.rate)});
         }
     }
     if (!WhileParked(m_Frame, [&] { intake->SetObserver(feed.get()); })) {

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace nereid;
@@ -112,6 +113,9 @@ private slots:
             QCoreApplication::processEvents();
         }
         QVERIFY2(records.size() >= 12, "records from the window's intake");
+        // The profile names no components: the channel number is the component.
+        QVERIFY(std::any_of(records.begin(), records.end(),
+                            [](const auto& r) { return r.channel == "HH1"; }));
         QCOMPARE(seedlink::test::CheckContinuity(records), std::string());
         // Data frames keep arriving; their timing text must not push the address out.
         QCOMPARE(bar->PaneText(1), control.Address());
