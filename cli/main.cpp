@@ -13,6 +13,7 @@
 #include "cli/ir_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
+#include "cli/serve_command.h"
 #include "cli/status_command.h"
 #include "cli/stream_command.h"
 #include "cli/translate_command.h"
@@ -59,6 +60,9 @@ const Subcommand kSubcommands[] = {
     {"rm", "rm [--yes] PATH...    delete recorder files", nereid::cli::RunRmCommand},
     {"cal", "cal show|start|stop immediate|N [KEY=VALUE...]   calibration runs",
      nereid::cli::RunCalCommand},
+    {"serve", "serve [--seedlink HOST:PORT] [--record FORM --minutes M [--dir DIR]] [...]\n"
+              "                        serve real-time data over SeedLink until stopped",
+     nereid::cli::RunServeCommand},
     {"ir", "ir show [--json] | set KEY=VALUE... | station NAME   internal recording setup",
      nereid::cli::RunIrCommand},
 };

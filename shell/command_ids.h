@@ -26,6 +26,7 @@ enum CommandId : int {
     kCmdCssRecording = 32547,
     kCmdSeisanRecording = 32591,
     kCmdMseedRecording = 32592,
+    kCmdServeSeedLink = 32600,
     kCmdFileClose = 57602,
     kCmdPrint = 57607,
     kCmdPrintSetup = 57606,

@@ -13,6 +13,7 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/menu_set.h"
+#include "shell/serve_control.h"
 #include "shell/queued_intake_events.h"
 #include "shell/sheet_routes.h"
 #include "shell/tellus_status_bar.h"
@@ -283,6 +284,7 @@ void CMainFrame::UpdateCommandUi() {
         enable(id, connected && !recording);
     enable(kCmdStopRecording, recording);
     enable(kCmdDebugWindow, false);
+    enable(kCmdServeSeedLink, connected);
     enable(kCmdMaintenance, false);
     for (int id : {kCmdFileClose, kCmdCopyToClipboard, kCmdPrint, kCmdChannelBar, kCmdOffsetAdjust})
         enable(id, analysisActive);
@@ -337,6 +339,9 @@ void CMainFrame::OnCommand(int id) {
             m_FullMenuShown = true;
         else
             NotAvailable("The data analysis window");
+        break;
+    case kCmdServeSeedLink:
+        ToggleServeSeedLink(*this);
         break;
     case kCmdDataAnalysis:
         if (!m_FullMenuShown)

@@ -69,6 +69,7 @@ public:
     recording::CChannelTable& Channels() { return m_Channels; }
     recording::CIntakeState& IntakeState() { return m_IntakeState; }
     link::CReceiverThread* ReceiverThread() { return m_Thread.get(); }
+    recording::CRealTimeIntake* Intake() { return m_Intake.get(); }
     CDisplaySettings& Display() { return m_Display; }
     CRecentFiles& RecentFiles() { return m_Recent; }
     CTellusStatusBar* TellusStatusBar() const { return m_StatusBar; }

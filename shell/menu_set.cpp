@@ -37,6 +37,7 @@ CMenuSet::CMenuSet(QWidget* owner, std::function<void(int)> onCommand)
     Add(kCmdStopRecording, "&Stop Real Time Recording");
     Add(kCmdDataAnalysis, "&Data Analysis");
     Add(kCmdDebugWindow, "D&ebug Window");
+    Add(kCmdServeSeedLink, "Serve SeedLink");
     Add(kCmdFileClose, "&Close");
     Add(kCmdCopyToClipboard, "Copy to &Clipboard");
     Add(kCmdPrint, "&Print...");
@@ -53,6 +54,7 @@ CMenuSet::CMenuSet(QWidget* owner, std::function<void(int)> onCommand)
     m_Actions[kCmdViewStatusBar]->setChecked(true);
     m_Actions[kCmdChannelBar]->setCheckable(true);
     m_Actions[kCmdOffsetAdjust]->setCheckable(true);
+    m_Actions[kCmdServeSeedLink]->setCheckable(true);
     m_Actions[kCmdExit]->setMenuRole(QAction::QuitRole);
     m_Actions[kCmdAbout]->setMenuRole(QAction::AboutRole);
     m_Actions[kCmdHelpTopics]->setShortcut(QKeySequence(Qt::Key_F1));
@@ -147,6 +149,7 @@ QMenuBar* CMenuSet::BuildFullMenu(bool withModel17Items) const {
     QMenu* operation = bar->addMenu("&Operation");
     operation->addAction(Action(kCmdDataAnalysis));
     operation->addAction(Action(kCmdDebugWindow));
+    operation->addAction(Action(kCmdServeSeedLink));
     Help(bar);
     return bar;
 }

@@ -25,7 +25,8 @@ add_library(nereid_shell STATIC
     ${CMAKE_CURRENT_LIST_DIR}/translate_dialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/translate_runner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_settings.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/sheet_context_of.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/sheet_context_of.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/serve_control.cpp)
 target_include_directories(nereid_shell PUBLIC ${NEREID_INCLUDE_ROOT})
 target_link_libraries(nereid_shell PUBLIC nereid_link_dialogs nereid_core Qt6::Widgets
     Qt6::PrintSupport)

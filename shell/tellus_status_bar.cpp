@@ -50,6 +50,8 @@ CTellusStatusBar::CTellusStatusBar(QWidget* parent) : QStatusBar(parent) {
 
 void CTellusStatusBar::SetConnectedLayout(bool connected) {
     m_Connected = connected;
+    m_StateHeld = false;
+    m_State->setFixedWidth(kStatePaneWidth);
     m_State->clear();
     m_State->setVisible(connected);
     if (!connected) {
@@ -72,8 +74,30 @@ int CTellusStatusBar::SetPaneText(int pane, const QString& text) {
         return 0;
     if (label == m_Message)
         clearMessage(); // a menu prompt must not hide the new text
+    if (label == m_State && m_StateHeld)
+        return 1;
     label->setText(text);
     return 1;
+}
+
+void CTellusStatusBar::HoldStatePane(const QString& text) {
+    if (!m_Connected)
+        return;
+    m_StateHeld = true;
+    // An address is wider than the state texts: the pane grows to show it whole.
+    m_State->setFixedWidth(
+        std::max(kStatePaneWidth, m_State->fontMetrics().horizontalAdvance(text) + 12));
+    m_State->setText(text);
+    m_State->setToolTip("Serving SeedLink on " + text);
+}
+
+void CTellusStatusBar::ReleaseStatePane() {
+    if (!m_StateHeld)
+        return;
+    m_StateHeld = false;
+    m_State->setFixedWidth(kStatePaneWidth);
+    m_State->clear();
+    m_State->setToolTip(QString());
 }
 
 QString CTellusStatusBar::PaneText(int pane) const {

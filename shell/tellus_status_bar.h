@@ -27,6 +27,12 @@ public:
     // Pane index of the connection text in the current layout.
     int ConnectionPane() const { return m_Connected ? 2 : 1; }
 
+    // Shows `text` in the state pane of the connected layout and keeps it there: acquisition
+    // texts for that pane are not shown until ReleaseStatePane (or a layout switch).
+    void HoldStatePane(const QString& text);
+    void ReleaseStatePane();
+    bool StatePaneHeld() const { return m_StateHeld; }
+
     void ShowRecordingProgress(bool show);
     void SetRecordingProgress(int percent);
     bool RecordingProgressShown() const;
@@ -46,6 +52,7 @@ private:
     QLabel* m_Scrl;
     QProgressBar* m_Progress;
     bool m_Connected = false;
+    bool m_StateHeld = false;
 };
 
 } // namespace nereid::shell

@@ -100,7 +100,8 @@ private slots:
         QVERIFY(recording);
         QCOMPARE(Labels(recording), (QStringList{"DaDiSP Format...", "CSS Format", "Seisan Format",
                                                  "miniSEED Format"}));
-        QCOMPARE(Labels(Popup(bar, "Operation")), (QStringList{"&Data Analysis", "D&ebug Window"}));
+        QCOMPARE(Labels(Popup(bar, "Operation")),
+                 (QStringList{"&Data Analysis", "D&ebug Window", "Serve SeedLink"}));
         QVERIFY(frame.Menus().Action(kCmdInternalRecording)->isEnabled());
 
         frame.SetModelCode(0);

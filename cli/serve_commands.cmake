@@ -1,0 +1,4 @@
+target_sources(nereid PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/serve_command.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/serve_options.cpp
+)

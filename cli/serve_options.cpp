@@ -1,0 +1,141 @@
+#include "cli/serve_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+
+#include "cli/cli_options.h"
+#include "recording/recorder_messages.h"
+#include "recording/recording_setup.h"
+#include "seedlink/server.h"
+
+namespace nereid::cli {
+
+namespace {
+
+int Usage(const std::string& text) {
+    std::cerr << "nereid serve: " << text << "\n"
+              << "usage: nereid serve [--seedlink HOST:PORT] [--record dadisp|css|seisan|mseed"
+                 " --minutes M [--dir DIR]]\n"
+                 "         [--network NN] [--station CODE] [--components 1=Z,2=N,3=E]"
+                 " [--ring-minutes M]\n"
+                 "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n";
+    return kExitUsage;
+}
+
+bool ParseNumber(const std::string& text, double low, double high, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(v) || v < low || v > high) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool ParseForm(const std::string& text, recording::RecordingForm& form) {
+    if (text == "dadisp") {
+        form = recording::RecordingForm::kDadisp;
+    } else if (text == "css") {
+        form = recording::RecordingForm::kCss;
+    } else if (text == "seisan") {
+        form = recording::RecordingForm::kSeisan;
+    } else if (text == "mseed") {
+        form = recording::RecordingForm::kMseed;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
+    struct Number {
+        const char* name;
+        double* value;
+        double low;
+        double high;
+    };
+    const Number numbers[] = {
+        {"--ring-minutes", &o.ringMinutes, 1, 24 * 60},
+        {"--latency", &o.latencySeconds, 0.1, 600},
+        {"--silence", &o.silenceSeconds, 0.2, 3600},
+        {"--retry", &o.retrySeconds, 0.05, 3600},
+        {"--retry-max", &o.retryMaxSeconds, 0.05, 86400},
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (i + 1 >= args.size()) {
+            return Usage("'" + name + "' needs a value or is not an option");
+        }
+        const std::string& value = args[++i];
+        bool numeric = false;
+        for (const Number& n : numbers) {
+            if (name == n.name) {
+                numeric = true;
+                if (!ParseNumber(value, n.low, n.high, *n.value)) {
+                    return Usage(name + " takes a number from " + std::to_string(n.low) + " to " +
+                                 std::to_string(n.high) + ", not '" + value + "'");
+                }
+            }
+        }
+        if (numeric) {
+            continue;
+        }
+        if (name == "--seedlink") {
+            std::string why;
+            if (!seedlink::ParseListenAddress(value, o.host, o.port, why)) {
+                return Usage("--seedlink: " + why);
+            }
+        } else if (name == "--record") {
+            if (!ParseForm(value, o.form)) {
+                return Usage("--record takes dadisp, css, seisan or mseed, not '" + value + "'");
+            }
+            o.record = true;
+        } else if (name == "--minutes") {
+            o.minutes = value;
+        } else if (name == "--dir") {
+            o.directory = value;
+        } else if (name == "--network") {
+            if (!recording::IsValidSeedNetworkCode(value)) {
+                return Usage("--network takes one or two capital letters or digits, not '" + value +
+                             "'");
+            }
+            o.network = value;
+        } else if (name == "--station") {
+            const std::string code = recording::SeedStationCode(value, 0);
+            if (value.empty() || code != value) {
+                return Usage("--station takes one to five capital letters or digits, not '" +
+                             value + "'");
+            }
+            o.station = value;
+        } else if (name == "--components") {
+            std::string why;
+            if (!recording::ParseMseedComponentMap(value, o.components, &why)) {
+                return Usage("--components: " + why);
+            }
+        } else {
+            return Usage("unexpected argument '" + name + "'");
+        }
+    }
+    if (o.record && o.minutes.empty()) {
+        return Usage("--record needs --minutes M");
+    }
+    if (!o.record && (!o.minutes.empty() || !o.directory.empty())) {
+        return Usage("--minutes and --dir belong to --record");
+    }
+    if (o.record && recording::ParseRecordingMinutes(o.minutes) == 0) {
+        std::cerr << "nereid serve: " << recording::kRecordingTimeInvalidText
+                  << " (1 to 720 minutes)\n";
+        return kExitUsage;
+    }
+    if (o.retryMaxSeconds < o.retrySeconds) {
+        o.retryMaxSeconds = o.retrySeconds;
+    }
+    return kExitOk;
+}
+
+} // namespace nereid::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recording/file_recorder.h"
+#include "recording/mseed_packer.h"
+
+namespace nereid::cli {
+
+// What `nereid serve` was asked to do.
+struct ServeOptions {
+    std::string host = "127.0.0.1";
+    int port = 18000;
+    bool record = false;
+    recording::RecordingForm form = recording::RecordingForm::kDadisp;
+    std::string minutes; // recording period, "1" to "720"
+    std::string directory;
+    std::string network = recording::kDefaultMseedNetwork;
+    std::string station; // empty: from the recorder's station name
+    recording::MseedComponentMap components;
+    double ringMinutes = 60;    // records kept for clients that resume
+    double latencySeconds = 10; // longest a sample waits for its record to fill
+    double silenceSeconds = 15; // wall seconds without data before the line counts as lost
+    double retrySeconds = 2;    // first pause before connecting again; doubles each time
+    double retryMaxSeconds = 300;
+};
+
+// Parses the arguments after "serve". Returns kExitOk, or kExitUsage with the reason and the
+// usage said on stderr.
+int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o);
+
+} // namespace nereid::cli

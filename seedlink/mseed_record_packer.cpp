@@ -1,0 +1,51 @@
+#include "seedlink/mseed_record_packer.h"
+
+#include <algorithm>
+
+#include "recording/mseed_packer.h"
+
+namespace nereid::seedlink {
+
+namespace {
+
+class CMseedRecordPacker : public IRecordPacker {
+public:
+    CMseedRecordPacker(const SFeedStream& stream, RecordSink sink, double maxLatencySeconds)
+        : m_Packer(recording::SMseedStreamId{stream.network, stream.station, stream.location,
+                                             stream.channel},
+                   stream.sampleRate, std::move(sink)),
+          m_HoldSamples(std::max<std::size_t>(
+              1, static_cast<std::size_t>(stream.sampleRate * maxLatencySeconds))) {}
+
+    int AddSamples(std::int64_t startTimeNs, const std::int32_t* samples, int count) override {
+        const int packed = m_Packer.AddSamples(startTimeNs, samples, count);
+        if (packed < 0) {
+            return packed;
+        }
+        if (m_Packer.BufferedSamples() >= m_HoldSamples) {
+            const int flushed = m_Packer.Flush();
+            return flushed < 0 ? flushed : 0;
+        }
+        return 0;
+    }
+
+    int Flush() override {
+        const int flushed = m_Packer.Flush();
+        return flushed < 0 ? flushed : 0;
+    }
+
+private:
+    recording::CMseedPacker m_Packer;
+    const std::size_t m_HoldSamples;
+};
+
+} // namespace
+
+PackerFactory MseedPackerFactory(double maxLatencySeconds) {
+    return [maxLatencySeconds](const SFeedStream& stream, RecordSink sink) {
+        return std::unique_ptr<IRecordPacker>(
+            std::make_unique<CMseedRecordPacker>(stream, std::move(sink), maxLatencySeconds));
+    };
+}
+
+} // namespace nereid::seedlink

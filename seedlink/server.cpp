@@ -1,0 +1,253 @@
+#include "seedlink/server.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <vector>
+
+#include "seedlink/session.h"
+
+namespace nereid::seedlink {
+
+namespace {
+
+constexpr int kPollTimeoutMs = 200;
+constexpr std::size_t kReadChunk = 4096;
+
+struct Client {
+    recording::UniqueFd fd;
+    std::string peer;
+    std::unique_ptr<CSeedLinkSession> session;
+    std::uint64_t reportedSkips = 0;
+};
+
+std::string PeerName(const sockaddr_storage& address) {
+    char host[NI_MAXHOST] = "?";
+    char service[NI_MAXSERV] = "?";
+    getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
+                service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV);
+    return std::string(host) + ":" + service;
+}
+
+} // namespace
+
+bool ParseListenAddress(const std::string& text, std::string& host, int& port, std::string& why) {
+    std::string hostPart;
+    std::string portPart;
+    if (!text.empty() && text[0] == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':') {
+            why = "'" + text + "' is not [HOST]:PORT";
+            return false;
+        }
+        hostPart = text.substr(1, close - 1);
+        portPart = text.substr(close + 2);
+    } else {
+        const std::size_t colon = text.rfind(':');
+        if (colon == std::string::npos || text.find(':') != colon) {
+            why = "'" + text + "' is not HOST:PORT";
+            return false;
+        }
+        hostPart = text.substr(0, colon);
+        portPart = text.substr(colon + 1);
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(portPart.c_str(), &end, 10);
+    if (portPart.empty() || *end != '\0' || errno != 0 || value < 0 || value > 65535) {
+        why = "port '" + portPart + "' is not a number from 0 to 65535";
+        return false;
+    }
+    host = hostPart.empty() ? "127.0.0.1" : hostPart;
+    port = static_cast<int>(value);
+    return true;
+}
+
+CSeedLinkServer::CSeedLinkServer(const CRecordRing& ring, SServiceIdentity who)
+    : m_Ring(ring), m_Who(std::move(who)) {}
+
+CSeedLinkServer::~CSeedLinkServer() {
+    Stop();
+}
+
+int CSeedLinkServer::Start(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0) {
+        m_Error = "cannot resolve '" + host + "': " + gai_strerror(rc);
+        return kServerBadAddress;
+    }
+    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
+    int lastErrno = 0;
+    for (addrinfo* a = found; a != nullptr && !m_Listen.Valid(); a = a->ai_next) {
+        recording::UniqueFd fd(
+            socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
+        if (!fd.Valid()) {
+            lastErrno = errno;
+            continue;
+        }
+        const int on = 1;
+        setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (bind(fd.Get(), a->ai_addr, a->ai_addrlen) != 0 || listen(fd.Get(), 16) != 0) {
+            lastErrno = errno;
+            continue;
+        }
+        m_Listen = std::move(fd);
+    }
+    if (!m_Listen.Valid()) {
+        m_Error = "cannot listen on " + host + ":" + service + ": " + std::strerror(lastErrno);
+        return kServerCannotListen;
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    getsockname(m_Listen.Get(), reinterpret_cast<sockaddr*>(&bound), &length);
+    m_Port = bound.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
+                                         : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    m_Wake.Reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!m_Wake.Valid()) {
+        m_Error = std::string("cannot make the wake-up event: ") + std::strerror(errno);
+        m_Listen.Reset();
+        return kServerNoThread;
+    }
+    m_Stop.store(false);
+    try {
+        m_Thread = std::thread([this] { Run(); });
+    } catch (const std::system_error& e) {
+        m_Error = std::string("cannot start the server thread: ") + e.what();
+        m_Listen.Reset();
+        return kServerNoThread;
+    }
+    return kServerStarted;
+}
+
+void CSeedLinkServer::Stop() {
+    if (m_Thread.joinable()) {
+        m_Stop.store(true);
+        Notify();
+        m_Thread.join();
+    }
+    m_Listen.Reset();
+    m_Wake.Reset();
+}
+
+void CSeedLinkServer::Notify() {
+    if (m_Wake.Valid()) {
+        const std::uint64_t one = 1;
+        // A full counter already wakes the thread; nothing to do when the write fails.
+        [[maybe_unused]] const ssize_t written = write(m_Wake.Get(), &one, sizeof one);
+    }
+}
+
+void CSeedLinkServer::Run() {
+    std::list<Client> clients;
+    std::vector<pollfd> fds;
+    std::vector<Client*> order;
+    auto log = [this](const std::string& text) {
+        if (m_Log) {
+            m_Log(text);
+        }
+    };
+    while (!m_Stop.load()) {
+        fds.clear();
+        order.clear();
+        fds.push_back({m_Listen.Get(), POLLIN, 0});
+        fds.push_back({m_Wake.Get(), POLLIN, 0});
+        for (Client& c : clients) {
+            const short events =
+                static_cast<short>(POLLIN | (c.session->Output().empty() ? 0 : POLLOUT));
+            fds.push_back({c.fd.Get(), events, 0});
+            order.push_back(&c);
+        }
+        if (poll(fds.data(), fds.size(), kPollTimeoutMs) < 0 && errno != EINTR) {
+            log(std::string("poll failed: ") + std::strerror(errno));
+            break;
+        }
+        if (fds[1].revents & POLLIN) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const ssize_t n = read(m_Wake.Get(), &count, sizeof count);
+        }
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            Client& c = *order[i];
+            const short revents = fds[i + 2].revents;
+            if (revents & (POLLIN | POLLHUP | POLLERR)) {
+                char buffer[kReadChunk];
+                const ssize_t n = recv(c.fd.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
+                if (n > 0) {
+                    c.session->Receive(buffer, static_cast<std::size_t>(n));
+                } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                    c.fd.Reset();
+                }
+            }
+        }
+        for (auto it = clients.begin(); it != clients.end();) {
+            Client& c = *it;
+            if (c.fd.Valid()) {
+                c.session->Pump();
+                while (!c.session->Output().empty()) {
+                    const std::string& out = c.session->Output();
+                    const ssize_t n =
+                        send(c.fd.Get(), out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                    if (n > 0) {
+                        c.session->Consumed(static_cast<std::size_t>(n));
+                        c.session->Pump();
+                        continue;
+                    }
+                    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                        c.fd.Reset();
+                    }
+                    break;
+                }
+                if (c.session->Skipped() != c.reportedSkips) {
+                    log("SeedLink client " + c.peer +
+                        " is too slow: " + std::to_string(c.session->Skipped() - c.reportedSkips) +
+                        " records were overwritten before it took them");
+                    c.reportedSkips = c.session->Skipped();
+                }
+                if (c.session->Closing() && c.session->Output().empty()) {
+                    c.fd.Reset();
+                }
+            }
+            if (!c.fd.Valid()) {
+                log("SeedLink client " + c.peer + " left");
+                it = clients.erase(it);
+                m_Clients.store(clients.size());
+            } else {
+                ++it;
+            }
+        }
+        if (fds[0].revents & POLLIN) {
+            sockaddr_storage address{};
+            socklen_t length = sizeof address;
+            recording::UniqueFd fd(accept4(m_Listen.Get(), reinterpret_cast<sockaddr*>(&address),
+                                           &length, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (fd.Valid()) {
+                const std::string peer = PeerName(address);
+                if (clients.size() >= kMaxSeedLinkClients) {
+                    log("SeedLink client " + peer + " refused: " +
+                        std::to_string(kMaxSeedLinkClients) + " clients are served already");
+                } else {
+                    clients.push_back(Client{std::move(fd), peer,
+                                             std::make_unique<CSeedLinkSession>(m_Ring, m_Who), 0});
+                    m_Clients.store(clients.size());
+                    log("SeedLink client " + peer + " connected");
+                }
+            }
+        }
+    }
+    m_Clients.store(0);
+}
+
+} // namespace nereid::seedlink
