@@ -1,6 +1,7 @@
 #include "cli/translate_command.h"
 
 #include "recording/hlcp_translator.h"
+#include "recording/regular_file.h"
 #include "recording/mapped_file.h"
 
 #include <cstring>
@@ -71,7 +72,7 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
         std::shared_ptr<const recording::CMappedFile> source;
         int error = 0;
         if (recording::CMappedFile::Open(path, source, error) != recording::CMappedFile::kOk) {
-            std::cerr << path << ": " << std::strerror(error) << "\n";
+            std::cerr << path << ": " << recording::FileErrorText(error) << "\n";
             result = kExitFileRefused;
             continue;
         }

@@ -1,5 +1,7 @@
 #include "link/phone_directory.h"
 
+#include "recording/regular_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -74,16 +76,18 @@ std::vector<std::string> ReadLines(const std::string& path, bool& exists, bool& 
     readable = false;
     if (!exists)
         return lines;
-    std::ifstream in(path, std::ios::binary);
-    if (!in || S_ISDIR(info.st_mode))
+    std::string bytes;
+    int error = 0;
+    if (recording::ReadRegularFile(path, bytes, error) != 1)
         return lines;
+    std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         lines.push_back(line);
     }
-    readable = !in.bad();
+    readable = true;
     return lines;
 }
 

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace nereid::link {
 namespace {
 
@@ -41,6 +43,13 @@ TEST_F(PhoneDirectoryTest, MissingFileIsAnEmptyDirectory) {
     EXPECT_TRUE(book.IsEmpty(30));
     EXPECT_EQ(book.Name(31), "");
     EXPECT_EQ(book.Number(-1), "");
+}
+
+TEST_F(PhoneDirectoryTest, FifoInPlaceOfTheFileIsUnreadableNotAWait) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    CPhoneDirectory book(path);
+    EXPECT_EQ(book.Load(), -1);
+    EXPECT_EQ(book.FirstEmptySlot(), 0);
 }
 
 TEST_F(PhoneDirectoryTest, ReadsSlotsOfItsSectionOnlyWithTheReadLimits) {

@@ -8,4 +8,5 @@ nereid_core_test(nereid_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/reader_fuzz_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_forms_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/round_trip_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/special_file_test.cpp
 )
