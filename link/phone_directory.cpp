@@ -55,17 +55,19 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
     return !key.empty();
 }
 
-// Line breaks in a value would split the key in the file.
+// Line breaks in a value would split the key in the file, and other control characters (a NUL
+// above all) do not survive a text file; they are left out. The cut to the editor limit is
+// trimmed again, so that what is kept in memory is what the file gives back.
 std::string OneLine(const std::string& text, std::size_t limit) {
     std::string out;
     for (char c : text) {
-        if (c == '\r' || c == '\n')
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             continue;
         out.push_back(c);
     }
     out = Trim(out);
     if (out.size() > limit)
-        out.resize(limit);
+        out = Trim(out.substr(0, limit));
     return out;
 }
 

@@ -107,6 +107,21 @@ TEST_F(PhoneDirectoryTest, UpdateCreatesFileAndCutsToEditorLimits) {
     EXPECT_TRUE(again.IsEmpty(1));
 }
 
+TEST_F(PhoneDirectoryTest, WhatIsHeldAfterAnUpdateIsWhatTheFileGivesBack) {
+    CPhoneDirectory book(path);
+    // Cut to 20 characters the name ends in a space; NULs and other control characters do not
+    // survive a text file.
+    const std::string name = std::string("Far\0Hill\x01", 9) + std::string(12, 'x') + " Station";
+    ASSERT_EQ(book.Update(3, name, "555\t1234 "), 1);
+    CPhoneDirectory again(path);
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_EQ(book.Name(3), "FarHill" + std::string(12, 'x'));
+    EXPECT_EQ(again.Name(3), book.Name(3));
+    EXPECT_EQ(again.Number(3), "5551234");
+    EXPECT_EQ(again.Number(3), book.Number(3));
+    EXPECT_EQ(ReadFile().find('\0'), std::string::npos);
+}
+
 TEST_F(PhoneDirectoryTest, FullDirectoryHasNoEmptySlot) {
     CPhoneDirectory book(path);
     for (int i = 0; i < CPhoneDirectory::kSlots; ++i)
