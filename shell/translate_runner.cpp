@@ -24,7 +24,7 @@ std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sou
         int error = 0;
         if (CMappedFile::Open(source, file, error) != CMappedFile::kOk) {
             outcome.message = "Can't open file " + source +
-                              (error != 0 ? std::string(": ") + FileErrorText(error) : "");
+                              (error != 0 ? std::string(": ") + recording::FileErrorText(error) : "");
             outcomes.push_back(outcome);
             continue;
         }
