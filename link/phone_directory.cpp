@@ -95,6 +95,15 @@ std::vector<std::string> ReadLines(const std::string& path, bool& exists, bool& 
 
 const std::string kEmpty;
 
+// Reading takes one pair of enclosing quotes off a value; a text that has such a pair of its
+// own is written inside another, so that it reads back as it was entered.
+std::string FileValue(const std::string& text) {
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        return text.front() + text + text.front();
+    return text;
+}
+
 } // namespace
 
 int CPhoneDirectory::Load() {
@@ -192,18 +201,18 @@ int CPhoneDirectory::Update(int slot, const std::string& name, const std::string
         if (!KeyValue(lines[i], key, value))
             continue;
         if (!nameDone && SameText(key, nameKey)) {
-            lines[i] = nameKey + "=" + newName;
+            lines[i] = nameKey + "=" + FileValue(newName);
             nameDone = true;
         } else if (!numberDone && SameText(key, numberKey)) {
-            lines[i] = numberKey + "=" + newNumber;
+            lines[i] = numberKey + "=" + FileValue(newNumber);
             numberDone = true;
         }
     }
     std::vector<std::string> added;
     if (!nameDone)
-        added.push_back(nameKey + "=" + newName);
+        added.push_back(nameKey + "=" + FileValue(newName));
     if (!numberDone)
-        added.push_back(numberKey + "=" + newNumber);
+        added.push_back(numberKey + "=" + FileValue(newNumber));
     if (sectionEnd < 0) {
         if (!lines.empty() && !Trim(lines.back()).empty())
             lines.push_back("");

@@ -120,6 +120,12 @@ TEST_F(PhoneDirectoryTest, WhatIsHeldAfterAnUpdateIsWhatTheFileGivesBack) {
     EXPECT_EQ(again.Number(3), "5551234");
     EXPECT_EQ(again.Number(3), book.Number(3));
     EXPECT_EQ(ReadFile().find('\0'), std::string::npos);
+    // Quotes of the text itself survive the reading's unquoting.
+    ASSERT_EQ(book.Update(4, "\"Base\"", "''"), 1);
+    CPhoneDirectory quoted(path);
+    ASSERT_EQ(quoted.Load(), 1);
+    EXPECT_EQ(quoted.Name(4), "\"Base\"");
+    EXPECT_EQ(quoted.Number(4), "''");
 }
 
 TEST_F(PhoneDirectoryTest, FullDirectoryHasNoEmptySlot) {
