@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // listed; the written-file check below covers where a fetch puts it.)
         NEREID_FUZZ_CHECK(e.name.size() <= 9 + 1 + 4);
         NEREID_FUZZ_CHECK(e.name.find_first_of(std::string(" \0", 2)) == std::string::npos);
-        NEREID_FUZZ_CHECK(e.sizeK == (e.size + 999) / 1000);
+        NEREID_FUZZ_CHECK(e.sizeK == (std::uint64_t{e.size} + 999) / 1000);
     };
     hooks.fileDone = [&](const UploadFileOutcome& o) { outcomes.push_back(o); };
     hooks.finished = [&](int, int) { ++finishedCalls; };

@@ -3,6 +3,7 @@
 #include "recording/regular_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -119,6 +120,8 @@ int CPhoneDirectory::Load() {
     if (!readable)
         return -1;
     bool inSection = false;
+    std::array<bool, kSlots> nameSeen{};
+    std::array<bool, kSlots> numberSeen{};
     for (const std::string& line : lines) {
         std::string section;
         if (SectionName(line, section)) {
@@ -130,13 +133,16 @@ int CPhoneDirectory::Load() {
         if (!inSection || !KeyValue(line, key, value))
             continue;
         for (int i = 0; i < kSlots; ++i) {
-            // The first occurrence of a key is the one that counts, as with profile files.
-            if (SameText(key, "Name" + std::to_string(i)) && m_Names[i].empty()) {
+            // The first occurrence of a key is the one that counts, as with profile files, also
+            // when it is empty: Update writes that one.
+            if (SameText(key, "Name" + std::to_string(i)) && !nameSeen[i]) {
                 m_Names[i] = value.substr(0, kNameReadLimit);
+                nameSeen[i] = true;
                 break;
             }
-            if (SameText(key, "Number" + std::to_string(i)) && m_Numbers[i].empty()) {
+            if (SameText(key, "Number" + std::to_string(i)) && !numberSeen[i]) {
                 m_Numbers[i] = value.substr(0, kNumberReadLimit);
+                numberSeen[i] = true;
                 break;
             }
         }

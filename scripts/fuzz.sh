@@ -50,7 +50,7 @@ for exe in "$bin"/*; do
     printf '%-20s %12s %10s %9s\n' "$name" "${runs:-?}" "${rate:-?}" "$found"
     if [ "$found" -ne 0 ]; then
         status=1
-        echo "  $log:" && grep -m3 -E 'ERROR|invariant broken|runtime error|SUMMARY' "$log" | sed 's/^/    /'
+        echo "  $log:" && grep -m3 -E 'ERROR: |invariant broken|runtime error|SUMMARY' "$log" | sed 's/^/    /'
         ls "$build/fuzz/findings/$name"-* 2>/dev/null | sed 's/^/    /'
     fi
 done

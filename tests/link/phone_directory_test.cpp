@@ -128,6 +128,18 @@ TEST_F(PhoneDirectoryTest, WhatIsHeldAfterAnUpdateIsWhatTheFileGivesBack) {
     EXPECT_EQ(quoted.Number(4), "''");
 }
 
+TEST_F(PhoneDirectoryTest, AnEmptyFirstKeyIsTheOneReadAndUpdated) {
+    WriteFile("[Speed Dial Settings]\r\nName0=\r\nName0=Second\r\nNumber0=1\r\n");
+    CPhoneDirectory book(path);
+    ASSERT_EQ(book.Load(), 1);
+    EXPECT_EQ(book.Name(0), "");
+    ASSERT_EQ(book.Update(0, "", "2"), 1);
+    CPhoneDirectory again(path);
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_EQ(again.Name(0), book.Name(0));
+    EXPECT_EQ(again.Number(0), "2");
+}
+
 TEST_F(PhoneDirectoryTest, FullDirectoryHasNoEmptySlot) {
     CPhoneDirectory book(path);
     for (int i = 0; i < CPhoneDirectory::kSlots; ++i)
