@@ -2,6 +2,7 @@
 
 #include "cli/mseed_options.h"
 #include "recording/hlcp_translator.h"
+#include "recording/regular_file.h"
 #include "recording/mapped_file.h"
 
 #include <cstring>
@@ -83,7 +84,7 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
         std::shared_ptr<const recording::CMappedFile> source;
         int error = 0;
         if (recording::CMappedFile::Open(path, source, error) != recording::CMappedFile::kOk) {
-            std::cerr << path << ": " << std::strerror(error) << "\n";
+            std::cerr << path << ": " << recording::FileErrorText(error) << "\n";
             result = kExitFileRefused;
             continue;
         }

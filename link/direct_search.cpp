@@ -1,4 +1,5 @@
 #include "link/direct_search.h"
+#include "recording/regular_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -84,13 +85,11 @@ void CDirectSearch::Cancel() {
 void CDirectSearch::ReadHints() {
     m_HintPort.clear();
     m_HintBaud = 0;
-    std::ifstream in(m_HintFile, std::ios::binary);
-    if (!in) {
+    std::string text;
+    int error = 0;
+    if (recording::ReadRegularFile(m_HintFile, text, error) != 1) {
         return;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    std::string text = content.str();
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
     int portNumber = 0;

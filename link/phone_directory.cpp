@@ -1,6 +1,9 @@
 #include "link/phone_directory.h"
 
+#include "recording/regular_file.h"
+
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -53,17 +56,19 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
     return !key.empty();
 }
 
-// Line breaks in a value would split the key in the file.
+// Line breaks in a value would split the key in the file, and other control characters (a NUL
+// above all) do not survive a text file; they are left out. The cut to the editor limit is
+// trimmed again, so that what is kept in memory is what the file gives back.
 std::string OneLine(const std::string& text, std::size_t limit) {
     std::string out;
     for (char c : text) {
-        if (c == '\r' || c == '\n')
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             continue;
         out.push_back(c);
     }
     out = Trim(out);
     if (out.size() > limit)
-        out.resize(limit);
+        out = Trim(out.substr(0, limit));
     return out;
 }
 
@@ -74,20 +79,31 @@ std::vector<std::string> ReadLines(const std::string& path, bool& exists, bool& 
     readable = false;
     if (!exists)
         return lines;
-    std::ifstream in(path, std::ios::binary);
-    if (!in || S_ISDIR(info.st_mode))
+    std::string bytes;
+    int error = 0;
+    if (recording::ReadRegularFile(path, bytes, error) != 1)
         return lines;
+    std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         lines.push_back(line);
     }
-    readable = !in.bad();
+    readable = true;
     return lines;
 }
 
 const std::string kEmpty;
+
+// Reading takes one pair of enclosing quotes off a value; a text that has such a pair of its
+// own is written inside another, so that it reads back as it was entered.
+std::string FileValue(const std::string& text) {
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        return text.front() + text + text.front();
+    return text;
+}
 
 } // namespace
 
@@ -104,6 +120,8 @@ int CPhoneDirectory::Load() {
     if (!readable)
         return -1;
     bool inSection = false;
+    std::array<bool, kSlots> nameSeen{};
+    std::array<bool, kSlots> numberSeen{};
     for (const std::string& line : lines) {
         std::string section;
         if (SectionName(line, section)) {
@@ -115,13 +133,16 @@ int CPhoneDirectory::Load() {
         if (!inSection || !KeyValue(line, key, value))
             continue;
         for (int i = 0; i < kSlots; ++i) {
-            // The first occurrence of a key is the one that counts, as with profile files.
-            if (SameText(key, "Name" + std::to_string(i)) && m_Names[i].empty()) {
+            // The first occurrence of a key is the one that counts, as with profile files, also
+            // when it is empty: Update writes that one.
+            if (SameText(key, "Name" + std::to_string(i)) && !nameSeen[i]) {
                 m_Names[i] = value.substr(0, kNameReadLimit);
+                nameSeen[i] = true;
                 break;
             }
-            if (SameText(key, "Number" + std::to_string(i)) && m_Numbers[i].empty()) {
+            if (SameText(key, "Number" + std::to_string(i)) && !numberSeen[i]) {
                 m_Numbers[i] = value.substr(0, kNumberReadLimit);
+                numberSeen[i] = true;
                 break;
             }
         }
@@ -186,18 +207,18 @@ int CPhoneDirectory::Update(int slot, const std::string& name, const std::string
         if (!KeyValue(lines[i], key, value))
             continue;
         if (!nameDone && SameText(key, nameKey)) {
-            lines[i] = nameKey + "=" + newName;
+            lines[i] = nameKey + "=" + FileValue(newName);
             nameDone = true;
         } else if (!numberDone && SameText(key, numberKey)) {
-            lines[i] = numberKey + "=" + newNumber;
+            lines[i] = numberKey + "=" + FileValue(newNumber);
             numberDone = true;
         }
     }
     std::vector<std::string> added;
     if (!nameDone)
-        added.push_back(nameKey + "=" + newName);
+        added.push_back(nameKey + "=" + FileValue(newName));
     if (!numberDone)
-        added.push_back(numberKey + "=" + newNumber);
+        added.push_back(numberKey + "=" + FileValue(newNumber));
     if (sectionEnd < 0) {
         if (!lines.empty() && !Trim(lines.back()).empty())
             lines.push_back("");

@@ -5,6 +5,7 @@
 #include "recording/dadisp_format.h"
 #include "recording/fixed_text.h"
 #include "recording/mapped_file.h"
+#include "recording/regular_file.h"
 #include "recording/seisan_reader.h"
 #include "recording/unique_fd.h"
 
@@ -43,13 +44,13 @@ int FullYearOf(int year) {
 int MapFile(const std::string& path, std::shared_ptr<const CMappedFile>& file, ReaderMessage& m) {
     int error = 0;
     const int r = CMappedFile::Open(path, file, error);
-    if (r == CMappedFile::kOpenFailed) {
+    if (r == CMappedFile::kOpenFailed || r == CMappedFile::kNotRegular) {
         return Fail(m, kOpenCannotOpen, "iii", "File could not be opened",
-                    path + ": " + std::strerror(error));
+                    path + ": " + FileErrorText(error));
     }
     if (r != CMappedFile::kOk) {
         return Fail(m, kOpenCannotMap, "Could not map view of file", kNrUtil,
-                    path + ": " + std::strerror(error));
+                    path + ": " + FileErrorText(error));
     }
     return kOpenAdded;
 }
@@ -127,10 +128,11 @@ int OpenCss(const std::string& path, const std::string& folder, const std::strin
     } else {
         dataPath = path;
         const std::string wfdiscPath = folder + WfdiscNameOf(base);
-        UniqueFd fd(::open(wfdiscPath.c_str(), O_RDONLY | O_CLOEXEC));
+        int error = 0;
+        UniqueFd fd(OpenRegularFile(wfdiscPath, error));
         if (!fd.Valid()) {
             return Fail(m, kOpenHeaderMissing, "Header file could not be opened", kNrUtil,
-                        wfdiscPath + ": " + std::strerror(errno));
+                        wfdiscPath + ": " + FileErrorText(error));
         }
         std::size_t got = 0;
         while (got < kWfdiscSize) {
@@ -186,7 +188,7 @@ int OpenByContents(const std::string& path, std::vector<FileChannel>& channels, 
     std::shared_ptr<const CMappedFile> file;
     int error = 0;
     if (CMappedFile::Open(path, file, error) != CMappedFile::kOk) {
-        return Fail(m, kOpenBadName, refused, kNrUtil, path + ": " + std::strerror(error));
+        return Fail(m, kOpenBadName, refused, kNrUtil, path + ": " + FileErrorText(error));
     }
     std::vector<FileChannel> found;
     const int seisan = ReadSeisanFile(file->Data(), file->Size(), found);

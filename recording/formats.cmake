@@ -12,6 +12,7 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/output_block.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapped_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/regular_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_channel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/data_file_reader.cpp

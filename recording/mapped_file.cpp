@@ -1,5 +1,7 @@
 #include "recording/mapped_file.h"
 
+#include "recording/regular_file.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -12,19 +14,14 @@ int CMappedFile::Open(const std::string& path, std::shared_ptr<const CMappedFile
                       int& error) {
     std::shared_ptr<CMappedFile> f(new CMappedFile());
     f->m_path = path;
-    f->m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    f->m_fd = OpenRegularFile(path, error);
     if (f->m_fd < 0) {
-        error = errno;
-        return kOpenFailed;
+        return error == kNotRegularFile ? kNotRegular : kOpenFailed;
     }
     struct stat st {};
     if (::fstat(f->m_fd, &st) != 0) {
         error = errno;
         return kMapFailed;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = EINVAL;
-        return kOpenFailed;
     }
     f->m_size = static_cast<std::size_t>(st.st_size);
     if (f->m_size > 0) {

@@ -16,8 +16,10 @@ public:
         kOk = 1,
         kOpenFailed = -1, // open() failed; errno in `error`
         kMapFailed = -2,  // fstat or mmap failed
+        kNotRegular = -3, // a FIFO, device or directory: refused without waiting on it
     };
 
+    // `error` is an errno value, or kNotRegularFile (recording/regular_file.h).
     static int Open(const std::string& path, std::shared_ptr<const CMappedFile>& file, int& error);
 
     ~CMappedFile();

@@ -3,13 +3,14 @@
 #   scripts/dev.sh run    install what is missing, build, start the simulator and the program
 #   scripts/dev.sh test   install what is missing, build, run every test (also under sanitizers)
 #   scripts/dev.sh screenshots   run the GUI tests and copy their pictures into docs/
+#   scripts/dev.sh fuzz [SECONDS]  build the fuzzers, run each SECONDS (default 60), summarise
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth)
+          qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
@@ -38,6 +39,17 @@ build() {   # build DIR [cmake options...]
     cmake --build "$dir" -j "$jobs"
 }
 
+# The sanitizer build: clang, AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# libFuzzer harnesses in the same build (the libraries carry the coverage hooks, so the
+# fuzzers cost one compile and link each). A folder left by an older g++ build is reset.
+build_sanitized() {
+    if [ -f build-asan/CMakeCache.txt ] && ! grep -q '^CMAKE_CXX_COMPILER:.*clang' build-asan/CMakeCache.txt; then
+        rm -rf build-asan/CMakeCache.txt build-asan/CMakeFiles
+    fi
+    CC=clang CXX=clang++ build build-asan -DNEREID_CORE_ONLY=ON -DNEREID_SANITIZE=ON \
+        -DNEREID_FUZZ=ON -DNEREID_BENCH=OFF
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -50,9 +62,11 @@ test)
     # GUI tests need no display: Qt's offscreen platform.
     (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300)
     # The core again, without Qt, under AddressSanitizer and UndefinedBehaviorSanitizer.
-    build build-asan -DNEREID_CORE_ONLY=ON -DNEREID_SANITIZE=ON -DNEREID_BENCH=OFF
+    build_sanitized
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j "$jobs" -L core --timeout 300)
+    # A short fuzz run of every harness from its seeds.
+    scripts/fuzz.sh build-asan 15 "$jobs"
     echo "All tests passed."
     ;;
 screenshots)
@@ -66,8 +80,13 @@ screenshots)
     cp build/screenshots/*.png docs/
     ls -1 build/screenshots
     ;;
+fuzz)
+    install_missing
+    build_sanitized
+    scripts/fuzz.sh build-asan "${2:-60}" 1
+    ;;
 *)
-    echo "usage: $0 run|test|screenshots" >&2
+    echo "usage: $0 run|test|screenshots|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

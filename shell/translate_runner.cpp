@@ -2,6 +2,7 @@
 
 #include "recording/hlcp_translator.h"
 #include "recording/mapped_file.h"
+#include "recording/regular_file.h"
 
 #include <cstring>
 #include <memory>
@@ -24,7 +25,7 @@ std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sou
         int error = 0;
         if (CMappedFile::Open(source, file, error) != CMappedFile::kOk) {
             outcome.message = "Can't open file " + source +
-                              (error != 0 ? std::string(": ") + std::strerror(error) : "");
+                              (error != 0 ? std::string(": ") + recording::FileErrorText(error) : "");
             outcomes.push_back(outcome);
             continue;
         }

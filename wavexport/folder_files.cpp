@@ -1,5 +1,7 @@
 #include "wavexport/folder_files.h"
 
+#include "recording/regular_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -25,12 +27,8 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    int error = 0;
+    return recording::ReadRegularFile(path, bytes, error) == 1;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {

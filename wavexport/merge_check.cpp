@@ -2,6 +2,7 @@
 
 #include "recording/data_file_reader.h"
 #include "recording/mapped_file.h"
+#include "recording/regular_file.h"
 #include "recording/seisan_reader.h"
 
 #include <cstring>
@@ -37,7 +38,7 @@ int CheckMerged(const std::string& mergedPath, const std::vector<ExpectedChannel
     std::shared_ptr<const recording::CMappedFile> file;
     int error = 0;
     if (recording::CMappedFile::Open(mergedPath, file, error) != recording::CMappedFile::kOk) {
-        failure = BaseName(mergedPath) + " cannot be read: " + std::strerror(error);
+        failure = BaseName(mergedPath) + " cannot be read: " + recording::FileErrorText(error);
         return kMergeUnreadable;
     }
     std::vector<recording::FileChannel> merged;

@@ -1,5 +1,6 @@
 #include "display/model/analysis_settings.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "display/model/tables.h"
 #include "recording/byte_order.h"
+#include "recording/regular_file.h"
 
 namespace nereid::display::model {
 
@@ -108,15 +110,10 @@ std::vector<std::uint8_t> EncodeAnalysisLayout(const AnalysisLayout& layout) {
 }
 
 int ReadAnalysisLayout(const std::string& path, AnalysisLayout& layout) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::error_code error;
-        return std::filesystem::exists(path, error) ? kLayoutUnreadable : kLayoutMissing;
-    }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
-    if (in.bad())
-        return kLayoutUnreadable;
+    std::vector<std::uint8_t> bytes;
+    int error = 0;
+    if (recording::ReadRegularFile(path, bytes, error) != 1)
+        return error == ENOENT ? kLayoutMissing : kLayoutUnreadable;
     return DecodeAnalysisLayout(bytes, layout);
 }
 

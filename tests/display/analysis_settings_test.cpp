@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "recording/byte_order.h"
@@ -143,6 +144,16 @@ TEST(AnalysisLayoutFile, MissingShortAndOverstatedFiles) {
     layout.timeRangeIndex = 7;
     EXPECT_EQ(ReadAnalysisLayout("/nonexistent/tellusw32.cfg", layout), kLayoutMissing);
     EXPECT_EQ(layout.timeRangeIndex, 7u);
+    {
+        // A FIFO in place of the file is refused without waiting for a writer.
+        char folder[] = "/tmp/layoutfifoXXXXXX";
+        ASSERT_NE(::mkdtemp(folder), nullptr);
+        const std::string fifo = std::string(folder) + "/tellusw32.cfg";
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        EXPECT_EQ(ReadAnalysisLayout(fifo, layout), kLayoutUnreadable);
+        std::filesystem::remove_all(folder);
+        EXPECT_EQ(layout.timeRangeIndex, 7u);
+    }
     std::vector<std::uint8_t> shortFile(51, 0);
     EXPECT_EQ(DecodeAnalysisLayout(shortFile, layout), kLayoutTooShort);
     EXPECT_EQ(layout.timeRangeIndex, 7u);

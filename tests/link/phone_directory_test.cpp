@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace nereid::link {
 namespace {
 
@@ -41,6 +43,13 @@ TEST_F(PhoneDirectoryTest, MissingFileIsAnEmptyDirectory) {
     EXPECT_TRUE(book.IsEmpty(30));
     EXPECT_EQ(book.Name(31), "");
     EXPECT_EQ(book.Number(-1), "");
+}
+
+TEST_F(PhoneDirectoryTest, FifoInPlaceOfTheFileIsUnreadableNotAWait) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    CPhoneDirectory book(path);
+    EXPECT_EQ(book.Load(), -1);
+    EXPECT_EQ(book.FirstEmptySlot(), 0);
 }
 
 TEST_F(PhoneDirectoryTest, ReadsSlotsOfItsSectionOnlyWithTheReadLimits) {
@@ -99,6 +108,39 @@ TEST_F(PhoneDirectoryTest, UpdateCreatesFileAndCutsToEditorLimits) {
     EXPECT_EQ(again.Number(0), std::string(60, '5'));
     // The line break of the name did not create a slot 1.
     EXPECT_TRUE(again.IsEmpty(1));
+}
+
+TEST_F(PhoneDirectoryTest, WhatIsHeldAfterAnUpdateIsWhatTheFileGivesBack) {
+    CPhoneDirectory book(path);
+    // Cut to 20 characters the name ends in a space; NULs and other control characters do not
+    // survive a text file.
+    const std::string name = std::string("Far\0Hill\x01", 9) + std::string(12, 'x') + " Station";
+    ASSERT_EQ(book.Update(3, name, "555\t1234 "), 1);
+    CPhoneDirectory again(path);
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_EQ(book.Name(3), "FarHill" + std::string(12, 'x'));
+    EXPECT_EQ(again.Name(3), book.Name(3));
+    EXPECT_EQ(again.Number(3), "5551234");
+    EXPECT_EQ(again.Number(3), book.Number(3));
+    EXPECT_EQ(ReadFile().find('\0'), std::string::npos);
+    // Quotes of the text itself survive the reading's unquoting.
+    ASSERT_EQ(book.Update(4, "\"Base\"", "''"), 1);
+    CPhoneDirectory quoted(path);
+    ASSERT_EQ(quoted.Load(), 1);
+    EXPECT_EQ(quoted.Name(4), "\"Base\"");
+    EXPECT_EQ(quoted.Number(4), "''");
+}
+
+TEST_F(PhoneDirectoryTest, AnEmptyFirstKeyIsTheOneReadAndUpdated) {
+    WriteFile("[Speed Dial Settings]\r\nName0=\r\nName0=Second\r\nNumber0=1\r\n");
+    CPhoneDirectory book(path);
+    ASSERT_EQ(book.Load(), 1);
+    EXPECT_EQ(book.Name(0), "");
+    ASSERT_EQ(book.Update(0, "", "2"), 1);
+    CPhoneDirectory again(path);
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_EQ(again.Name(0), book.Name(0));
+    EXPECT_EQ(again.Number(0), "2");
 }
 
 TEST_F(PhoneDirectoryTest, FullDirectoryHasNoEmptySlot) {

@@ -1,0 +1,74 @@
+// The HLCP translator in every form, fed the file whole (file translate) and in pieces as
+// an upload delivers it: both must accept or refuse alike and write byte-identical files.
+#include "fuzz/fuzz_support.h"
+#include "recording/hlcp_translator.h"
+
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+
+using namespace nereid::recording;
+
+namespace {
+
+struct Outcome {
+    bool accepted = true;
+    int written = 0;
+    std::uint64_t samples = 0;
+    std::map<std::string, std::string> files; // base name -> contents
+};
+
+Outcome Translate(int form, const std::vector<std::uint8_t>& source, const std::string& folder,
+                  std::uint8_t pieceSeed, bool whole) {
+    std::filesystem::create_directory(folder);
+    Outcome out;
+    // Capacity as the upload sizes it from a listing: often too small, so the block grows.
+    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, whole ? source.size() : 64),
+                     "D1345A.HLC", folder);
+    NEREID_FUZZ_CHECK(t.PrepareOutput());
+    if (whole) {
+        out.accepted = t.Feed(source.data(), source.size()) == 1;
+    } else {
+        std::size_t at = 0;
+        std::size_t step = std::min<std::size_t>(source.size(), 276 + pieceSeed % 5);
+        do { // an empty source is still fed once, as the whole one is
+            const std::size_t n = std::min(step, source.size() - at);
+            const std::vector<std::uint8_t> piece(source.begin() + static_cast<long>(at),
+                                                  source.begin() + static_cast<long>(at + n));
+            out.accepted = t.Feed(piece.data(), piece.size()) == 1;
+            at += n;
+            step = 1 + (step * 7 + pieceSeed) % 301;
+        } while (at < source.size() && out.accepted);
+    }
+    if (!out.accepted)
+        return out;
+    out.samples = t.SampleCount();
+    out.written = t.Write();
+    NEREID_FUZZ_CHECK(t.PendingBytes() < 3);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        out.files[entry.path().filename().string()] =
+            nereid::fuzz::ReadFileBytes(entry.path().string());
+    if (out.written == 1)
+        NEREID_FUZZ_CHECK(t.WrittenPaths().size() == out.files.size());
+    t.ReleaseOutput();
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2 || size > 1 << 20)
+        return 0;
+    const int form = data[0] % 5;
+    const std::uint8_t pieceSeed = data[1];
+    const std::vector<std::uint8_t> source(data + 2, data + size);
+    nereid::fuzz::ClearScratchFolder();
+    const std::string& scratch = nereid::fuzz::ScratchFolder();
+    const Outcome whole = Translate(form, source, scratch + "/whole", pieceSeed, true);
+    const Outcome pieces = Translate(form, source, scratch + "/pieces", pieceSeed, false);
+    NEREID_FUZZ_CHECK(whole.accepted == pieces.accepted);
+    NEREID_FUZZ_CHECK(whole.samples == pieces.samples);
+    NEREID_FUZZ_CHECK(whole.written == pieces.written);
+    NEREID_FUZZ_CHECK(whole.files == pieces.files);
+    return 0;
+}

@@ -1,0 +1,2 @@
+nereid_fuzzer(fuzz_sim_commands ${CMAKE_CURRENT_LIST_DIR}/fuzz_sim_commands.cpp)
+target_link_libraries(fuzz_sim_commands PRIVATE nereid_sim)
