@@ -158,7 +158,7 @@ bool ParseSeedLinkTime(std::string_view text, std::int64_t& ns) {
     const int month = static_cast<int>(parts[1]);
     const int day = static_cast<int>(parts[2]);
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1970 || year > 2999 || month < 1 || month > 12 || day < 1 ||
+    if (year < 1970 || year > kLastYear || month < 1 || month > 12 || day < 1 ||
         day > kDays[month - 1] + (month == 2 && IsLeap(year) ? 1 : 0) || parts[3] > 23 ||
         parts[4] > 59 || parts[5] > 60) {
         return false;

@@ -47,8 +47,11 @@ constexpr std::size_t kMaxCommandLine = 255;
 // result, safe on any bytes.
 SSeedLinkCommand ParseSeedLinkCommand(std::string_view line);
 
+// Last year a time may name: nanoseconds since 1970 in 64 bits end in April 2262.
+constexpr int kLastYear = 2261;
+
 // "YYYY,MM,DD,hh,mm,ss[.ffff]" -> nanoseconds since 1970; false when malformed or out of
-// range (years 1970 to 2999).
+// range (years 1970 to kLastYear).
 bool ParseSeedLinkTime(std::string_view text, std::int64_t& ns);
 
 // True when `code` (location+channel such as "  HHZ" or channel "HHZ" with location "")

@@ -59,6 +59,11 @@ TEST(SeedLinkParser, TimesAreCheckedDayByDay) {
     EXPECT_FALSE(ParseSeedLinkTime("2026,01,01,00,00,00.", ns));
     EXPECT_FALSE(ParseSeedLinkTime("1969,12,31,23,59,59", ns));
     EXPECT_FALSE(ParseSeedLinkTime("20261,01,01,00,00,00", ns));
+    // The last year whose nanoseconds fit 64 bits, and the first that would overflow them.
+    ASSERT_TRUE(ParseSeedLinkTime("2261,12,31,23,59,59.999999999", ns));
+    EXPECT_EQ(ns, 9214646399LL * 1000000000LL + 999999999LL);
+    EXPECT_FALSE(ParseSeedLinkTime("2262,04,12,00,00,00", ns));
+    EXPECT_FALSE(ParseSeedLinkTime("2999,12,31,23,59,59", ns));
 
     SSeedLinkCommand c = ParseSeedLinkCommand("TIME 2026,12,07,17,55,00 2026,12,07,17,56,00");
     EXPECT_EQ(c.kind, ECommand::kTime);
