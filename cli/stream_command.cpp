@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/connect.h"
+#include "cli/transaction_wait.h"
 #include "link/direct_search.h"
 #include "link/receiver_thread.h"
 #include "link/serial_link.h"
@@ -120,17 +121,9 @@ private:
     std::atomic<int> m_CrcErrors{0};
 };
 
-// Runs one transaction in real time; returns its TransactionResult.
+// Sends a one-byte order and waits for its end as a sheet would; returns the TransactionResult.
 int RunTransaction(link::CTransaction& t, std::uint8_t code, std::uint8_t value) {
-    t.Send(code, link::CommandRecord{0, link::ByteCommand{value}}, link::kSheetPolls);
-    int result = link::kTransactionWaiting;
-    auto next = std::chrono::steady_clock::now();
-    while (result == link::kTransactionWaiting) {
-        next += std::chrono::milliseconds(100);
-        std::this_thread::sleep_until(next);
-        result = t.Tick();
-    }
-    return result;
+    return RunSheetTransaction(t, code, link::CommandRecord{0, link::ByteCommand{value}});
 }
 
 std::string CalendarText(std::uint32_t second) {

@@ -10,6 +10,7 @@
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 
+#include "tests/shell/frame_test_support.h"
 #include "tests/shell/gui_test_support.h"
 
 #include <QAction>
@@ -121,7 +122,7 @@ private slots:
         CMainFrame frame;
         frame.resize(1400, 900);
         frame.show();
-        QVERIFY(ConnectThroughMenu(frame));
+        QVERIFY(testing::ConnectThroughMenu(frame));
         frame.OnCommand(kCmdDataAnalysis);
         CAnaWnd* wnd = display::AnalysisWindowOf(frame.AnalysisWindow());
         QVERIFY(wnd != nullptr);
@@ -266,19 +267,6 @@ private:
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
 
-    bool ConnectThroughMenu(CMainFrame& frame) {
-        bool pressed = false;
-        QTimer::singleShot(0, &frame, [&] {
-            auto* dialog = dynamic_cast<link::CConnectDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            pressed = true;
-            dialog->Direct();
-            QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
-        });
-        frame.OnCommand(kCmdConnectComPort);
-        return pressed && frame.Connected() == 1 && frame.FullMenuShown();
-    }
 
     std::unique_ptr<testing::TempFolder> m_Folder;
     std::unique_ptr<testing::Simulator> m_Sim;

@@ -12,6 +12,7 @@
 #include "shell/menu_set.h"
 #include "shell/tellus_status_bar.h"
 
+#include "tests/shell/frame_test_support.h"
 #include "tests/shell/gui_test_support.h"
 
 #include <QApplication>
@@ -77,7 +78,7 @@ private slots:
         CMainFrame frame;
         frame.resize(1400, 900);
         frame.show();
-        QVERIFY(ConnectThroughMenu(frame));
+        QVERIFY(testing::ConnectThroughMenu(frame));
         for (const int command : {int(kCmdDaDiSPRecording), int(kCmdCssRecording)}) {
             const QString title =
                 command == kCmdDaDiSPRecording ? "DaDisp Recording Setup" : "CSS Recording Setup";
@@ -229,7 +230,7 @@ private slots:
         testing::MessageCapture messages;
         auto frame = std::make_unique<CMainFrame>();
         frame->show();
-        QVERIFY(ConnectThroughMenu(*frame));
+        QVERIFY(testing::ConnectThroughMenu(*frame));
         QString title;
         QTimer::singleShot(0, frame.get(), [&] {
             auto* dialog = dynamic_cast<display::CNameFileDlg*>(QApplication::activeModalWidget());
@@ -279,19 +280,6 @@ private:
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
 
-    bool ConnectThroughMenu(CMainFrame& frame) {
-        bool pressed = false;
-        QTimer::singleShot(0, &frame, [&] {
-            auto* dialog = dynamic_cast<link::CConnectDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            pressed = true;
-            dialog->Direct();
-            QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
-        });
-        frame.OnCommand(kCmdConnectComPort);
-        return pressed && frame.Connected() == 1 && frame.FullMenuShown();
-    }
 
     std::unique_ptr<testing::TempFolder> m_Folder;
     std::unique_ptr<testing::Simulator> m_Sim;

@@ -7,6 +7,7 @@
 #include "shell/main_frame.h"
 #include "shell/tellus_status_bar.h"
 
+#include "tests/shell/frame_test_support.h"
 #include "tests/shell/gui_test_support.h"
 
 #include <QApplication>
@@ -65,7 +66,7 @@ private slots:
         CMainFrame frame;
         frame.show();
         QTest::qWait(300); // the stream is under way before the operator connects
-        QVERIFY(ConnectThroughMenu(frame));
+        QVERIFY(testing::ConnectThroughMenu(frame));
         QCOMPARE(frame.StationName(), std::string("SIM1"));
         QVERIFY(messages.texts.isEmpty());
 
@@ -95,19 +96,6 @@ private:
         ::setenv("NEREID_PORTS", path.c_str(), 1);
     }
 
-    bool ConnectThroughMenu(CMainFrame& frame) {
-        bool pressed = false;
-        QTimer::singleShot(0, &frame, [&] {
-            auto* dialog = dynamic_cast<link::CConnectDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            pressed = true;
-            dialog->Direct();
-            QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
-        });
-        frame.OnCommand(kCmdConnectComPort);
-        return pressed && frame.Connected() == 1 && frame.FullMenuShown();
-    }
 
     std::unique_ptr<testing::TempFolder> m_Folder;
     std::unique_ptr<testing::Simulator> m_Sim;

@@ -6,6 +6,7 @@
 #include "shell/menu_set.h"
 #include "shell/tellus_status_bar.h"
 
+#include "frame_test_support.h"
 #include "gui_test_support.h"
 
 #include <QAction>
@@ -86,7 +87,7 @@ private slots:
         frame.show();
         QCOMPARE(Titles(frame.menuBar()), (QStringList{"File", "View", "Help"}));
         QVERIFY(!frame.Menus().Action(kCmdDataAnalysis)->isEnabled());
-        QVERIFY(ConnectThroughMenu(frame));
+        QVERIFY(testing::ConnectThroughMenu(frame));
 
         QCOMPARE(Titles(frame.menuBar()),
                  (QStringList{"File", "View", "Functions", "Operation", "Help"}));
@@ -120,7 +121,7 @@ private slots:
         StartSimulator({"--model", "0", "--streams", "3"});
         testing::MessageCapture messages;
         CMainFrame frame;
-        QVERIFY(ConnectThroughMenu(frame));
+        QVERIFY(testing::ConnectThroughMenu(frame));
         QCOMPARE(frame.ModelCode(), 0);
         const QStringList functions = FunctionsLabels(frame.menuBar());
         QVERIFY(functions.contains("C&alibration..."));
@@ -229,7 +230,7 @@ private slots:
         const int threadsBefore = testing::ThreadCount();
         auto frame = std::make_unique<CMainFrame>();
         frame->show();
-        QVERIFY(ConnectThroughMenu(*frame));
+        QVERIFY(testing::ConnectThroughMenu(*frame));
         QTRY_VERIFY_WITH_TIMEOUT(IsTiming(frame->TellusStatusBar()->PaneText(1)), 8000);
         QElapsedTimer timer;
         timer.start();
@@ -247,22 +248,6 @@ private:
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
 
-    // Runs "&Connect to COM Port..." and presses DIRECT in the dialog it opens. Returns true
-    // when the dialog closed with OK.
-    bool ConnectThroughMenu(CMainFrame& frame) {
-        bool pressed = false;
-        QTimer::singleShot(0, &frame, [&] {
-            auto* dialog = dynamic_cast<link::CConnectDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            pressed = true;
-            dialog->Direct();
-            // A search that finds nothing would keep the modal dialog open for ever.
-            QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
-        });
-        frame.OnCommand(kCmdConnectComPort);
-        return pressed && frame.Connected() == 1 && frame.FullMenuShown();
-    }
 
     void SaveScreenshot(CMainFrame& frame) {
         // Into the build folder: a test run leaves the work tree as it found it, and

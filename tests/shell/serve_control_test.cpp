@@ -7,6 +7,7 @@
 #include "shell/tellus_status_bar.h"
 #include "tests/seedlink/seedlink_test_client.h"
 
+#include "frame_test_support.h"
 #include "gui_test_support.h"
 
 #include <QAction>
@@ -74,7 +75,7 @@ private slots:
         CMainFrame frame;
         frame.resize(1000, 650);
         frame.show();
-        QVERIFY(ConnectThroughMenu(frame));
+        QVERIFY(testing::ConnectThroughMenu(frame));
         QVERIFY(OperationLabels(frame.menuBar()).contains("Serve SeedLink"));
         QAction* action = frame.Menus().Action(kCmdServeSeedLink);
         QVERIFY(action->isEnabled());
@@ -136,19 +137,6 @@ private:
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
 
-    bool ConnectThroughMenu(CMainFrame& frame) {
-        bool pressed = false;
-        QTimer::singleShot(0, &frame, [&] {
-            auto* dialog = dynamic_cast<link::CConnectDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            pressed = true;
-            dialog->Direct();
-            QTimer::singleShot(20000, dialog, [dialog] { dialog->reject(); });
-        });
-        frame.OnCommand(kCmdConnectComPort);
-        return pressed && frame.Connected() == 1 && frame.FullMenuShown();
-    }
 
     void SaveScreenshot(CMainFrame& frame) {
         QDir().mkpath(NEREID_SCREENSHOT_DIR);
