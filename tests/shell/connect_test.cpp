@@ -30,18 +30,6 @@ using namespace nereid::shell;
 
 namespace {
 
-QStringList FunctionsLabels(QMenuBar* bar) {
-    for (QAction* top : bar->actions()) {
-        if (top->menu() && top->text().remove('&') == "Functions") {
-            QStringList labels;
-            for (QAction* item : top->menu()->actions())
-                labels << item->text();
-            return labels;
-        }
-    }
-    return {};
-}
-
 QStringList Titles(QMenuBar* bar) {
     QStringList titles;
     for (QAction* action : bar->actions())
@@ -91,7 +79,7 @@ private slots:
 
         QCOMPARE(Titles(frame.menuBar()),
                  (QStringList{"File", "View", "Functions", "Operation", "Help"}));
-        const QStringList functions = FunctionsLabels(frame.menuBar());
+        const QStringList functions = testing::MenuLabels(frame.menuBar(), "Functions");
         QVERIFY(functions.contains("&Internal Recording..."));
         QVERIFY(functions.contains("File &Upload..."));
         QCOMPARE(frame.Connected(), 1);
@@ -123,7 +111,7 @@ private slots:
         CMainFrame frame;
         QVERIFY(testing::ConnectThroughMenu(frame));
         QCOMPARE(frame.ModelCode(), 0);
-        const QStringList functions = FunctionsLabels(frame.menuBar());
+        const QStringList functions = testing::MenuLabels(frame.menuBar(), "Functions");
         QVERIFY(functions.contains("C&alibration..."));
         QVERIFY(!functions.contains("&Internal Recording..."));
         QVERIFY(!functions.contains("File &Upload..."));
@@ -247,7 +235,6 @@ private:
         QVERIFY(m_Sim->WaitReady());
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
-
 
     void SaveScreenshot(CMainFrame& frame) {
         // Into the build folder: a test run leaves the work tree as it found it, and

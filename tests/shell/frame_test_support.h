@@ -2,7 +2,11 @@
 
 // Drives the main window the way an operator connects: "&Connect to COM Port..." and DIRECT.
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStringList>
 #include <QTimer>
 
 #include "link/dialogs/connect_dialog.h"
@@ -26,6 +30,19 @@ inline bool ConnectThroughMenu(shell::CMainFrame& frame) {
     });
     frame.OnCommand(shell::kCmdConnectComPort);
     return pressed && frame.Connected() == 1 && frame.FullMenuShown();
+}
+
+// The item texts of the menu bar's popup `title` (without its '&'); empty when there is none.
+inline QStringList MenuLabels(QMenuBar* bar, const QString& title) {
+    for (QAction* top : bar->actions()) {
+        if (top->menu() && top->text().remove('&') == title) {
+            QStringList labels;
+            for (QAction* item : top->menu()->actions())
+                labels << item->text();
+            return labels;
+        }
+    }
+    return {};
 }
 
 } // namespace nereid::testing

@@ -26,22 +26,6 @@
 using namespace nereid;
 using namespace nereid::shell;
 
-namespace {
-
-QStringList OperationLabels(QMenuBar* bar) {
-    for (QAction* top : bar->actions()) {
-        if (top->menu() && top->text().remove('&') == "Operation") {
-            QStringList labels;
-            for (QAction* item : top->menu()->actions())
-                labels << item->text();
-            return labels;
-        }
-    }
-    return {};
-}
-
-} // namespace
-
 class ServeControlTest : public QObject {
     Q_OBJECT
 
@@ -76,7 +60,7 @@ private slots:
         frame.resize(1000, 650);
         frame.show();
         QVERIFY(testing::ConnectThroughMenu(frame));
-        QVERIFY(OperationLabels(frame.menuBar()).contains("Serve SeedLink"));
+        QVERIFY(testing::MenuLabels(frame.menuBar(), "Operation").contains("Serve SeedLink"));
         QAction* action = frame.Menus().Action(kCmdServeSeedLink);
         QVERIFY(action->isEnabled());
         QVERIFY(!action->isChecked());
@@ -136,7 +120,6 @@ private:
         QVERIFY(m_Sim->WaitReady());
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
-
 
     void SaveScreenshot(CMainFrame& frame) {
         QDir().mkpath(NEREID_SCREENSHOT_DIR);
