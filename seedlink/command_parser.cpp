@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace nereid::seedlink {
@@ -47,11 +50,11 @@ bool IsCodeText(std::string_view text, std::size_t maxLength, bool wildcards) {
     return true;
 }
 
-bool ParseSequence(std::string_view text, std::uint32_t& value) {
+bool ParseSequence(std::string_view text, std::uint64_t& value) {
     if (text.empty() || text.size() > 6) {
         return false;
     }
-    std::uint32_t v = 0;
+    std::uint64_t v = 0;
     for (char c : text) {
         const int digit = std::isdigit(static_cast<unsigned char>(c))
                               ? c - '0'
@@ -61,7 +64,7 @@ bool ParseSequence(std::string_view text, std::uint32_t& value) {
         if (digit < 0) {
             return false;
         }
-        v = v * 16 + static_cast<std::uint32_t>(digit);
+        v = v * 16 + static_cast<std::uint64_t>(digit);
     }
     value = v;
     return true;
@@ -80,9 +83,113 @@ bool IsLeap(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
-SSeedLinkCommand Invalid(std::string why) {
+SSeedLinkCommand Invalid(std::string why, const char* code = kErrorArguments) {
     SSeedLinkCommand c;
     c.error = std::move(why);
+    c.errorCode = code;
+    return c;
+}
+
+// Station ids, stream ids and their patterns in 4.0: letters, digits, '_', '-' and wildcards.
+bool IsIdPattern(std::string_view text, std::size_t maxLength) {
+    if (text.empty() || text.size() > maxLength) {
+        return false;
+    }
+    for (char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '?' &&
+            c != '*') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseDecimal(std::string_view text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 20) {
+        return false;
+    }
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (v > (UINT64_MAX - digit) / 10) {
+            return false;
+        }
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}
+
+// DATA in 4.0: [seq|ALL [start [end]]], decimal sequence numbers and ISO times.
+SSeedLinkCommand ParseDataV4(const std::vector<std::string_view>& w) {
+    SSeedLinkCommand c;
+    c.kind = ECommand::kData;
+    if (w.size() > 4) {
+        return Invalid("too many arguments for DATA");
+    }
+    if (w.size() >= 2) {
+        std::string upper(w[1]);
+        for (char& ch : upper) {
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        }
+        if (upper == "ALL") {
+            c.allData = true;
+        } else if (w[1] != "-1") {
+            if (!ParseDecimal(w[1], c.sequence)) {
+                return Invalid("sequence number is not a decimal number");
+            }
+            c.hasSequence = true;
+        }
+    }
+    if (w.size() >= 3) {
+        if (!ParseIsoTime(w[2], c.beginNs)) {
+            return Invalid("start time is not YYYY-MM-DDThh:mm:ssZ");
+        }
+        c.hasBegin = true;
+    }
+    if (w.size() == 4) {
+        if (!ParseIsoTime(w[3], c.endNs)) {
+            return Invalid("end time is not YYYY-MM-DDThh:mm:ssZ");
+        }
+        if (c.endNs <= c.beginNs) {
+            return Invalid("end time is not after the start time");
+        }
+        c.hasEnd = true;
+    }
+    return c;
+}
+
+// SELECT in 4.0: one or more patterns, each "[!]STREAM[.FORMAT][:FILTER]".
+SSeedLinkCommand ParseSelectV4(const std::vector<std::string_view>& w) {
+    SSeedLinkCommand c;
+    c.kind = ECommand::kSelect;
+    if (w.size() < 2) {
+        return Invalid("empty SELECT is not allowed in v4");
+    }
+    for (std::size_t i = 1; i < w.size(); ++i) {
+        std::string_view s = w[i];
+        const bool negated = s[0] == '!';
+        std::string_view body = s.substr(negated ? 1 : 0);
+        if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
+            const std::string_view filter = body.substr(colon + 1);
+            // Records go out as they are made: the native form is the only one there is.
+            if (negated || filter != "native") {
+                return Invalid("filter '" + std::string(filter) + "' is not supported",
+                               kErrorUnsupported);
+            }
+            body = body.substr(0, colon);
+        }
+        const std::size_t dot = body.find('.');
+        const std::string_view stream = body.substr(0, dot);
+        if (!IsIdPattern(stream, 64) ||
+            (dot != std::string_view::npos && !IsIdPattern(body.substr(dot + 1), 2))) {
+            return Invalid("selector '" + std::string(s) + "' is not STREAM_ID[.FORMAT]");
+        }
+        c.selectors.push_back((negated ? "!" : "") + Upper(body));
+    }
     return c;
 }
 
@@ -169,6 +276,55 @@ bool ParseSeedLinkTime(std::string_view text, std::int64_t& ns) {
     return true;
 }
 
+bool WildcardMatch(std::string_view pattern, std::string_view text) {
+    // Iterative with one back-tracking point: linear enough for any pattern a line can hold.
+    std::size_t p = 0;
+    std::size_t t = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+bool ParseIsoTime(std::string_view text, std::int64_t& ns) {
+    if (!text.empty() && (text.back() == 'Z' || text.back() == 'z')) {
+        text.remove_suffix(1);
+    } else if (text.size() > 6 && text.substr(text.size() - 6) == "+00:00") {
+        text.remove_suffix(6);
+    }
+    if (text.size() < 19 || text[4] != '-' || text[7] != '-' ||
+        (text[10] != 'T' && text[10] != 't') || text[13] != ':' || text[16] != ':') {
+        return false;
+    }
+    std::string commas(text);
+    for (std::size_t i : {4, 7, 10, 13, 16}) {
+        commas[i] = ',';
+    }
+    // Each field has exactly its width here, which the comma form leaves free.
+    for (std::size_t i = 0; i < 19; ++i) {
+        if (commas[i] != ',' && !std::isdigit(static_cast<unsigned char>(commas[i]))) {
+            return false;
+        }
+    }
+    return ParseSeedLinkTime(commas, ns);
+}
+
 bool SelectorMatches(std::string_view selector, std::string_view location, std::string_view channel,
                      char type) {
     if (!selector.empty() && selector[0] == '!') {
@@ -217,7 +373,7 @@ bool SelectorMatches(std::string_view selector, std::string_view location, std::
     return false;
 }
 
-SSeedLinkCommand ParseSeedLinkCommand(std::string_view line) {
+SSeedLinkCommand ParseSeedLinkCommand(std::string_view line, int version) {
     if (line.size() > kMaxCommandLine) {
         return Invalid("command line too long");
     }
@@ -254,6 +410,68 @@ SSeedLinkCommand ParseSeedLinkCommand(std::string_view line) {
     }
     if (verb == "BYE") {
         return noArguments(ECommand::kBye);
+    }
+    if (verb == "ENDFETCH") {
+        return noArguments(ECommand::kEndFetch);
+    }
+    if (verb == "CAPABILITIES") {
+        c.kind = ECommand::kCapabilities;
+        for (std::size_t i = 1; i < w.size(); ++i) {
+            c.flags.push_back(Upper(w[i]));
+        }
+        return c;
+    }
+    if (verb == "SLPROTO") {
+        int major = 0;
+        int minor = 0;
+        char tail = 0;
+        const std::string arg = w.size() == 2 ? std::string(w[1]) : std::string();
+        if (w.size() != 2 || std::sscanf(arg.c_str(), "%3d.%3d%c", &major, &minor, &tail) != 2 ||
+            major < 0 || minor < 0) {
+            return Invalid("SLPROTO takes one version such as 4.0");
+        }
+        c.kind = ECommand::kSlproto;
+        c.versionMajor = major;
+        c.versionMinor = minor;
+        return c;
+    }
+    if (verb == "USERAGENT") {
+        c.kind = ECommand::kUserAgent;
+        const auto at = static_cast<std::size_t>(w[0].data() + w[0].size() - line.data());
+        c.text = std::string(line.substr(at));
+        c.text.erase(0, c.text.find_first_not_of(" \t"));
+        return c;
+    }
+    if (verb == "AUTH") {
+        c.kind = ECommand::kAuth;
+        return c;
+    }
+    if (version >= 4 && verb == "STATION") {
+        if (w.size() != 2 || !IsIdPattern(w[1], 64)) {
+            return Invalid("STATION takes one station id such as NET_STA");
+        }
+        c.kind = ECommand::kStation;
+        c.station = Upper(w[1]);
+        return c;
+    }
+    if (version >= 4 && verb == "SELECT") {
+        return ParseSelectV4(w);
+    }
+    if (version >= 4 && verb == "DATA") {
+        return ParseDataV4(w);
+    }
+    if (version >= 4 && (verb == "FETCH" || verb == "TIME" || verb == "CAT")) {
+        return Invalid(verb + " is not a SeedLink 4 command", kErrorUnsupported);
+    }
+    if (version >= 4 && verb == "INFO") {
+        if (w.size() < 2 || w.size() > 4) {
+            return Invalid("INFO takes an item and optional station and stream patterns");
+        }
+        c.kind = ECommand::kInfo;
+        c.infoLevel = Upper(w[1]);
+        c.infoStation = w.size() >= 3 ? Upper(w[2]) : std::string();
+        c.infoStream = w.size() == 4 ? Upper(w[3]) : std::string();
+        return c;
     }
     if (verb == "STATION") {
         if (w.size() < 2 || w.size() > 3) {
@@ -332,7 +550,7 @@ SSeedLinkCommand ParseSeedLinkCommand(std::string_view line) {
         c.infoLevel = Upper(w[1]);
         return c;
     }
-    return Invalid("unknown command " + verb);
+    return Invalid("unknown command " + verb, kErrorUnsupported);
 }
 
 } // namespace nereid::seedlink
