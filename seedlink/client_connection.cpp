@@ -23,7 +23,8 @@ void CClientConnection::Receive(const char* data, std::size_t length) {
     if (m_Mode == EMode::kUndecided) {
         if (LooksLikeHttp(m_In)) {
             m_Mode = EMode::kHttpHead;
-        } else if (m_In.size() >= kDecideAfter || m_In.find_first_of("\r\n ") != std::string::npos) {
+        } else if (m_In.size() >= kDecideAfter ||
+                   m_In.find_first_of("\r\n ") != std::string::npos) {
             m_Mode = EMode::kSeedLink;
         } else {
             return;

@@ -45,15 +45,15 @@ struct SSeedLinkCommand {
     // SELECT in 4.0: one or more "[!]STREAM_ID_PATTERN[.FORMAT_PATTERN][:FILTER]".
     std::vector<std::string> selectors;
 
-    bool hasSequence = false; // DATA / FETCH: sequence number of the next packet wanted
+    bool hasSequence = false;   // DATA / FETCH: sequence number of the next packet wanted
     std::uint64_t sequence = 0; // 3.x: 24 bits; 4.0: 64 bits
     bool allData = false;       // DATA ALL (4.0): from the oldest packet held
-    bool hasBegin = false; // DATA / FETCH / TIME
+    bool hasBegin = false;      // DATA / FETCH / TIME
     std::int64_t beginNs = 0;
     bool hasEnd = false; // TIME
     std::int64_t endNs = 0;
 
-    std::string infoLevel; // INFO: upper case
+    std::string infoLevel;   // INFO: upper case
     std::string infoStation; // INFO (4.0): optional station id pattern
     std::string infoStream;  // INFO (4.0): optional stream id pattern
 

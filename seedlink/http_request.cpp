@@ -60,8 +60,7 @@ bool ParseHttpRequest(std::string_view head, SHttpRequest& request, std::string&
     const std::string_view target = first.substr(a + 1, b - a - 1);
     request.path = std::string(target.substr(0, target.find('?')));
     request.version = std::string(first.substr(b + 1));
-    if (request.path.empty() || request.path[0] != '/' ||
-        request.version.rfind("HTTP/", 0) != 0) {
+    if (request.path.empty() || request.path[0] != '/' || request.version.rfind("HTTP/", 0) != 0) {
         why = "request line is not METHOD /PATH HTTP/x.y";
         return false;
     }

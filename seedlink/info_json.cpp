@@ -81,9 +81,8 @@ std::string ConnectionsJson(const std::vector<SConnectionInfo>& connections) {
                                   (c.webSocket ? " (WebSocket)" : "")) +
                 "," + Field("connect_time", IsoTime(c.connectedNs)) + "," +
                 Field("client_id", c.userAgent) + "," + Number("transmit_packets", c.packets) +
-                "," + Number("transmit_bytes", c.bytes) + "," +
-                Number("current_seq", c.position) + "," +
-                Field("state", c.streaming ? "streaming" : "handshaking") +
+                "," + Number("transmit_bytes", c.bytes) + "," + Number("current_seq", c.position) +
+                "," + Field("state", c.streaming ? "streaming" : "handshaking") +
                 (selectors.empty() ? "" : "," + Field("match", selectors)) + "}";
     }
     return json + "]}";

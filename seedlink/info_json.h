@@ -19,7 +19,7 @@ std::string IsoTime(std::int64_t ns);
 
 // What a 4.0 INFO request asks for.
 struct SInfoRequest {
-    std::string item;          // ID, FORMATS, CAPABILITIES, STATIONS, STREAMS, CONNECTIONS
+    std::string item;           // ID, FORMATS, CAPABILITIES, STATIONS, STREAMS, CONNECTIONS
     std::string stationPattern; // empty: every station
     std::string streamPattern;  // empty: every stream; may end in ".FORMAT"
 };

@@ -1,11 +1,11 @@
 #include "seedlink/info_packets.h"
 
-#include "seedlink/ring_gaps.h"
-
 #include <libmseed.h>
 
 #include <cstdio>
 #include <cstring>
+
+#include "seedlink/ring_gaps.h"
 
 namespace nereid::seedlink {
 
@@ -50,8 +50,7 @@ std::string ConnectionXml(const SConnectionInfo& c, std::uint64_t oldest) {
                       Hex6(c.position) + "\" sequence_gaps=\"0\" txcount=\"" +
                       std::to_string(c.packets) + "\" totBytes=\"" + std::to_string(c.bytes) +
                       "\" begin_seq_valid=\"" + (c.position >= oldest ? "yes" : "no") +
-                      "\" realtime=\"" + (c.streaming ? "yes" : "no") +
-                      "\" end_of_data=\"no\"";
+                      "\" realtime=\"" + (c.streaming ? "yes" : "no") + "\" end_of_data=\"no\"";
     if (c.selectors.empty()) {
         return xml + "/>\n";
     }
@@ -140,7 +139,8 @@ std::string InfoXml(const std::string& level, const SServiceIdentity& who, const
     for (const SStreamSpan& s : streams ? ring.Streams() : std::vector<SStreamSpan>{}) {
         xml += "  <stream location=\"" + Escape(s.location) + "\" seedname=\"" + Escape(s.channel) +
                "\" type=\"" + std::string(1, s.type) + "\" begin_time=\"" + InfoTime(s.beginNs) +
-               "\" end_time=\"" + InfoTime(s.endNs) + "\" begin_recno=\"0\" end_recno=\"0\" gap_check=\"" +
+               "\" end_time=\"" + InfoTime(s.endNs) +
+               "\" begin_recno=\"0\" end_recno=\"0\" gap_check=\"" +
                (gaps ? "enabled" : "disabled") + "\" gap_treshold=\"0\"";
         std::string inner;
         for (const SStreamGap& g : holes) {

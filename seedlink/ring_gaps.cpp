@@ -43,8 +43,8 @@ std::vector<SStreamGap> FindRingGaps(const CRecordRing& ring) {
         const std::string key = info.location + "." + info.channel + "." + info.type;
         const auto it = last.find(key);
         if (it != last.end() && info.startNs - it->second.nextNs > it->second.periodNs / 2) {
-            gaps.push_back({info.location, info.channel, info.type, it->second.nextNs,
-                            info.startNs});
+            gaps.push_back(
+                {info.location, info.channel, info.type, it->second.nextNs, info.startNs});
         }
         last[key] = Last{info.endNs + period, period};
     }

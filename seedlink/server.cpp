@@ -117,7 +117,8 @@ int CSeedLinkServer::Start(const std::string& host, int port) {
         }
         const int on = 1;
         setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (bind(fd.Get(), a->ai_addr, a->ai_addrlen) != 0 || listen(fd.Get(), kListenBacklog) != 0) {
+        if (bind(fd.Get(), a->ai_addr, a->ai_addrlen) != 0 ||
+            listen(fd.Get(), kListenBacklog) != 0) {
             lastErrno = errno;
             continue;
         }
@@ -297,18 +298,17 @@ void CSeedLinkServer::Run() {
                 Client c;
                 PeerName(address, c.host, c.port);
                 const std::string peer = c.host + ":" + std::to_string(c.port);
-                const auto fromThere = static_cast<std::size_t>(std::count_if(
-                    clients.begin(), clients.end(),
-                    [&](const Client& other) { return other.host == c.host; }));
+                const auto fromThere = static_cast<std::size_t>(
+                    std::count_if(clients.begin(), clients.end(),
+                                  [&](const Client& other) { return other.host == c.host; }));
                 if (clients.size() >= m_Limits.maxClients) {
                     refuse("SeedLink client " + peer + " refused: " +
                            std::to_string(m_Limits.maxClients) + " clients are served already");
                     continue;
                 }
                 if (fromThere >= m_Limits.maxPerAddress) {
-                    refuse("SeedLink client " + peer + " refused: " +
-                           std::to_string(fromThere) + " connections from " + c.host +
-                           " already");
+                    refuse("SeedLink client " + peer + " refused: " + std::to_string(fromThere) +
+                           " connections from " + c.host + " already");
                     continue;
                 }
                 c.fd = std::move(fd);

@@ -24,9 +24,9 @@ enum ServerResult : int {
 // meets port scanners and clients that connect and say nothing: they must not lock the
 // real clients out.
 struct SServerLimits {
-    std::size_t maxClients = 100;      // served at once; one more is accepted and closed
-    std::size_t maxPerAddress = 20;    // from one IP address at once
-    double handshakeSeconds = 30;      // to reach the data phase (or ask and leave)
+    std::size_t maxClients = 100;   // served at once; one more is accepted and closed
+    std::size_t maxPerAddress = 20; // from one IP address at once
+    double handshakeSeconds = 30;   // to reach the data phase (or ask and leave)
 };
 
 // "HOST:PORT", "[V6HOST]:PORT" or ":PORT" (loopback) -> parts; false with `why` filled when

@@ -128,9 +128,9 @@ void CSeedLinkSession::HandleNegotiation(const SSeedLinkCommand& command) {
     case ECommand::kCapabilities:
         // Flags this service does not know change nothing; libslink ends the connection on
         // an ERROR here, so every set of flags is taken.
-        m_ExtendedReplies =
-            m_ExtendedReplies || std::find(command.flags.begin(), command.flags.end(),
-                                           "EXTREPLY") != command.flags.end();
+        m_ExtendedReplies = m_ExtendedReplies ||
+                            std::find(command.flags.begin(), command.flags.end(), "EXTREPLY") !=
+                                command.flags.end();
         Ok();
         return;
     case ECommand::kSlproto:
@@ -326,9 +326,9 @@ void CSeedLinkSession::SendInfoJson(const SSeedLinkCommand& command) {
         InfoJson(SInfoRequest{command.infoLevel, command.infoStation, command.infoStream},
                  HelloLine(), m_Who, m_Ring, connections, error);
     // One packet, numbered 0, with no station: the answer concerns the server.
-    EmitPacket(PacketHeaderV4('J', error ? 'E' : 'I', static_cast<std::uint32_t>(json.size()), 0,
-                              ""),
-               json);
+    EmitPacket(
+        PacketHeaderV4('J', error ? 'E' : 'I', static_cast<std::uint32_t>(json.size()), 0, ""),
+        json);
 }
 
 bool CSeedLinkSession::Selected(const SRecordInfo& info) const {
@@ -336,9 +336,9 @@ bool CSeedLinkSession::Selected(const SRecordInfo& info) const {
     bool positiveMatch = false;
     const std::string format = std::string("2") + info.type;
     for (const std::string& s : m_Selectors) {
-        const bool matches =
-            m_Version >= 4 ? StreamPatternMatches(s, info.location, info.channel, format)
-                           : SelectorMatches(s, info.location, info.channel, info.type);
+        const bool matches = m_Version >= 4
+                                 ? StreamPatternMatches(s, info.location, info.channel, format)
+                                 : SelectorMatches(s, info.location, info.channel, info.type);
         if (s[0] == '!') {
             if (matches) {
                 return false;

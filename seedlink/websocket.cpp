@@ -39,8 +39,7 @@ std::string WebSocketUpgrade(const SHttpRequest& request, bool& upgraded) {
     if (request.method != "GET") {
         return HttpResponse(405, "Method Not Allowed", "Only GET upgrades to a WebSocket.\n");
     }
-    if (request.version != "HTTP/1.1" ||
-        !HeaderHasToken(Header(request, "upgrade"), "websocket") ||
+    if (request.version != "HTTP/1.1" || !HeaderHasToken(Header(request, "upgrade"), "websocket") ||
         !HeaderHasToken(Header(request, "connection"), "upgrade")) {
         return HttpResponse(400, "Bad Request",
                             "SeedLink is served here over a WebSocket: HTTP/1.1 with "
@@ -68,8 +67,7 @@ std::string WebSocketUpgrade(const SHttpRequest& request, bool& upgraded) {
     return "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: "
            "Upgrade\r\nSec-WebSocket-Accept: " +
            WebSocketAccept(key) + "\r\n" +
-           (chosen.empty() ? std::string() : "Sec-WebSocket-Protocol: " + chosen + "\r\n") +
-           "\r\n";
+           (chosen.empty() ? std::string() : "Sec-WebSocket-Protocol: " + chosen + "\r\n") + "\r\n";
 }
 
 std::string WebSocketFrame(std::uint8_t opcode, std::string_view payload) {

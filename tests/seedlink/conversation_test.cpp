@@ -70,9 +70,17 @@ protected:
 
     CRecordRing ring{64};
     SServiceIdentity who;
-    std::vector<SConnectionInfo> clients{
-        {"192.0.2.7", 40000, kT0, "slinktool/5.0.0 libslink/4.2.0", 4, false, true, 12, 30,
-         15600, {"*_H_H_Z"}}};
+    std::vector<SConnectionInfo> clients{{"192.0.2.7",
+                                          40000,
+                                          kT0,
+                                          "slinktool/5.0.0 libslink/4.2.0",
+                                          4,
+                                          false,
+                                          true,
+                                          12,
+                                          30,
+                                          15600,
+                                          {"*_H_H_Z"}}};
     CSeedLinkSession session{ring, who, [this] { return clients; }};
 };
 
@@ -271,7 +279,8 @@ std::string RealRecord(std::int64_t startNs, int count) {
     std::string record;
     std::int64_t packed = 0;
     msr_pack(
-        msr, [](char* r, int length, void* out) { static_cast<std::string*>(out)->assign(r, length); },
+        msr,
+        [](char* r, int length, void* out) { static_cast<std::string*>(out)->assign(r, length); },
         &record, &packed, 1, 0);
     msr->datasamples = nullptr;
     msr_free(&msr);
