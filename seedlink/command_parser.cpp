@@ -7,7 +7,31 @@
 #include <cstdio>
 #include <vector>
 
+#include "seedlink/command_parser_v4.h"
+
 namespace nereid::seedlink {
+
+namespace detail {
+
+std::string Upper(std::string_view word) {
+    std::string out(word);
+    for (char& c : out) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+SSeedLinkCommand Invalid(std::string why, const char* code) {
+    SSeedLinkCommand c;
+    c.error = std::move(why);
+    c.errorCode = code;
+    return c;
+}
+
+} // namespace detail
+
+using detail::Invalid;
+using detail::Upper;
 
 namespace {
 
@@ -27,14 +51,6 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
         }
     }
     return words;
-}
-
-std::string Upper(std::string_view word) {
-    std::string out(word);
-    for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return out;
 }
 
 bool IsCodeText(std::string_view text, std::size_t maxLength, bool wildcards) {
@@ -81,116 +97,6 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
 
 bool IsLeap(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-SSeedLinkCommand Invalid(std::string why, const char* code = kErrorArguments) {
-    SSeedLinkCommand c;
-    c.error = std::move(why);
-    c.errorCode = code;
-    return c;
-}
-
-// Station ids, stream ids and their patterns in 4.0: letters, digits, '_', '-' and wildcards.
-bool IsIdPattern(std::string_view text, std::size_t maxLength) {
-    if (text.empty() || text.size() > maxLength) {
-        return false;
-    }
-    for (char c : text) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '?' &&
-            c != '*') {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ParseDecimal(std::string_view text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 20) {
-        return false;
-    }
-    std::uint64_t v = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (v > (UINT64_MAX - digit) / 10) {
-            return false;
-        }
-        v = v * 10 + digit;
-    }
-    value = v;
-    return true;
-}
-
-// DATA in 4.0: [seq|ALL [start [end]]], decimal sequence numbers and ISO times.
-SSeedLinkCommand ParseDataV4(const std::vector<std::string_view>& w) {
-    SSeedLinkCommand c;
-    c.kind = ECommand::kData;
-    if (w.size() > 4) {
-        return Invalid("too many arguments for DATA");
-    }
-    if (w.size() >= 2) {
-        std::string upper(w[1]);
-        for (char& ch : upper) {
-            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        }
-        if (upper == "ALL") {
-            c.allData = true;
-        } else if (w[1] != "-1") {
-            if (!ParseDecimal(w[1], c.sequence)) {
-                return Invalid("sequence number is not a decimal number");
-            }
-            c.hasSequence = true;
-        }
-    }
-    if (w.size() >= 3) {
-        if (!ParseIsoTime(w[2], c.beginNs)) {
-            return Invalid("start time is not YYYY-MM-DDThh:mm:ssZ");
-        }
-        c.hasBegin = true;
-    }
-    if (w.size() == 4) {
-        if (!ParseIsoTime(w[3], c.endNs)) {
-            return Invalid("end time is not YYYY-MM-DDThh:mm:ssZ");
-        }
-        if (c.endNs <= c.beginNs) {
-            return Invalid("end time is not after the start time");
-        }
-        c.hasEnd = true;
-    }
-    return c;
-}
-
-// SELECT in 4.0: one or more patterns, each "[!]STREAM[.FORMAT][:FILTER]".
-SSeedLinkCommand ParseSelectV4(const std::vector<std::string_view>& w) {
-    SSeedLinkCommand c;
-    c.kind = ECommand::kSelect;
-    if (w.size() < 2) {
-        return Invalid("empty SELECT is not allowed in v4");
-    }
-    for (std::size_t i = 1; i < w.size(); ++i) {
-        std::string_view s = w[i];
-        const bool negated = s[0] == '!';
-        std::string_view body = s.substr(negated ? 1 : 0);
-        if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
-            const std::string_view filter = body.substr(colon + 1);
-            // Records go out as they are made: the native form is the only one there is.
-            if (negated || filter != "native") {
-                return Invalid("filter '" + std::string(filter) + "' is not supported",
-                               kErrorUnsupported);
-            }
-            body = body.substr(0, colon);
-        }
-        const std::size_t dot = body.find('.');
-        const std::string_view stream = body.substr(0, dot);
-        if (!IsIdPattern(stream, 64) ||
-            (dot != std::string_view::npos && !IsIdPattern(body.substr(dot + 1), 2))) {
-            return Invalid("selector '" + std::string(s) + "' is not STREAM_ID[.FORMAT]");
-        }
-        c.selectors.push_back((negated ? "!" : "") + Upper(body));
-    }
-    return c;
 }
 
 // DATA and FETCH: [seq [begin]].
@@ -274,55 +180,6 @@ bool ParseSeedLinkTime(std::string_view text, std::int64_t& ns) {
         DaysFromCivil(year, month, day) * 86400 + parts[3] * 3600 + parts[4] * 60 + parts[5];
     ns = seconds * 1000000000LL + fractionNs;
     return true;
-}
-
-bool WildcardMatch(std::string_view pattern, std::string_view text) {
-    // Iterative with one back-tracking point: linear enough for any pattern a line can hold.
-    std::size_t p = 0;
-    std::size_t t = 0;
-    std::size_t star = std::string_view::npos;
-    std::size_t resume = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
-bool ParseIsoTime(std::string_view text, std::int64_t& ns) {
-    if (!text.empty() && (text.back() == 'Z' || text.back() == 'z')) {
-        text.remove_suffix(1);
-    } else if (text.size() > 6 && text.substr(text.size() - 6) == "+00:00") {
-        text.remove_suffix(6);
-    }
-    if (text.size() < 19 || text[4] != '-' || text[7] != '-' ||
-        (text[10] != 'T' && text[10] != 't') || text[13] != ':' || text[16] != ':') {
-        return false;
-    }
-    std::string commas(text);
-    for (std::size_t i : {4, 7, 10, 13, 16}) {
-        commas[i] = ',';
-    }
-    // Each field has exactly its width here, which the comma form leaves free.
-    for (std::size_t i = 0; i < 19; ++i) {
-        if (commas[i] != ',' && !std::isdigit(static_cast<unsigned char>(commas[i]))) {
-            return false;
-        }
-    }
-    return ParseSeedLinkTime(commas, ns);
 }
 
 bool SelectorMatches(std::string_view selector, std::string_view location, std::string_view channel,
@@ -447,7 +304,7 @@ SSeedLinkCommand ParseSeedLinkCommand(std::string_view line, int version) {
         return c;
     }
     if (version >= 4 && verb == "STATION") {
-        if (w.size() != 2 || !IsIdPattern(w[1], 64)) {
+        if (w.size() != 2 || !detail::IsIdPattern(w[1], 64)) {
             return Invalid("STATION takes one station id such as NET_STA");
         }
         c.kind = ECommand::kStation;
@@ -455,10 +312,10 @@ SSeedLinkCommand ParseSeedLinkCommand(std::string_view line, int version) {
         return c;
     }
     if (version >= 4 && verb == "SELECT") {
-        return ParseSelectV4(w);
+        return detail::ParseSelectV4(w);
     }
     if (version >= 4 && verb == "DATA") {
-        return ParseDataV4(w);
+        return detail::ParseDataV4(w);
     }
     if (version >= 4 && (verb == "FETCH" || verb == "TIME" || verb == "CAT")) {
         return Invalid(verb + " is not a SeedLink 4 command", kErrorUnsupported);
