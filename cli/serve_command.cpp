@@ -173,6 +173,9 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
     m_Who.startedNs = NowNs();
     m_Server = std::make_unique<seedlink::CSeedLinkServer>(*m_Ring, m_Who);
     m_Server->SetLog(Say);
+    m_Server->SetLimits(seedlink::SServerLimits{static_cast<std::size_t>(m_O.maxClients),
+                                                static_cast<std::size_t>(m_O.maxPerAddress),
+                                                m_O.handshakeSeconds});
     if (m_Server->Start(m_O.host, m_O.port) != seedlink::kServerStarted) {
         Say(m_Server->ErrorText());
         exitCode = kExitNoConfiguration;

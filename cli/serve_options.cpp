@@ -20,7 +20,8 @@ int Usage(const std::string& text) {
                  " --minutes M [--dir DIR]]\n"
                  "         [--network NN] [--station CODE] [--components 1=Z,2=N,3=E]"
                  " [--ring-minutes M]\n"
-                 "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n";
+                 "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n"
+                 "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n";
     return kExitUsage;
 }
 
@@ -65,6 +66,10 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
         {"--silence", &o.silenceSeconds, 0.2, 3600},
         {"--retry", &o.retrySeconds, 0.05, 3600},
         {"--retry-max", &o.retryMaxSeconds, 0.05, 86400},
+        // SeedLink client limits
+        {"--max-clients", &o.maxClients, 1, 10000},
+        {"--max-per-address", &o.maxPerAddress, 1, 10000},
+        {"--handshake-timeout", &o.handshakeSeconds, 0.5, 3600},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];

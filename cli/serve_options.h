@@ -24,6 +24,11 @@ struct ServeOptions {
     double silenceSeconds = 15; // wall seconds without data before the line counts as lost
     double retrySeconds = 2;    // first pause before connecting again; doubles each time
     double retryMaxSeconds = 300;
+
+    // SeedLink client limits (counts kept as numbers for the option table).
+    double maxClients = 100;      // --max-clients
+    double maxPerAddress = 20;    // --max-per-address
+    double handshakeSeconds = 30; // --handshake-timeout
 };
 
 // Parses the arguments after "serve". Returns kExitOk, or kExitUsage with the reason and the

@@ -11,6 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth clang libclang-rt-14-dev)
+# The independent SeedLink client of the tests (seisplotjs from npm) runs on Node.
+packages+=(nodejs npm)
 
 install_missing() {
     local missing=()
@@ -23,6 +25,15 @@ install_missing() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# npm packages of the tests, exactly as their lock file names them; never kept in the tree.
+install_node_packages() {
+    local dir=tests/seedlink/node
+    if [ ! -d "$dir/node_modules" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules" ]; then
+        (cd "$dir" && npm ci --no-audit --no-fund)
+        touch "$dir/node_modules"
+    fi
 }
 
 build() {   # build DIR [cmake options...]
@@ -58,6 +69,7 @@ run)
     ;;
 test)
     install_missing
+    install_node_packages
     build build
     # GUI tests need no display: Qt's offscreen platform.
     (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 300)

@@ -2,9 +2,36 @@
 
 #include <array>
 #include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
+#include "seedlink/command_parser_v4.h"
+
 namespace nereid::seedlink {
+
+namespace detail {
+
+std::string Upper(std::string_view word) {
+    std::string out(word);
+    for (char& c : out) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+SSeedLinkCommand Invalid(std::string why, const char* code) {
+    SSeedLinkCommand c;
+    c.error = std::move(why);
+    c.errorCode = code;
+    return c;
+}
+
+} // namespace detail
+
+using detail::Invalid;
+using detail::Upper;
 
 namespace {
 
@@ -26,14 +53,6 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
     return words;
 }
 
-std::string Upper(std::string_view word) {
-    std::string out(word);
-    for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 bool IsCodeText(std::string_view text, std::size_t maxLength, bool wildcards) {
     if (text.empty() || text.size() > maxLength) {
         return false;
@@ -47,11 +66,11 @@ bool IsCodeText(std::string_view text, std::size_t maxLength, bool wildcards) {
     return true;
 }
 
-bool ParseSequence(std::string_view text, std::uint32_t& value) {
+bool ParseSequence(std::string_view text, std::uint64_t& value) {
     if (text.empty() || text.size() > 6) {
         return false;
     }
-    std::uint32_t v = 0;
+    std::uint64_t v = 0;
     for (char c : text) {
         const int digit = std::isdigit(static_cast<unsigned char>(c))
                               ? c - '0'
@@ -61,7 +80,7 @@ bool ParseSequence(std::string_view text, std::uint32_t& value) {
         if (digit < 0) {
             return false;
         }
-        v = v * 16 + static_cast<std::uint32_t>(digit);
+        v = v * 16 + static_cast<std::uint64_t>(digit);
     }
     value = v;
     return true;
@@ -78,12 +97,6 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
 
 bool IsLeap(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-SSeedLinkCommand Invalid(std::string why) {
-    SSeedLinkCommand c;
-    c.error = std::move(why);
-    return c;
 }
 
 // DATA and FETCH: [seq [begin]].
@@ -217,7 +230,7 @@ bool SelectorMatches(std::string_view selector, std::string_view location, std::
     return false;
 }
 
-SSeedLinkCommand ParseSeedLinkCommand(std::string_view line) {
+SSeedLinkCommand ParseSeedLinkCommand(std::string_view line, int version) {
     if (line.size() > kMaxCommandLine) {
         return Invalid("command line too long");
     }
@@ -254,6 +267,68 @@ SSeedLinkCommand ParseSeedLinkCommand(std::string_view line) {
     }
     if (verb == "BYE") {
         return noArguments(ECommand::kBye);
+    }
+    if (verb == "ENDFETCH") {
+        return noArguments(ECommand::kEndFetch);
+    }
+    if (verb == "CAPABILITIES") {
+        c.kind = ECommand::kCapabilities;
+        for (std::size_t i = 1; i < w.size(); ++i) {
+            c.flags.push_back(Upper(w[i]));
+        }
+        return c;
+    }
+    if (verb == "SLPROTO") {
+        int major = 0;
+        int minor = 0;
+        char tail = 0;
+        const std::string arg = w.size() == 2 ? std::string(w[1]) : std::string();
+        if (w.size() != 2 || std::sscanf(arg.c_str(), "%3d.%3d%c", &major, &minor, &tail) != 2 ||
+            major < 0 || minor < 0) {
+            return Invalid("SLPROTO takes one version such as 4.0");
+        }
+        c.kind = ECommand::kSlproto;
+        c.versionMajor = major;
+        c.versionMinor = minor;
+        return c;
+    }
+    if (verb == "USERAGENT") {
+        c.kind = ECommand::kUserAgent;
+        const auto at = static_cast<std::size_t>(w[0].data() + w[0].size() - line.data());
+        c.text = std::string(line.substr(at));
+        c.text.erase(0, c.text.find_first_not_of(" \t"));
+        return c;
+    }
+    if (verb == "AUTH") {
+        c.kind = ECommand::kAuth;
+        return c;
+    }
+    if (version >= 4 && verb == "STATION") {
+        if (w.size() != 2 || !detail::IsIdPattern(w[1], 64)) {
+            return Invalid("STATION takes one station id such as NET_STA");
+        }
+        c.kind = ECommand::kStation;
+        c.station = Upper(w[1]);
+        return c;
+    }
+    if (version >= 4 && verb == "SELECT") {
+        return detail::ParseSelectV4(w);
+    }
+    if (version >= 4 && verb == "DATA") {
+        return detail::ParseDataV4(w);
+    }
+    if (version >= 4 && (verb == "FETCH" || verb == "TIME" || verb == "CAT")) {
+        return Invalid(verb + " is not a SeedLink 4 command", kErrorUnsupported);
+    }
+    if (version >= 4 && verb == "INFO") {
+        if (w.size() < 2 || w.size() > 4) {
+            return Invalid("INFO takes an item and optional station and stream patterns");
+        }
+        c.kind = ECommand::kInfo;
+        c.infoLevel = Upper(w[1]);
+        c.infoStation = w.size() >= 3 ? Upper(w[2]) : std::string();
+        c.infoStream = w.size() == 4 ? Upper(w[3]) : std::string();
+        return c;
     }
     if (verb == "STATION") {
         if (w.size() < 2 || w.size() > 3) {
@@ -332,7 +407,7 @@ SSeedLinkCommand ParseSeedLinkCommand(std::string_view line) {
         c.infoLevel = Upper(w[1]);
         return c;
     }
-    return Invalid("unknown command " + verb);
+    return Invalid("unknown command " + verb, kErrorUnsupported);
 }
 
 } // namespace nereid::seedlink

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "seedlink/ring_gaps.h"
+
 namespace nereid::seedlink {
 
 namespace {
@@ -32,12 +34,6 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-std::string Hex6(std::uint64_t position) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(position & kSequenceMask));
-    return text;
-}
-
 void CollectRecord(char* record, int length, void* handlerData) {
     static_cast<std::vector<std::string>*>(handlerData)->emplace_back(record, length);
 }
@@ -47,7 +43,31 @@ void CopyCode(char* target, std::size_t size, const std::string& code) {
     std::strncpy(target, code.c_str(), size - 1);
 }
 
+std::string ConnectionXml(const SConnectionInfo& c, std::uint64_t oldest) {
+    std::string xml = "  <connection host=\"" + Escape(c.host) + "\" port=\"" +
+                      std::to_string(c.port) + "\" ctime=\"" + InfoTime(c.connectedNs) +
+                      "\" begin_seq=\"" + Hex6(c.position) + "\" current_seq=\"" +
+                      Hex6(c.position) + "\" sequence_gaps=\"0\" txcount=\"" +
+                      std::to_string(c.packets) + "\" totBytes=\"" + std::to_string(c.bytes) +
+                      "\" begin_seq_valid=\"" + (c.position >= oldest ? "yes" : "no") +
+                      "\" realtime=\"" + (c.streaming ? "yes" : "no") + "\" end_of_data=\"no\"";
+    if (c.selectors.empty()) {
+        return xml + "/>\n";
+    }
+    xml += ">\n";
+    for (const std::string& s : c.selectors) {
+        xml += "   <selector pattern=\"" + Escape(s) + "\"/>\n";
+    }
+    return xml + "  </connection>\n";
+}
+
 } // namespace
+
+std::string Hex6(std::uint64_t position) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(position & kSequenceMask));
+    return text;
+}
 
 std::string InfoTime(std::int64_t ns) {
     std::int64_t seconds = ns / 1000000000LL;
@@ -78,12 +98,15 @@ std::string InfoTime(std::int64_t ns) {
     return text;
 }
 
-std::string InfoXml(const std::string& level, const SServiceIdentity& who,
-                    const CRecordRing& ring) {
+std::string InfoXml(const std::string& level, const SServiceIdentity& who, const CRecordRing& ring,
+                    const std::vector<SConnectionInfo>& connections) {
+    const bool all = level == "ALL";
     const bool stations = level == "STATIONS";
-    const bool streams = level == "STREAMS";
-    const bool capabilities = level == "CAPABILITIES";
-    if (level != "ID" && !stations && !streams && !capabilities) {
+    const bool gaps = level == "GAPS" || all;
+    const bool streams = level == "STREAMS" || gaps;
+    const bool capabilities = level == "CAPABILITIES" || all;
+    const bool clients = level == "CONNECTIONS" || all;
+    if (level != "ID" && !stations && !streams && !capabilities && !clients) {
         return {};
     }
     std::string xml = "<?xml version=\"1.0\"?>\n<seedlink software=\"" + Escape(who.software) +
@@ -94,11 +117,14 @@ std::string InfoXml(const std::string& level, const SServiceIdentity& who,
     }
     xml += ">\n";
     if (capabilities) {
-        for (const char* name : {"dialup", "multistation", "window-extraction", "info:id",
-                                 "info:capabilities", "info:stations", "info:streams"}) {
+        for (const char* name :
+             {"dialup", "multistation", "window-extraction", "info:id", "info:capabilities",
+              "info:stations", "info:streams", "info:gaps", "info:connections", "info:all"}) {
             xml += " <capability name=\"" + std::string(name) + "\"/>\n";
         }
-        return xml + "</seedlink>\n";
+        if (level == "CAPABILITIES") {
+            return xml + "</seedlink>\n";
+        }
     }
     const std::uint64_t oldest = ring.Oldest();
     const std::uint64_t next = ring.Next();
@@ -109,11 +135,26 @@ std::string InfoXml(const std::string& level, const SServiceIdentity& who,
         return xml + "/>\n</seedlink>\n";
     }
     xml += ">\n";
-    for (const SStreamSpan& s : ring.Streams()) {
+    const std::vector<SStreamGap> holes = gaps ? FindRingGaps(ring) : std::vector<SStreamGap>{};
+    for (const SStreamSpan& s : streams ? ring.Streams() : std::vector<SStreamSpan>{}) {
         xml += "  <stream location=\"" + Escape(s.location) + "\" seedname=\"" + Escape(s.channel) +
                "\" type=\"" + std::string(1, s.type) + "\" begin_time=\"" + InfoTime(s.beginNs) +
                "\" end_time=\"" + InfoTime(s.endNs) +
-               "\" begin_recno=\"0\" end_recno=\"0\" gap_check=\"disabled\" gap_treshold=\"0\"/>\n";
+               "\" begin_recno=\"0\" end_recno=\"0\" gap_check=\"" +
+               (gaps ? "enabled" : "disabled") + "\" gap_treshold=\"0\"";
+        std::string inner;
+        for (const SStreamGap& g : holes) {
+            if (g.location == s.location && g.channel == s.channel && g.type == s.type) {
+                inner += "   <gap begin_time=\"" + InfoTime(g.beginNs) + "\" end_time=\"" +
+                         InfoTime(g.endNs) + "\"/>\n";
+            }
+        }
+        xml += inner.empty() ? "/>\n" : ">\n" + inner + "  </stream>\n";
+    }
+    if (clients) {
+        for (const SConnectionInfo& c : connections) {
+            xml += ConnectionXml(c, oldest);
+        }
     }
     return xml + " </station>\n</seedlink>\n";
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "seedlink/connection_info.h"
 #include "seedlink/record_ring.h"
 
 namespace nereid::seedlink {
@@ -21,9 +22,13 @@ struct SServiceIdentity {
 // "YYYY/MM/DD hh:mm:ss.ffff", the time form of the XML answers.
 std::string InfoTime(std::int64_t ns);
 
-// The XML answer to INFO `level` (ID, CAPABILITIES, STATIONS or STREAMS); empty for a level
-// this service does not answer.
-std::string InfoXml(const std::string& level, const SServiceIdentity& who, const CRecordRing& ring);
+// The XML answer to INFO `level` (ID, CAPABILITIES, STATIONS, STREAMS, GAPS, CONNECTIONS or
+// ALL); empty for a level this service does not answer. `connections` feeds CONNECTIONS/ALL.
+std::string InfoXml(const std::string& level, const SServiceIdentity& who, const CRecordRing& ring,
+                    const std::vector<SConnectionInfo>& connections = {});
+
+// Sequence number as the 3.x protocol shows it: the low 24 bits as six hexadecimal digits.
+std::string Hex6(std::uint64_t position);
 
 // Packs `text` into 512-byte miniSEED records of ASCII data, as INFO answers travel. Returns
 // the records in order (none when packing failed).

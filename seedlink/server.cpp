@@ -7,14 +7,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <list>
 #include <memory>
 #include <vector>
 
-#include "seedlink/session.h"
+#include "seedlink/client_connection.h"
 
 namespace nereid::seedlink {
 
@@ -22,20 +24,34 @@ namespace {
 
 constexpr int kPollTimeoutMs = 200;
 constexpr std::size_t kReadChunk = 4096;
+// Connections waiting in the kernel to be accepted: a burst of clients is taken whole.
+constexpr int kListenBacklog = 128;
+// Refusals said at most this often, seconds; the rest are counted into the next message.
+constexpr double kRefusalLogInterval = 5;
 
 struct Client {
     recording::UniqueFd fd;
-    std::string peer;
-    std::unique_ptr<CSeedLinkSession> session;
+    std::string host;
+    int port = 0;
+    std::chrono::steady_clock::time_point since;
+    std::int64_t sinceNs = 0;
+    std::unique_ptr<CClientConnection> link;
     std::uint64_t reportedSkips = 0;
 };
 
-std::string PeerName(const sockaddr_storage& address) {
-    char host[NI_MAXHOST] = "?";
-    char service[NI_MAXSERV] = "?";
-    getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host,
+void PeerName(const sockaddr_storage& address, std::string& host, int& port) {
+    char name[NI_MAXHOST] = "?";
+    char service[NI_MAXSERV] = "0";
+    getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, name, sizeof name,
                 service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV);
-    return std::string(host) + ":" + service;
+    host = name;
+    port = std::atoi(service);
+}
+
+std::int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -101,7 +117,8 @@ int CSeedLinkServer::Start(const std::string& host, int port) {
         }
         const int on = 1;
         setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (bind(fd.Get(), a->ai_addr, a->ai_addrlen) != 0 || listen(fd.Get(), 16) != 0) {
+        if (bind(fd.Get(), a->ai_addr, a->ai_addrlen) != 0 ||
+            listen(fd.Get(), kListenBacklog) != 0) {
             lastErrno = errno;
             continue;
         }
@@ -160,6 +177,33 @@ void CSeedLinkServer::Run() {
             m_Log(text);
         }
     };
+    const ConnectionLister lister = [&clients] {
+        std::vector<SConnectionInfo> list;
+        for (const Client& c : clients) {
+            const CSeedLinkSession& s = c.link->Session();
+            list.push_back(SConnectionInfo{c.host, c.port, c.sinceNs, s.UserAgent(), s.Protocol(),
+                                           c.link->WebSocket(), s.Streaming(), s.Position(),
+                                           s.PacketsSent(), s.PacketBytes(), s.Selectors()});
+        }
+        return list;
+    };
+    std::size_t refusedUnsaid = 0;
+    std::string lastRefusal;
+    auto lastRefusalSaid = std::chrono::steady_clock::time_point{};
+    auto refuse = [&](const std::string& text) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastRefusalSaid < std::chrono::duration<double>(kRefusalLogInterval)) {
+            ++refusedUnsaid;
+            lastRefusal = text;
+            return;
+        }
+        log(text + (refusedUnsaid == 0
+                        ? std::string()
+                        : " (and " + std::to_string(refusedUnsaid) + " more refused before)"));
+        refusedUnsaid = 0;
+        lastRefusalSaid = now;
+    };
+    const auto handshakeLimit = std::chrono::duration<double>(m_Limits.handshakeSeconds);
     while (!m_Stop.load()) {
         fds.clear();
         order.clear();
@@ -167,7 +211,7 @@ void CSeedLinkServer::Run() {
         fds.push_back({m_Wake.Get(), POLLIN, 0});
         for (Client& c : clients) {
             const short events =
-                static_cast<short>(POLLIN | (c.session->Output().empty() ? 0 : POLLOUT));
+                static_cast<short>(POLLIN | (c.link->Wire().empty() ? 0 : POLLOUT));
             fds.push_back({c.fd.Get(), events, 0});
             order.push_back(&c);
         }
@@ -186,23 +230,30 @@ void CSeedLinkServer::Run() {
                 char buffer[kReadChunk];
                 const ssize_t n = recv(c.fd.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
                 if (n > 0) {
-                    c.session->Receive(buffer, static_cast<std::size_t>(n));
+                    c.link->Receive(buffer, static_cast<std::size_t>(n));
                 } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
                     c.fd.Reset();
                 }
             }
         }
+        const auto now = std::chrono::steady_clock::now();
         for (auto it = clients.begin(); it != clients.end();) {
             Client& c = *it;
+            std::string why;
+            if (c.fd.Valid() && !c.link->Greeted() && now - c.since > handshakeLimit) {
+                why = " closed: no data requested within " +
+                      std::to_string(static_cast<int>(m_Limits.handshakeSeconds)) + " s";
+                c.fd.Reset();
+            }
             if (c.fd.Valid()) {
-                c.session->Pump();
-                while (!c.session->Output().empty()) {
-                    const std::string& out = c.session->Output();
+                c.link->Fill();
+                while (!c.link->Wire().empty()) {
+                    const std::string& out = c.link->Wire();
                     const ssize_t n =
                         send(c.fd.Get(), out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
                     if (n > 0) {
-                        c.session->Consumed(static_cast<std::size_t>(n));
-                        c.session->Pump();
+                        c.link->Sent(static_cast<std::size_t>(n));
+                        c.link->Fill();
                         continue;
                     }
                     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -210,18 +261,23 @@ void CSeedLinkServer::Run() {
                     }
                     break;
                 }
-                if (c.session->Skipped() != c.reportedSkips) {
-                    log("SeedLink client " + c.peer +
-                        " is too slow: " + std::to_string(c.session->Skipped() - c.reportedSkips) +
+                const std::uint64_t skipped = c.link->Session().Skipped();
+                if (skipped != c.reportedSkips) {
+                    log("SeedLink client " + c.host + ":" + std::to_string(c.port) +
+                        " is too slow: " + std::to_string(skipped - c.reportedSkips) +
                         " records were overwritten before it took them");
-                    c.reportedSkips = c.session->Skipped();
+                    c.reportedSkips = skipped;
                 }
-                if (c.session->Closing() && c.session->Output().empty()) {
+                if (c.link->Closing() && c.link->Wire().empty()) {
+                    if (!c.link->Problem().empty()) {
+                        why = " closed: " + c.link->Problem();
+                    }
                     c.fd.Reset();
                 }
             }
             if (!c.fd.Valid()) {
-                log("SeedLink client " + c.peer + " left");
+                log("SeedLink client " + c.host + ":" + std::to_string(c.port) +
+                    (why.empty() ? " left" : why));
                 it = clients.erase(it);
                 m_Clients.store(clients.size());
             } else {
@@ -229,21 +285,39 @@ void CSeedLinkServer::Run() {
             }
         }
         if (fds[0].revents & POLLIN) {
-            sockaddr_storage address{};
-            socklen_t length = sizeof address;
-            recording::UniqueFd fd(accept4(m_Listen.Get(), reinterpret_cast<sockaddr*>(&address),
-                                           &length, SOCK_NONBLOCK | SOCK_CLOEXEC));
-            if (fd.Valid()) {
-                const std::string peer = PeerName(address);
-                if (clients.size() >= kMaxSeedLinkClients) {
-                    log("SeedLink client " + peer + " refused: " +
-                        std::to_string(kMaxSeedLinkClients) + " clients are served already");
-                } else {
-                    clients.push_back(Client{std::move(fd), peer,
-                                             std::make_unique<CSeedLinkSession>(m_Ring, m_Who), 0});
-                    m_Clients.store(clients.size());
-                    log("SeedLink client " + peer + " connected");
+            // Everything waiting is taken now, so that a burst does not wait a poll round each.
+            for (;;) {
+                sockaddr_storage address{};
+                socklen_t length = sizeof address;
+                recording::UniqueFd fd(accept4(m_Listen.Get(),
+                                               reinterpret_cast<sockaddr*>(&address), &length,
+                                               SOCK_NONBLOCK | SOCK_CLOEXEC));
+                if (!fd.Valid()) {
+                    break;
                 }
+                Client c;
+                PeerName(address, c.host, c.port);
+                const std::string peer = c.host + ":" + std::to_string(c.port);
+                const auto fromThere = static_cast<std::size_t>(
+                    std::count_if(clients.begin(), clients.end(),
+                                  [&](const Client& other) { return other.host == c.host; }));
+                if (clients.size() >= m_Limits.maxClients) {
+                    refuse("SeedLink client " + peer + " refused: " +
+                           std::to_string(m_Limits.maxClients) + " clients are served already");
+                    continue;
+                }
+                if (fromThere >= m_Limits.maxPerAddress) {
+                    refuse("SeedLink client " + peer + " refused: " + std::to_string(fromThere) +
+                           " connections from " + c.host + " already");
+                    continue;
+                }
+                c.fd = std::move(fd);
+                c.since = std::chrono::steady_clock::now();
+                c.sinceNs = NowNs();
+                c.link = std::make_unique<CClientConnection>(m_Ring, m_Who, lister);
+                clients.push_back(std::move(c));
+                m_Clients.store(clients.size());
+                log("SeedLink client " + peer + " connected");
             }
         }
     }

@@ -20,15 +20,22 @@ enum ServerResult : int {
     kServerNoThread = -3,
 };
 
-// Clients served at once; one more is accepted and closed at once.
-constexpr std::size_t kMaxSeedLinkClients = 32;
+// How many clients, and how patient the server is with them. A station PC on a network
+// meets port scanners and clients that connect and say nothing: they must not lock the
+// real clients out.
+struct SServerLimits {
+    std::size_t maxClients = 100;   // served at once; one more is accepted and closed
+    std::size_t maxPerAddress = 20; // from one IP address at once
+    double handshakeSeconds = 30;   // to reach the data phase (or ask and leave)
+};
 
 // "HOST:PORT", "[V6HOST]:PORT" or ":PORT" (loopback) -> parts; false with `why` filled when
 // malformed. Ports 0 to 65535 (0: any free port).
 bool ParseListenAddress(const std::string& text, std::string& host, int& port, std::string& why);
 
-// Serves the ring to SeedLink clients on one listening socket, from a thread of its own that
-// polls every socket; each client has a CSeedLinkSession.
+// Serves the ring to SeedLink clients (3.1 and 4.0, plain or over a WebSocket) on one
+// listening socket, from a thread of its own that polls every socket; each client has a
+// CClientConnection.
 class CSeedLinkServer {
 public:
     using LogFunction = std::function<void(const std::string&)>;
@@ -38,8 +45,11 @@ public:
     CSeedLinkServer(const CSeedLinkServer&) = delete;
     CSeedLinkServer& operator=(const CSeedLinkServer&) = delete;
 
-    // Messages for the operator (clients coming and going, clients too slow); set before Start.
+    // Messages for the operator (clients coming and going, clients too slow, refusals); set
+    // before Start.
     void SetLog(LogFunction log) { m_Log = std::move(log); }
+    // Set before Start.
+    void SetLimits(const SServerLimits& limits) { m_Limits = limits; }
 
     // Listens on `host`:`port` and starts the thread; see ServerResult. ErrorText() says why
     // it failed.
@@ -59,6 +69,7 @@ private:
     const CRecordRing& m_Ring;
     const SServiceIdentity m_Who;
     LogFunction m_Log;
+    SServerLimits m_Limits;
     recording::UniqueFd m_Listen;
     recording::UniqueFd m_Wake;
     std::thread m_Thread;

@@ -92,7 +92,7 @@ TEST(SeedLinkServer, ServesTwoClientsEachAtItsOwnPosition) {
         ASSERT_FALSE(more.empty());
         hello += more;
     }
-    EXPECT_EQ(hello.rfind("SeedLink v3.1", 0), 0u);
+    EXPECT_EQ(hello.rfind("SeedLink v4.0", 0), 0u);
     SendText(first.Get(), "DATA 000001\r\n");
     SendText(second.Get(), "STATION SIM1 XX\r\nDATA 000003\r\nEND\r\n");
     EXPECT_EQ(ReadBytes(second.Get(), 8), "OK\r\nOK\r\n");

@@ -55,7 +55,7 @@ protected:
 TEST_F(SessionTest, HelloAnswersTwoLines) {
     Send("HELLO\r\n");
     const std::string& out = session.Output();
-    EXPECT_EQ(out.rfind("SeedLink v3.1 (Nereid Utility)", 0), 0u);
+    EXPECT_EQ(out.rfind("SeedLink v4.0 (Nereid Utility) :: SLPROTO:4.0 SLPROTO:3.1 CAP ", 0), 0u);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
     EXPECT_FALSE(session.Streaming());
 }
@@ -204,7 +204,7 @@ TEST_F(SessionTest, InfoAnswersArePackedAsAsciiRecords) {
     EXPECT_NE(xml.find("</seedlink>"), std::string::npos);
     EXPECT_FALSE(session.Streaming());
 
-    Send("INFO GAPS\r\n"); // not answered here
+    Send("INFO SEISMICITY\r\n"); // no such level
     EXPECT_EQ(session.Output(), "ERROR\r\n");
 }
 
