@@ -509,6 +509,7 @@ void CMainFrame::customEvent(QEvent* event) {
             HandleAcquisitionMessage(message->m_WParam, message->m_LParam);
         } else if (message->m_Message == recording::kMsgStopRecording && message->m_WParam == 0) {
             m_StatusBar->ShowRecordingProgress(false);
+            m_StatusBar->SetRecordingDestination(QString());
             m_IntakeState.m_AcquisitionState.store(recording::kRecordingStopped);
             m_IntakeState.m_IdleCounter.store(0);
             m_IntakeState.m_bRecording.store(false);
