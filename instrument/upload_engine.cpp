@@ -35,6 +35,8 @@ const char* ResultText(int result) {
         return "No Response";
     case kUploadMappedFileFailed:
         return recording::HlcpTranslator::kMappedFileText;
+    case kUploadWriteFailed:
+        return "Can't save file"; // the PC's failure, not the recorder's refusal
     default:
         return "Rejected";
     }

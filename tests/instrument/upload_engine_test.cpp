@@ -366,7 +366,9 @@ TEST_F(UploadEngineTest, AbortMidFileKeepsWhatArrivedAndAcknowledgesTheLateBlock
     ASSERT_EQ(m_Files.size(), 1u); // the next file is not started
     EXPECT_EQ(m_Files[0].result, kUploadAborted);
     EXPECT_EQ(m_Files[0].bytes, 1800u);
-    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT").size(), 1800u);
+    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT.part").size(), 1800u);
+    EXPECT_FALSE(fs::exists(fs::path(m_Folder) / "BIG.DAT")); // never passes for the file
+    EXPECT_EQ(m_Files[0].outputName, "BIG.DAT.part");
     EXPECT_FALSE(m_Engine.TransferActive());
     EXPECT_EQ(m_Finished.back(), std::make_pair(int{kUploadAbort}, int{kUploadAccepted}));
     EXPECT_EQ(m_Recorder.Acks(), acksBefore + 1); // the abort answer; the link sent it
