@@ -123,7 +123,7 @@ TEST(UploadEntryTest, RowOfAListingEntry) {
     EXPECT_EQ(row.name, "D1234001.093");
     EXPECT_FALSE(row.directory);
     EXPECT_EQ(row.sizeK, 2u);
-    EXPECT_EQ(row.timeText, "13:5:42");
+    EXPECT_EQ(row.timeText, "13:05:42");
     EXPECT_EQ(row.dateText, "4/3/2026");
 
     link::DirectoryEntry d;
