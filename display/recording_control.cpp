@@ -9,6 +9,7 @@
 
 #include "display/name_file_dlg.h"
 #include "link/dialogs/message_box.h"
+#include "recording/channel_table.h"
 #include "recording/clock_update.h"
 #include "recording/converter_launcher.h"
 #include "recording/intake_state.h"
@@ -93,7 +94,21 @@ int StartRecording(RecordingContext& context, recording::RecordingForm form,
     recording::ArmRecording(*context.state, form);
     if (context.showProgress)
         context.showProgress(true);
+    if (context.showDestination)
+        context.showDestination(RecordingDestination(*context.channels));
     return 1;
+}
+
+std::string RecordingDestination(const recording::CChannelTable& table) {
+    std::string folders;
+    for (const auto& [number, channel] : table.m_ChanMap) {
+        if (!channel.recordEnable || channel.rate <= 0)
+            continue;
+        if (("; " + folders + "; ").find("; " + channel.directory + "; ") != std::string::npos)
+            continue;
+        folders += (folders.empty() ? "" : "; ") + channel.directory;
+    }
+    return folders;
 }
 
 int RunRecordingSetup(RecordingContext& context, recording::RecordingForm form) {

@@ -34,6 +34,9 @@ struct RecordingContext {
         install;
     // Shows (true) or removes the progress bar in status pane 1, range 0..100.
     std::function<void(bool)> showProgress;
+    // Shows where the recording goes (the folders of the enabled channels, "; " between
+    // them) for as long as it runs.
+    std::function<void(const std::string&)> showDestination;
 };
 
 // Message boxes of the recorder: shown at once on the window's thread, queued to it from the
@@ -50,5 +53,8 @@ int RunRecordingSetup(RecordingContext& context, recording::RecordingForm form);
 // is the "Recording Time" text.
 int StartRecording(RecordingContext& context, recording::RecordingForm form,
                    const std::string& minutes);
+
+// The folders the enabled channels of `table` record into, each once, "; " between them.
+std::string RecordingDestination(const recording::CChannelTable& table);
 
 } // namespace nereid::display

@@ -1,6 +1,8 @@
 #include "instrument/help_viewer.h"
 
+#include <QDialogButtonBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -20,7 +22,13 @@ CHelpViewer::CHelpViewer() : QWidget(nullptr, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(m_Browser);
-    resize(420, 240);
+    // A way out that needs no title bar (some window managers and full-screen sessions show
+    // none).
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setObjectName("helpClose");
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    layout->addWidget(buttons);
+    resize(640, 420);
 }
 
 CHelpViewer* CHelpViewer::Instance() {

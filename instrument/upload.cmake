@@ -3,6 +3,7 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/upload_entry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_estimate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_sequence.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/upload_owed_answers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_file_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_engine.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_worker.cpp)

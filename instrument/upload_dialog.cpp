@@ -184,8 +184,21 @@ CUploadEngine::Hooks CUploadDialog::Hooks() {
                 row->setSelected(false);
             }
         }
+        const QString output = QString::fromStdString(o.outputName);
+        const std::uint32_t size = o.index < m_Items.size() ? m_Items[o.index].size : 0;
         if (o.result == kUploadAccepted) {
-            m_Local->CopiedFiles()->addItem(QString::fromStdString(o.outputName));
+            m_Local->CopiedFiles()->addItem(output);
+        } else if (o.result == kUploadAborted || o.result == kUploadNoResponse) {
+            // The part that arrived is kept, named so that it cannot pass for the file.
+            m_Local->CopiedFiles()->addItem(
+                QString("%1 (%2 after %3 of %4 bytes)")
+                    .arg(output.isEmpty() ? name + ": nothing kept" : output,
+                         o.result == kUploadAborted ? "stopped" : "No Response")
+                    .arg(o.bytes)
+                    .arg(size));
+        } else if (o.result == kUploadWriteFailed) {
+            m_SaveFailures << QString::fromStdString(o.message);
+            m_Local->CopiedFiles()->addItem(name + ": not saved");
         }
     };
     h.deleted = [this](std::size_t, const std::string& path, int result) {
@@ -283,6 +296,12 @@ void CUploadDialog::OnFinished(int operation, int result) {
         if (result == kUploadMappedFileFailed) {
             link::ShowMessage(this, link::kTellusCaption,
                               recording::HlcpTranslator::kMappedFileText);
+        }
+        if (!m_Worker->TransferActive() && !m_SaveFailures.isEmpty()) {
+            // Once the run is over, so that the box holds no transfer up.
+            const QString text = m_SaveFailures.join('\n');
+            m_SaveFailures.clear();
+            link::ShowMessage(this, link::kTellusCaption, text);
         }
         break;
     default:
@@ -415,6 +434,14 @@ QListWidget* CUploadDialog::CopiedFiles() const {
     return m_Local->CopiedFiles();
 }
 
+QTreeView* CUploadDialog::LocalTree() const {
+    return m_Local->Tree();
+}
+
+QString CUploadDialog::LocalCurrentDirText() const {
+    return m_Local->CurrentDirText();
+}
+
 void CUploadDialog::Retrieve() {
     if (TransferActive() || m_Busy) {
         return;
@@ -431,6 +458,8 @@ void CUploadDialog::Retrieve() {
         return;
     }
     m_Local->CopiedFiles()->clear();
+    m_Items = items;
+    m_SaveFailures.clear();
     m_Busy = true;
     m_Animation->Start();
     UpdateControls();

@@ -2,11 +2,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "instrument/upload_worker.h"
 #include "recording/mseed_packer.h"
@@ -66,6 +68,9 @@ public:
     QLineEdit* RecorderCurrentFile() const { return m_RecorderFile; }
     QLineEdit* RecorderCurrentDir() const { return m_RecorderDir; }
     QListWidget* CopiedFiles() const;
+    // The PC side's folder tree and its "Current Dir:" text.
+    QTreeView* LocalTree() const;
+    QString LocalCurrentDirText() const;
     QComboBox* FormatBox() const { return m_Format; }
     QPushButton* RetrieveButton() const { return m_Retrieve; }
     QPushButton* DeleteButton() const { return m_Delete; }
@@ -126,6 +131,8 @@ private:
     QPushButton* m_Help = nullptr;
 
     CLocalFolderPane* m_Local = nullptr;
+    std::vector<UploadItem> m_Items; // of the retrieve that runs
+    QStringList m_SaveFailures;      // "Can't save file ..." of the retrieve that runs
     recording::SMseedOptions m_Mseed;
 };
 

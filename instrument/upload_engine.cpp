@@ -35,6 +35,8 @@ const char* ResultText(int result) {
         return "No Response";
     case kUploadMappedFileFailed:
         return recording::HlcpTranslator::kMappedFileText;
+    case kUploadWriteFailed:
+        return "Can't save file"; // the PC's failure, not the recorder's refusal
     default:
         return "Rejected";
     }
@@ -65,7 +67,9 @@ void CUploadEngine::SetBaud(std::uint32_t baud) {
     m_Baud = baud == 0 ? 9600 : baud;
     // Three times the line time of a full data frame (about 640 bytes of 10 bits), plus a
     // second for the recorder to find the file: no answer by then means none is coming.
-    m_ReplyWaitMs = 1000 + static_cast<std::int64_t>(3 * 640 * 10 * 1000 / m_Baud);
+    const std::int64_t frameTimes = static_cast<std::int64_t>(3 * 640 * 10 * 1000 / m_Baud);
+    m_ReplyWaitMs = 1000 + frameTimes;
+    m_FirstAnswerWaitMs = kSlowRecorderMs + frameTimes;
 }
 
 std::int64_t CUploadEngine::Now() const {
@@ -78,9 +82,64 @@ void CUploadEngine::Indicate(const std::string& text) {
     }
 }
 
-int CUploadEngine::SendRequest() {
-    m_LastSendMs = Now();
+void CUploadEngine::PrepareRequest(std::uint8_t code, const link::CommandRecord& record) {
+    m_Code = code;
+    m_Request = record;
+    m_Sends = 0;
+    m_FirstFrameSeen = false;
+    m_RequestResent = false;
+    m_Sequence.Restart();
+}
+
+int CUploadEngine::SendRequest(bool mayHold) {
+    const std::int64_t now = Now();
+    m_LastSendMs = now;
+    if (mayHold && m_Owed.Holding(now)) {
+        m_SendHeld = true;
+        return 1;
+    }
+    m_SendHeld = false;
+    ++m_Sends;
     return m_Link.SendCommand(m_Code, m_Request) == link::kAccepted ? 1 : kUploadNotSent;
+}
+
+void CUploadEngine::AnswerEnded(bool answered) {
+    const int others = answered ? m_Sends - 1 : m_Sends;
+    m_Owed.Expect(others, static_cast<std::uint8_t>(m_Code - 0x60), Now(), m_FirstAnswerWaitMs);
+    m_Sends = 0;
+}
+
+void CUploadEngine::DropOwedFrame() {
+    const bool multiFrame =
+        m_Record.type == link::kDirectoryListingType || m_Record.type == link::kFileDataType;
+    if (multiFrame) {
+        m_Link.SendAck(); // so that the recorder gets through the rest of it
+    }
+    const bool last = !multiFrame || m_Record.status != 2;
+    m_LastFrameMs = Now();
+    m_Owed.FrameArrived(last, m_LastFrameMs);
+}
+
+void CUploadEngine::ReleaseHeldRequest() {
+    if (!m_SendHeld || m_Operation == kUploadIdle || m_Owed.Holding(Now())) {
+        return;
+    }
+    const int sent = SendRequest(false);
+    m_LastFrameMs = Now();
+    if (sent != 1) {
+        SendFailed();
+    }
+}
+
+void CUploadEngine::SendFailed() {
+    if (m_Operation == kUploadRetrieve) {
+        if (m_File.IsOpen()) {
+            CloseFile(kUploadNotSent, "the command could not be sent");
+        }
+        EndRetrieve(kUploadNotSent);
+        return;
+    }
+    Finish(kUploadNotSent);
 }
 
 int CUploadEngine::Begin(int operation, std::uint8_t code, const link::CommandRecord& record) {
@@ -88,11 +147,7 @@ int CUploadEngine::Begin(int operation, std::uint8_t code, const link::CommandRe
         return kUploadBusy;
     }
     m_Operation = operation;
-    m_Code = code;
-    m_Request = record;
-    m_FirstFrameSeen = false;
-    m_RequestResent = false;
-    m_Sequence.Restart();
+    PrepareRequest(code, record);
     m_Link.SetTransactionWaiting(true);
     Indicate("");
     const int sent = SendRequest();
@@ -174,16 +229,12 @@ int CUploadEngine::OpenNextFile() {
         EndRetrieve(kUploadMappedFileFailed);
         return kUploadMappedFileFailed;
     }
-    m_FirstFrameSeen = false;
-    m_RequestResent = false;
-    m_Sequence.Restart();
     if (m_Hooks.fileStarted) {
         m_Hooks.fileStarted(m_Current, item, m_File.Form());
     }
-    m_Code = kReadCode;
-    m_Request = link::CommandRecord{};
-    m_Request.params =
-        link::FileReadCommand{kBlockSize, JoinRecorderPath(item.directory, item.name)};
+    link::CommandRecord read;
+    read.params = link::FileReadCommand{kBlockSize, JoinRecorderPath(item.directory, item.name)};
+    PrepareRequest(kReadCode, read);
     const int sent = SendRequest();
     m_LastFrameMs = Now();
     if (sent != 1) {
@@ -199,12 +250,16 @@ int CUploadEngine::Abort() {
         return kUploadBusy;
     }
     m_AbortedOperation = m_Operation;
+    m_HeldBeforeAbort = m_SendHeld;
+    m_SendsBeforeAbort = m_Sends;
     m_Operation = kUploadAbort;
+    // Not PrepareRequest: a refused abort lets the retrieve go on where it was.
     m_Code = kAbortCode;
     m_Request = link::CommandRecord{};
     m_FirstFrameSeen = false;
+    m_Sends = 0;
     m_Link.SetTransactionWaiting(true);
-    const int sent = SendRequest();
+    const int sent = SendRequest(false); // an abort never waits
     m_LastFrameMs = Now();
     return sent;
 }
@@ -217,6 +272,20 @@ void CUploadEngine::FrameArrived() {
 
 int CUploadEngine::Service() {
     for (int n = 0; n < kMaxFramesPerService && m_Operation != kUploadIdle; ++n) {
+        if (m_SendHeld) {
+            // Only the owed answers can be on the line: the next request is not out yet.
+            std::uint8_t type = m_Owed.Type();
+            const int result = m_Link.ReadFrame(type, m_Record);
+            if (result == link::kAccepted || result == link::kRefused) {
+                ++m_FramesTaken;
+                DropOwedFrame();
+                continue;
+            }
+            if (result == link::kNothing || !Handle(result, type)) {
+                break;
+            }
+            continue;
+        }
         std::uint8_t type = 0;
         switch (m_Operation) {
         case kUploadDriveStatus:
@@ -237,6 +306,7 @@ int CUploadEngine::Service() {
             break;
         }
     }
+    ReleaseHeldRequest();
     CheckTime();
     return m_Operation;
 }
@@ -291,6 +361,7 @@ bool CUploadEngine::Handle(int readResult, std::uint8_t type) {
 }
 
 void CUploadEngine::OnDriveStatus(int readResult) {
+    AnswerEnded(true);
     if (readResult != link::kAccepted) {
         Finish(kUploadRejected);
         return;
@@ -306,6 +377,7 @@ void CUploadEngine::OnDriveStatus(int readResult) {
 void CUploadEngine::OnListing(int readResult) {
     const auto* listing = std::get_if<link::DirectoryListing>(&m_Record.decoded);
     if (readResult != link::kAccepted || listing == nullptr) {
+        AnswerEnded(true);
         Finish(kUploadRejected);
         return;
     }
@@ -319,6 +391,7 @@ void CUploadEngine::OnListing(int readResult) {
         return;
     case CFrameSequence::kGiveUp:
         m_Link.SendCommand(kAbortCode, link::CommandRecord{});
+        AnswerEnded(true);
         Finish(kUploadOutOfSequence);
         return;
     case CFrameSequence::kInSequence:
@@ -342,6 +415,7 @@ void CUploadEngine::OnListing(int readResult) {
         m_Link.MarkSent();
         return;
     }
+    AnswerEnded(true);
     Finish(kUploadAccepted);
 }
 
@@ -349,6 +423,7 @@ void CUploadEngine::OnFileData(int readResult) {
     const auto* block = std::get_if<link::FileData>(&m_Record.decoded);
     if (readResult != link::kAccepted || block == nullptr) {
         // A refused read moves on to the next file; this one leaves the list.
+        AnswerEnded(true);
         CloseFile(kUploadRejected, "the recorder refused to read it");
         return;
     }
@@ -362,6 +437,7 @@ void CUploadEngine::OnFileData(int readResult) {
         return;
     case CFrameSequence::kGiveUp:
         m_Link.SendCommand(kAbortCode, link::CommandRecord{});
+        AnswerEnded(true);
         CloseFile(kUploadOutOfSequence, "the recorder kept sending a block out of sequence");
         return;
     case CFrameSequence::kInSequence:
@@ -396,6 +472,7 @@ void CUploadEngine::OnFileData(int readResult) {
         }
         return;
     }
+    AnswerEnded(true);
     CloseFile(kUploadAccepted, "");
 }
 
@@ -443,19 +520,25 @@ void CUploadEngine::OnDeleteAnswer(int readResult) {
                 return; // the rest of a listing that should hold one name
             }
         }
-        m_Code = kDeleteCode;
+        AnswerEnded(true);
         result = present ? kUploadRejected : kUploadAccepted;
-    } else if (result == kUploadRejected && m_RequestResent) {
-        // The first request went unanswered, yet it may have deleted the file: the refusal
-        // of the second then only says the file is gone. Look before saying "Rejected".
-        m_Code = kListCode;
-        m_Request = link::CommandRecord{};
-        m_Request.params = link::TextCommand{m_Paths[m_Current]};
-        m_FirstFrameSeen = false;
-        m_RequestResent = false;
-        SendRequest();
-        m_LastFrameMs = Now();
-        return;
+    } else {
+        const bool doubtful = result == kUploadRejected && m_RequestResent;
+        AnswerEnded(true);
+        if (doubtful) {
+            // The first request went unanswered, yet it may have deleted the file: the
+            // refusal of the second then only says the file is gone. Look before saying
+            // "Rejected" (once the first request's own answer, if any, is out of the way).
+            link::CommandRecord look;
+            look.params = link::TextCommand{m_Paths[m_Current]};
+            PrepareRequest(kListCode, look);
+            if (SendRequest() != 1) {
+                SendFailed();
+                return;
+            }
+            m_LastFrameMs = Now();
+            return;
+        }
     }
     if (result != kUploadAccepted) {
         m_AnyRejected = true;
@@ -465,11 +548,13 @@ void CUploadEngine::OnDeleteAnswer(int readResult) {
     }
     if (++m_Current < m_Paths.size()) {
         Indicate("Delete Next");
-        m_Request = link::CommandRecord{};
-        m_Request.params = link::TextCommand{m_Paths[m_Current]};
-        m_FirstFrameSeen = false;
-        m_RequestResent = false;
-        SendRequest();
+        link::CommandRecord next;
+        next.params = link::TextCommand{m_Paths[m_Current]};
+        PrepareRequest(kDeleteCode, next);
+        if (SendRequest() != 1) {
+            SendFailed();
+            return;
+        }
         m_LastFrameMs = Now();
         return;
     }
@@ -477,11 +562,14 @@ void CUploadEngine::OnDeleteAnswer(int readResult) {
 }
 
 void CUploadEngine::OnAbortAnswer(int readResult) {
+    AnswerEnded(true);
     if (readResult != link::kAccepted) {
         if (m_AbortedOperation == kUploadRetrieve && m_TransferActive) {
             // The recorder goes on sending: so does the retrieve.
             m_Operation = kUploadRetrieve;
             m_Code = kReadCode;
+            m_SendHeld = m_HeldBeforeAbort;
+            m_Sends = m_SendsBeforeAbort;
             FrameArrived();
             Indicate("Rejected");
             if (m_Hooks.finished) {
@@ -508,6 +596,7 @@ void CUploadEngine::CheckTime() {
     }
     const std::int64_t now = Now();
     if (now - m_LastFrameMs >= kNoFrameLimitMs) {
+        AnswerEnded(false);
         if (m_Operation == kUploadAbort) {
             // Without a transfer there was nothing to stop: the abort did no harm.
             const bool wasActive = m_TransferActive;
@@ -531,17 +620,18 @@ void CUploadEngine::CheckTime() {
         Finish(kUploadNoResponse);
         return;
     }
-    if (now - m_LastSendMs >= m_ReplyWaitMs) {
-        if (!m_FirstFrameSeen) {
-            // The request itself went unanswered: ask again.
-            ++m_Resends;
-            m_RequestResent = true;
-            SendRequest();
-        } else {
-            // A transfer stalled between frames: ask for the last frame again.
-            m_Link.SendNak();
-            m_LastSendMs = now;
-        }
+    if (m_SendHeld) {
+        return;
+    }
+    if (!m_FirstFrameSeen && now - m_LastSendMs >= m_FirstAnswerWaitMs) {
+        // The request itself went unanswered: ask again.
+        ++m_Resends;
+        m_RequestResent = true;
+        SendRequest(false);
+    } else if (m_FirstFrameSeen && now - m_LastSendMs >= m_ReplyWaitMs) {
+        // A transfer stalled between frames: ask for the last frame again.
+        m_Link.SendNak();
+        m_LastSendMs = now;
     }
 }
 
@@ -550,8 +640,13 @@ std::int64_t CUploadEngine::MillisecondsToDeadline() const {
         return kNoFrameLimitMs;
     }
     const std::int64_t now = Now();
-    const std::int64_t next =
-        std::min(m_LastFrameMs + kNoFrameLimitMs, m_LastSendMs + m_ReplyWaitMs);
+    std::int64_t next = m_LastFrameMs + kNoFrameLimitMs;
+    if (m_SendHeld) {
+        next = std::min(next, m_Owed.QuietEndMs());
+    } else {
+        next =
+            std::min(next, m_LastSendMs + (m_FirstFrameSeen ? m_ReplyWaitMs : m_FirstAnswerWaitMs));
+    }
     return std::max<std::int64_t>(0, next - now);
 }
 

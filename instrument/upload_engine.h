@@ -9,6 +9,7 @@
 #include "instrument/upload_entry.h"
 #include "instrument/upload_estimate.h"
 #include "instrument/upload_file_writer.h"
+#include "instrument/upload_owed_answers.h"
 #include "instrument/upload_sequence.h"
 #include "instrument/upload_types.h"
 #include "link/answer_records.h"
@@ -25,14 +26,20 @@ namespace nereid::instrument {
 // decoded, so the recorder sends the next one while this one is being converted. A repeat of
 // the previous frame (its acknowledgement was lost) is acknowledged again and dropped; a frame
 // further out of sequence gets a NAK, and the operation fails if the recorder keeps sending
-// it. A request the recorder did not answer at all is sent again after the reply wait; the
-// operation gives up when no frame at all came for the no-frame limit.
+// it. A request the recorder did not answer at all is sent again after the first-answer wait
+// (long enough for a drive that spins up); the operation gives up when no frame at all came
+// for the no-frame limit. Frames name no file, so when a request went out more than once the
+// next request waits until the answers to the other copies have come and been dropped, or
+// the line stayed quiet for the first-answer wait (COwedAnswers).
 class CUploadEngine {
 public:
     using MillisecondClock = std::function<std::int64_t()>;
 
     static constexpr std::uint16_t kBlockSize = 600;
     static constexpr std::int64_t kNoFrameLimitMs = 30000;
+    // A recorder may take this long to answer a request at all (a drive spinning up takes up
+    // to about 5 s), besides the line time of its first frame.
+    static constexpr std::int64_t kSlowRecorderMs = 6000;
 
     struct Hooks {
         std::function<void(const link::DriveStatus&)> driveStatus;
@@ -90,8 +97,13 @@ public:
     bool TransferActive() const { return m_TransferActive; }
     // Milliseconds until Service must run for a time limit even if nothing arrives.
     std::int64_t MillisecondsToDeadline() const;
-    // The wait before an unanswered request is sent again or a stalled transfer is nudged.
+    // The wait before a stalled transfer is nudged (a NAK for the frame after the last one).
     std::int64_t ReplyWaitMs() const { return m_ReplyWaitMs; }
+    // The wait before an unanswered request is sent again; also the silence after which the
+    // answers still owed to its other copies are taken as lost.
+    std::int64_t FirstAnswerWaitMs() const { return m_FirstAnswerWaitMs; }
+    // Frames of answers to abandoned copies of a request, dropped since construction.
+    std::uint32_t OwedFramesDropped() const { return m_Owed.Dropped(); }
     const CTimeLeftEstimate& Estimate() const { return m_Estimate; }
     // Repeated frames dropped and NAKs sent for frames out of sequence, since construction.
     std::uint32_t DuplicateFrames() const { return m_Sequence.Repeats(); }
@@ -104,7 +116,16 @@ public:
 private:
     std::int64_t Now() const;
     int Begin(int operation, std::uint8_t code, const link::CommandRecord& record);
-    int SendRequest();
+    void PrepareRequest(std::uint8_t code, const link::CommandRecord& record);
+    // Sends the prepared request, or holds it back while answers to an earlier one are owed
+    // (`mayHold` false sends at once). Returns 1, or kUploadNotSent.
+    int SendRequest(bool mayHold = true);
+    // The answer to the current request ended (`answered`) or was given up: every other copy
+    // sent may still be answered.
+    void AnswerEnded(bool answered);
+    void DropOwedFrame();
+    void ReleaseHeldRequest();
+    void SendFailed();
     void Finish(int result);
     void Indicate(const std::string& text);
     bool Handle(int readResult, std::uint8_t type);
@@ -125,12 +146,18 @@ private:
     bool m_TakeDataFrames = false;
     std::uint32_t m_Baud = 9600;
     std::int64_t m_ReplyWaitMs = 0;
+    std::int64_t m_FirstAnswerWaitMs = 0;
 
     int m_Operation = kUploadIdle;
     std::uint8_t m_Code = 0;
     link::CommandRecord m_Request;
     bool m_FirstFrameSeen = false;
-    bool m_RequestResent = false;   // the current request went out more than once
+    bool m_RequestResent = false; // the current request went out more than once
+    int m_Sends = 0;              // copies of the current request on the wire
+    bool m_SendHeld = false;      // prepared, waiting for the owed answers
+    bool m_HeldBeforeAbort = false;
+    int m_SendsBeforeAbort = 0;
+    COwedAnswers m_Owed;
     std::int64_t m_LastFrameMs = 0; // restarts the no-frame limit
     std::int64_t m_LastSendMs = 0;  // of the request, or the last nudge
     CFrameSequence m_Sequence;

@@ -30,7 +30,8 @@ std::uint32_t SizeInK(std::uint32_t bytes) {
 
 std::string DosTimeText(std::uint16_t dosTime) {
     char text[16];
-    std::snprintf(text, sizeof text, "%d:%d:%d", dosTime >> 11, (dosTime >> 5) & 0x3F,
+    // Two digits each, so that the column reads and sorts as times ("03:03:00", not "3:3:0").
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", dosTime >> 11, (dosTime >> 5) & 0x3F,
                   (dosTime & 0x1F) * 2);
     return text;
 }

@@ -1,9 +1,32 @@
 #include "instrument/upload_file_writer.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
 #include "instrument/upload_entry.h"
 #include "recording/hlcp_translator.h"
 
 namespace nereid::instrument {
+
+namespace {
+
+// "Can't save file <path> error = <errno>" with the reason in words after it.
+std::string WithReason(std::string message) {
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    const std::size_t at = message.rfind("error = ");
+    if (at != std::string::npos) {
+        const int error = std::atoi(message.c_str() + at + 8);
+        if (error > 0) {
+            message += std::string(" (") + std::strerror(error) + ")";
+        }
+    }
+    return message;
+}
+
+} // namespace
 
 CUploadFileWriter::CUploadFileWriter() = default;
 
@@ -58,11 +81,24 @@ void CUploadFileWriter::Close(int result, const std::string& message, UploadFile
     } else if (result == kUploadAccepted || (partial && m_Bytes > 0)) {
         if (m_Translator->Write() == 1) {
             outcome.outputName = m_Translator->OutputName();
-        } else if (result == kUploadAccepted) {
+        } else {
             outcome.result = kUploadWriteFailed;
-            outcome.message = m_Translator->Message();
+            outcome.message = WithReason(m_Translator->Message());
         }
         outcome.written = m_Translator->WrittenPaths();
+        if (partial) {
+            // What arrived is kept, under a name that cannot pass for the whole file.
+            for (std::string& path : outcome.written) {
+                std::error_code error;
+                std::filesystem::rename(path, path + kPartSuffix, error);
+                if (!error) {
+                    path += kPartSuffix;
+                }
+            }
+            if (!outcome.outputName.empty()) {
+                outcome.outputName += kPartSuffix;
+            }
+        }
     }
     m_Translator->ReleaseOutput();
     m_Translator.reset();

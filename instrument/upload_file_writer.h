@@ -38,9 +38,14 @@ public:
     // counted; Close reports the refusal.
     void Feed(const std::uint8_t* data, std::size_t length);
 
+    // The part of a file that did not arrive whole is kept under its name with this added.
+    static constexpr const char* kPartSuffix = ".part";
+
     // Ends the file with `result` (kUploadAccepted for a complete file; kUploadAborted or
-    // kUploadNoResponse keep the part that arrived) and releases the translator. Fills the
-    // outcome's form, bytes, result, message, written files and output name.
+    // kUploadNoResponse keep the part that arrived, named with kPartSuffix) and releases the
+    // translator. Fills the outcome's form, bytes, result, message, written files and output
+    // name. A file that cannot be written gives kUploadWriteFailed with "Can't save file
+    // <path> error = <errno> (<reason>)".
     void Close(int result, const std::string& message, UploadFileOutcome& outcome);
 
 private:

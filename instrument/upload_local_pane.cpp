@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -52,16 +53,34 @@ CLocalFolderPane::CLocalFolderPane(QWidget* parent) : QGroupBox("Local Computer:
         }
     }
     connect(m_Drives, &QComboBox::activated, this, &CLocalFolderPane::DriveChosen);
+    // The current row, however the operator moved it (click, arrow keys, typing a name).
+    // Not on "expanded": the tree also expands by itself while it shows a folder set by the
+    // program, and the folder files go to must not move then.
+    connect(m_Tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!m_Placing) {
+                    FolderChosen(current);
+                }
+            });
     connect(m_Tree, &QTreeView::clicked, this, &CLocalFolderPane::FolderChosen);
-    // Not on "expanded": the tree also expands by itself while it shows a folder set by
-    // the program, and the folder files go to must not move then.
-    connect(m_Tree, &QTreeView::activated, this, &CLocalFolderPane::FolderChosen);
     SetFolder(QDir::currentPath());
 }
 
-void CLocalFolderPane::SetFolder(const QString& folder) {
+void CLocalFolderPane::ShowFolder(const QString& folder) {
+    if (folder == m_Folder) {
+        return;
+    }
     m_Folder = folder;
     m_Dir->setText(folder);
+    // The files copied so far went elsewhere: the list and name belong to the old folder.
+    m_Copied->clear();
+    m_File->clear();
+}
+
+void CLocalFolderPane::SetFolder(const QString& folder) {
+    ShowFolder(folder);
+    const QSignalBlocker quiet(m_Drives);
+    m_Placing = true;
     // The drive that holds the folder: the longest root that starts it.
     int best = -1;
     int bestLength = -1;
@@ -81,6 +100,7 @@ void CLocalFolderPane::SetFolder(const QString& folder) {
         m_Tree->setCurrentIndex(index);
         m_Tree->scrollTo(index);
     }
+    m_Placing = false;
 }
 
 void CLocalFolderPane::DriveChosen(int index) {
@@ -88,17 +108,22 @@ void CLocalFolderPane::DriveChosen(int index) {
         return;
     }
     const QString root = m_Drives->itemData(index).toString();
+    m_Placing = true;
     m_Tree->setRootIndex(m_Model->setRootPath(root));
-    m_Folder = root;
-    m_Dir->setText(root);
+    m_Tree->setCurrentIndex(QModelIndex());
+    m_Placing = false;
+    ShowFolder(root);
 }
 
 void CLocalFolderPane::FolderChosen(const QModelIndex& index) {
     if (!index.isValid()) {
         return;
     }
-    m_Folder = m_Model->filePath(index);
-    m_Dir->setText(m_Folder);
+    ShowFolder(m_Model->filePath(index));
+}
+
+QString CLocalFolderPane::CurrentDirText() const {
+    return m_Dir->text();
 }
 
 void CLocalFolderPane::SetLocked(bool locked) {

@@ -15,7 +15,8 @@ namespace nereid::instrument {
 
 // The PC half of the "File Upload" dialog, headed "Local Computer:": the drives (the home
 // folder and the mounted file systems), the folder tree, "Current Dir:" (where fetched files
-// are written), "Current File:" and the list of the files copied in this transfer.
+// are written), "Current File:" and the list of the files copied in this transfer. The folder
+// files go to is the one the operator last made current in the tree, by mouse or keyboard.
 class CLocalFolderPane : public QGroupBox {
 public:
     explicit CLocalFolderPane(QWidget* parent = nullptr);
@@ -27,10 +28,13 @@ public:
     void SetLocked(bool locked);
     QLineEdit* CurrentFile() const { return m_File; }
     QListWidget* CopiedFiles() const { return m_Copied; }
+    QTreeView* Tree() const { return m_Tree; }
+    QString CurrentDirText() const;
 
 private:
     void DriveChosen(int index);
     void FolderChosen(const QModelIndex& index);
+    void ShowFolder(const QString& folder);
 
     QString m_Folder;
     QComboBox* m_Drives = nullptr;
@@ -39,6 +43,7 @@ private:
     QFileSystemModel* m_Model = nullptr;
     QLineEdit* m_File = nullptr;
     QListWidget* m_Copied = nullptr;
+    bool m_Placing = false; // the program moves the tree's current row, not the operator
 };
 
 } // namespace nereid::instrument

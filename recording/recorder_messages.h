@@ -13,6 +13,9 @@ inline constexpr const char* kCantWriteFileText = "Can't Write File "; // + full
 inline constexpr const char* kRecordingTimeInvalidText = "Recording Time is not valid";
 inline constexpr const char* kNoRecordingEnabledText = "No Data Recording Enable";
 inline constexpr const char* kPleaseInputFilenameText = "Please input filename";
+// The folder chosen for a recording cannot take its files: + full path, then the reason.
+inline constexpr const char* kNoSuchFolderText = "The folder does not exist: ";
+inline constexpr const char* kFolderNotWritableText = "Can't write files in the folder ";
 inline constexpr const char* kRecorderMemoryText = "Memory allocation failure ( No enough Memory )";
 // Shown once per recording when "updatetime.txt" asks for the clock update but the process may
 // not set the system clock; recording goes on.

@@ -1,6 +1,11 @@
 #include "recording/recording_setup.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
 
 #include "recording/channel_table.h"
 #include "recording/intake_state.h"
@@ -44,6 +49,30 @@ int ParseRecordingMinutes(const std::string& fullText) {
         return 0;
     }
     return static_cast<int>(value);
+}
+
+int CheckRecordingFolder(const std::string& folder, CRecorderMessages* messages) {
+    auto refuse = [&](const std::string& text) {
+        if (messages != nullptr) {
+            messages->ShowMessage(text, kRecorderCaption);
+        }
+        return kSetupBadFolder;
+    };
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::exists(folder, ec)) {
+        return refuse(kNoSuchFolderText + folder);
+    }
+    if (!std::filesystem::is_directory(folder, ec)) {
+        return refuse(kFolderNotWritableText + folder + ": it is not a folder");
+    }
+    std::string probe = folder + "/.nereid-write-test-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return refuse(kFolderNotWritableText + folder + ": " + std::strerror(errno));
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return 1;
 }
 
 int StoreChannelSettings(RtChannel& channel, const std::string& fileName, const std::string& folder,

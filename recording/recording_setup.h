@@ -21,6 +21,7 @@ constexpr int kSetupTimeInvalid = -10; // "Recording Time is not valid": the dia
 constexpr int kSetupNoChannel = -11;   // "No Data Recording Enable"
 constexpr int kSetupMemory = -12;      // a buffer could not be mapped; nothing started
 constexpr int kSetupNoFileName = -13;  // "Please input filename": the channel stays selected
+constexpr int kSetupBadFolder = -14;   // the folder is missing or cannot be written
 
 // The dialog's file name edit hands over at most this many characters.
 constexpr std::size_t kChannelFileNameLimit = 19;
@@ -45,6 +46,12 @@ int ParseRecordingMinutes(const std::string& text);
 // path would send the files to another folder.
 int StoreChannelSettings(RtChannel& channel, const std::string& fileName, const std::string& folder,
                          const std::string& comments, CRecorderMessages* messages);
+
+// Checks that `folder` exists, is a folder and takes a new file (a probe file is created and
+// removed again: permission bits say nothing for root, nor for read-only or special file
+// systems). Returns 1, or kSetupBadFolder after showing which folder and why through
+// `messages`.
+int CheckRecordingFolder(const std::string& folder, CRecorderMessages* messages);
 
 // Builds the recorder for the channels of `table` whose recordEnable is set. Shows (through
 // `services.messages`) "Recording Time is not valid", "No Data Recording Enable" or the memory

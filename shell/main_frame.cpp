@@ -1,5 +1,8 @@
 #include "shell/main_frame.h"
 
+#include <chrono>
+
+#include "link/command_records.h"
 #include "link/dialogs/connect_dialog.h"
 #include "link/dialogs/message_box.h"
 #include "link/modem_session.h"
@@ -13,8 +16,8 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/menu_set.h"
-#include "shell/serve_control.h"
 #include "shell/queued_intake_events.h"
+#include "shell/serve_control.h"
 #include "shell/sheet_routes.h"
 #include "shell/tellus_status_bar.h"
 #include "shell/translate_dialog.h"
@@ -39,6 +42,12 @@
 namespace nereid::shell {
 
 namespace {
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 QSettings Profile() {
     return QSettings("NR-Utility", "TellusW32");
@@ -114,6 +123,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     // Always running: an idle call's tick does nothing, and a call placed from the dialog
     // goes on (or hangs up) after the dialog has closed.
     m_ModemTimer.start();
+    m_LineWatchTimer.setInterval(100);
+    connect(&m_LineWatchTimer, &QTimer::timeout, this, [this] { WatchLine(); });
 
     link::CPortProbe::Probe(*m_Link, m_PortTable);
 
@@ -193,7 +204,50 @@ void CMainFrame::SetConnected(int flag) {
     m_IntakeState.m_IdleCounter.store(0);
     m_IntakeState.m_AcquisitionState.store(recording::kAcquisitionUnknown);
     m_StatusBar->SetConnectedLayout(flag != 0);
+    // A modem call has its own watch (carrier, NO CARRIER); a direct line only has silence.
+    if (flag != 0 && !m_Modem->CallStands()) {
+        m_LineWatch.Start(m_Link->BytesReceived(), SteadyMs());
+        m_LineWatchTimer.start();
+    } else {
+        m_LineWatch.Stop();
+        m_LineWatchTimer.stop();
+    }
     UpdateCommandUi();
+}
+
+void CMainFrame::WatchLine() {
+    if (!Connected() || m_Modem->CallStands()) {
+        m_LineWatch.Stop();
+        m_LineWatchTimer.stop();
+        return;
+    }
+    const QString port = QString::fromStdString(m_Link->PortName());
+    switch (m_LineWatch.Tick(m_Link->BytesReceived(), SteadyMs(), m_Link->TransactionWaiting())) {
+    case link::CLineWatch::kSendProbe:
+        // Its answer is taken (and acknowledged) as an orphan; only its bytes count here.
+        m_Link->SendCommand(0xB0, link::CommandRecord{});
+        break;
+    case link::CLineWatch::kLost:
+        m_StatusBar->SetPaneText(m_StatusBar->ConnectionPane(), "Lost " + port);
+        m_StatusBar->SetPaneText(1, "No Answer");
+        break;
+    case link::CLineWatch::kAnswering:
+        m_StatusBar->SetPaneText(m_StatusBar->ConnectionPane(), "Connected " + port);
+        m_StatusBar->SetPaneText(1, QString());
+        break;
+    default:
+        break;
+    }
+}
+
+bool CMainFrame::RefusedAsLost() {
+    if (!m_LineWatch.Lost())
+        return false;
+    link::ShowMessage(this, link::kTellusCaption,
+                      "Not connected: the recorder on " +
+                          QString::fromStdString(m_Link->PortName()) +
+                          " does not answer. Press F2 to connect again.");
+    return true;
 }
 
 void CMainFrame::ShowConnection(const std::string& name, int group) {
@@ -383,34 +437,34 @@ void CMainFrame::OnCommand(int id) {
         break;
     }
     case kCmdStatus:
-        if (Connected() && OpenStatusSheet(*this) != 1)
+        if (Connected() && !RefusedAsLost() && OpenStatusSheet(*this) != 1)
             NotAvailable("The Status sheet");
         break;
     case kCmdCommands:
-        if (Connected() && OpenCommandSheet(*this) != 1)
+        if (Connected() && !RefusedAsLost() && OpenCommandSheet(*this) != 1)
             NotAvailable("The Command sheet");
         break;
     case kCmdConfiguration:
-        if (Connected() && OpenConfigurationSheet(*this) != 1)
+        if (Connected() && !RefusedAsLost() && OpenConfigurationSheet(*this) != 1)
             NotAvailable("The Configuration sheet");
         break;
     case kCmdCalibration:
-        if (Connected() && OpenCalibrationSheet(*this) != 1)
+        if (Connected() && !RefusedAsLost() && OpenCalibrationSheet(*this) != 1)
             NotAvailable("The Calibration sheet");
         break;
     case kCmdInternalRecording:
-        if (m_ModelCode == 17 && OpenInternalRecordingSheet(*this) != 1)
+        if (m_ModelCode == 17 && !RefusedAsLost() && OpenInternalRecordingSheet(*this) != 1)
             NotAvailable("The Internal Recording sheet");
         break;
     case kCmdFileUpload:
-        if (m_ModelCode == 17 && OpenFileUploadDialog(*this) != 1)
+        if (m_ModelCode == 17 && !RefusedAsLost() && OpenFileUploadDialog(*this) != 1)
             NotAvailable("The File Upload dialog");
         break;
     case kCmdDaDiSPRecording:
     case kCmdCssRecording:
     case kCmdSeisanRecording:
     case kCmdMseedRecording: {
-        if (!Connected() || Recording())
+        if (!Connected() || Recording() || RefusedAsLost())
             break;
         const RecordingForm form = id == kCmdDaDiSPRecording  ? kRecordDaDiSP
                                    : id == kCmdCssRecording   ? kRecordCss
@@ -509,6 +563,7 @@ void CMainFrame::customEvent(QEvent* event) {
             HandleAcquisitionMessage(message->m_WParam, message->m_LParam);
         } else if (message->m_Message == recording::kMsgStopRecording && message->m_WParam == 0) {
             m_StatusBar->ShowRecordingProgress(false);
+            m_StatusBar->SetRecordingDestination(QString());
             m_IntakeState.m_AcquisitionState.store(recording::kRecordingStopped);
             m_IntakeState.m_IdleCounter.store(0);
             m_IntakeState.m_bRecording.store(false);

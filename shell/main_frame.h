@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "link/dialogs/connection_host.h"
+#include "link/line_watch.h"
 #include "link/port_probe.h"
 #include "recording/channel_table.h"
 #include "recording/intake_state.h"
@@ -69,6 +70,8 @@ public:
     recording::CChannelTable& Channels() { return m_Channels; }
     recording::CIntakeState& IntakeState() { return m_IntakeState; }
     link::CReceiverThread* ReceiverThread() { return m_Thread.get(); }
+    // The direct line stopped answering (no data frames, no answer to a probe).
+    bool LineLost() const { return m_LineWatch.Lost(); }
     recording::CRealTimeIntake* Intake() { return m_Intake.get(); }
     CDisplaySettings& Display() { return m_Display; }
     CRecentFiles& RecentFiles() { return m_Recent; }
@@ -146,6 +149,11 @@ private:
     void AboutBox();
     void HelpTopics();
     void NotAvailable(const QString& what);
+    // The direct line's watch, every 100 ms: probes a quiet recorder, shows a lost one.
+    void WatchLine();
+    // True (after saying "Not connected ...") when the recorder stopped answering: a command
+    // that talks to it is not started.
+    bool RefusedAsLost();
     void OnSubWindowActivated(QMdiSubWindow* window);
     void HandleAcquisitionMessage(std::uintptr_t pane, long code);
     void LoadSettings();
@@ -175,6 +183,8 @@ private:
     std::unique_ptr<link::CTtyModemLine> m_ModemLine;
     std::unique_ptr<link::CModemSession> m_Modem;
     QTimer m_ModemTimer;
+    link::CLineWatch m_LineWatch;
+    QTimer m_LineWatchTimer;
     ModemObserver m_ModemObserver;
     std::unique_ptr<QPrinter> m_Printer;
 

@@ -73,6 +73,9 @@ int OpenRecordingSetup(CMainFrame& frame, RecordingForm form) {
         frame.TellusStatusBar()->ShowRecordingProgress(show);
         frame.TellusStatusBar()->SetRecordingProgress(0);
     };
+    context.showDestination = [&frame](const std::string& folder) {
+        frame.TellusStatusBar()->SetRecordingDestination(QString::fromStdString(folder));
+    };
     // Cancelled or refused (its message shown): the command has done what it does.
     display::RunRecordingSetup(context, static_cast<recording::RecordingForm>(form));
     return 1;

@@ -35,7 +35,12 @@ CTellusStatusBar::CTellusStatusBar(QWidget* parent) : QStatusBar(parent) {
     m_Cap = Indicator("CAP", this);
     m_Num = Indicator("NUM", this);
     m_Scrl = Indicator("SCRL", this);
+    m_Destination = new QLabel(this);
+    m_Destination->setFrameShape(QFrame::Panel);
+    m_Destination->setFrameShadow(QFrame::Sunken);
+    m_Destination->hide();
     addWidget(m_Message, 1);
+    addPermanentWidget(m_Destination);
     addPermanentWidget(m_State);
     addPermanentWidget(m_Connection);
     addPermanentWidget(m_Cap);
@@ -112,6 +117,17 @@ void CTellusStatusBar::ShowRecordingProgress(bool show) {
 
 void CTellusStatusBar::SetRecordingProgress(int percent) {
     m_Progress->setValue(std::clamp(percent, 0, 100));
+}
+
+void CTellusStatusBar::SetRecordingDestination(const QString& folder) {
+    m_Destination->setText(folder.isEmpty() ? QString() : "Recording to " + folder);
+    m_Destination->setToolTip(m_Destination->text());
+    m_Progress->setToolTip(m_Destination->text());
+    m_Destination->setVisible(!folder.isEmpty());
+}
+
+QString CTellusStatusBar::RecordingDestinationText() const {
+    return m_Destination->isHidden() ? QString() : m_Destination->text();
 }
 
 bool CTellusStatusBar::RecordingProgressShown() const {

@@ -34,6 +34,10 @@ public:
     bool StatePaneHeld() const { return m_StateHeld; }
 
     void ShowRecordingProgress(bool show);
+    // Shows "Recording to <folder>" beside the state pane while a recording runs; an empty
+    // folder removes it.
+    void SetRecordingDestination(const QString& folder);
+    QString RecordingDestinationText() const;
     void SetRecordingProgress(int percent);
     bool RecordingProgressShown() const;
 
@@ -51,6 +55,7 @@ private:
     QLabel* m_Num;
     QLabel* m_Scrl;
     QProgressBar* m_Progress;
+    QLabel* m_Destination;
     bool m_Connected = false;
     bool m_StateHeld = false;
 };

@@ -92,7 +92,8 @@ bool TakesValue(const std::string& name) {
                                          "--drop",         "--garbage",
                                          "--delay",        "--seed",
                                          "--busy-number",  "--no-carrier-number",
-                                         "--refuse",       "--ignore"};
+                                         "--refuse",       "--ignore",
+                                         "--answer-delay", "--answer-delay-codes"};
     for (const char* n : kNames)
         if (name == n)
             return true;
@@ -172,6 +173,11 @@ std::string UsageText() {
            "  --corrupt P            probability of a wrong CRC on a sent frame\n"
            "  --drop P               probability of leaving a command unanswered\n"
            "  --delay MS             answer every command MS milliseconds late\n"
+           "  --answer-delay MS[-MS] answer each first listing, file read or delete MS (or a\n"
+           "                         random MS..MS) milliseconds late, as a drive spinning up;\n"
+           "                         the same request sent again is answered right after it\n"
+           "  --answer-delay-codes LIST  the command codes --answer-delay applies to\n"
+           "                         (default 0xB8,0xB9,0x92)\n"
            "  --garbage P            probability of noise bytes before a sent frame\n"
            "  --refuse LIST          refuse these command codes (0x80..0xBB), comma separated\n"
            "  --ignore LIST          never answer these command codes, comma separated\n"
@@ -300,8 +306,21 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             if (!ParseInteger(v, 0, 0x7FFFFFFFFFFFFFFFLL, n))
                 return bad(v, "expected a non-negative integer");
             o.seed = static_cast<std::uint64_t>(n);
-        } else if (name == "--refuse" || name == "--ignore") {
-            std::vector<std::uint8_t>& codes = name == "--refuse" ? o.refused : o.ignored;
+        } else if (name == "--answer-delay") {
+            const auto dash = v.find('-');
+            long long low = 0;
+            long long high = 0;
+            if (!ParseInteger(v.substr(0, dash), 0, 600000, low) ||
+                (dash != std::string::npos && !ParseInteger(v.substr(dash + 1), low, 600000, high)))
+                return bad(v, "expected MS or MIN-MAX, 0..600000 ms");
+            o.answerDelayMinMs = static_cast<int>(low);
+            o.answerDelayMaxMs = static_cast<int>(dash == std::string::npos ? low : high);
+        } else if (name == "--refuse" || name == "--ignore" || name == "--answer-delay-codes") {
+            std::vector<std::uint8_t>& codes = name == "--refuse"   ? o.refused
+                                               : name == "--ignore" ? o.ignored
+                                                                    : o.answerDelayCodes;
+            if (name == "--answer-delay-codes")
+                codes.clear();
             std::size_t from = 0;
             while (from <= v.size()) {
                 const std::size_t comma = std::min(v.find(',', from), v.size());

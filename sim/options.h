@@ -24,7 +24,12 @@ struct SimOptions {
     double corrupt = 0.0;   // probability that a sent frame carries a wrong CRC
     double drop = 0.0;      // probability that a command stays unanswered
     int delayMs = 0;        // every answer leaves this late
-    double garbage = 0.0;   // probability of noise bytes before a sent frame
+    // A slow drive: the first request of one of `answerDelayCodes` is answered this many ms
+    // late (drawn from min..max); the same request sent again is answered right after it.
+    int answerDelayMinMs = 0;
+    int answerDelayMaxMs = 0;
+    std::vector<std::uint8_t> answerDelayCodes = {0xB8, 0xB9, 0x92};
+    double garbage = 0.0; // probability of noise bytes before a sent frame
     std::uint64_t seed = 1;
 
     std::vector<std::uint8_t> refused; // command codes refused (status 0) whatever they carry

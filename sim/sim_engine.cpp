@@ -37,7 +37,8 @@ SimEngine::SimEngine(const SimOptions& options, LineEndpoint& line, DriveStore& 
       m_Faults(options.seed, options.corrupt, options.drop, options.garbage),
       m_Channel(m_Faults, options.baud), m_Clock(StartTime(options), options.timeScale),
       m_Generator(SignalModel(options.signalFreq, options.signalAmp, options.noise, options.seed),
-                  options.skips, StartTime(options)) {
+                  options.skips, StartTime(options)),
+      m_DelayRandom(options.seed) {
     if (options.modem)
         m_Modem = std::make_unique<ModemFrontEnd>(options.busyNumbers, options.noCarrierNumbers,
                                                   options.noDialtoneNumbers, options.hangupAfter,
@@ -96,6 +97,20 @@ void SimEngine::Deliver(CommandOutcome& outcome, Clock::time_point now) {
         m_Transfer = std::move(outcome.transfer);
         SendNextTransferFrame(now);
     }
+}
+
+std::chrono::milliseconds SimEngine::AnswerDelay(const InboundFrame& frame) {
+    const auto& codes = m_Options.answerDelayCodes;
+    if (m_Options.answerDelayMaxMs <= 0 ||
+        std::find(codes.begin(), codes.end(), frame.type) == codes.end())
+        return std::chrono::milliseconds(0);
+    // The drive is still spinning for the same request: the repeat waits for nothing more.
+    if (frame.type == m_LastDelayedCode && frame.payload == m_LastDelayedRequest)
+        return std::chrono::milliseconds(0);
+    m_LastDelayedCode = frame.type;
+    m_LastDelayedRequest = frame.payload;
+    std::uniform_int_distribution<int> pick(m_Options.answerDelayMinMs, m_Options.answerDelayMaxMs);
+    return std::chrono::milliseconds(pick(m_DelayRandom));
 }
 
 void SimEngine::HandleFrame(const InboundFrame& frame, Clock::time_point now) {
@@ -161,9 +176,13 @@ void SimEngine::HandleFrame(const InboundFrame& frame, Clock::time_point now) {
         Log("command left unanswered (fault injection)");
         return;
     }
-    if (m_Options.delayMs > 0 || !m_Scheduled.empty()) {
+    const auto slowDrive = AnswerDelay(frame);
+    if (m_Options.delayMs > 0 || slowDrive.count() > 0 || !m_Scheduled.empty()) {
+        // Answers leave in the order of their requests, each no earlier than it is due.
         m_Scheduled.push_back(
-            {now + std::chrono::milliseconds(m_Options.delayMs), std::move(outcome)});
+            {now + std::chrono::milliseconds(m_Options.delayMs) + slowDrive, std::move(outcome)});
+        if (m_Options.verbose && slowDrive.count() > 0)
+            Log("answer held back " + std::to_string(slowDrive.count()) + " ms (--answer-delay)");
         return;
     }
     Deliver(outcome, now);

@@ -16,6 +16,8 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <random>
+#include <vector>
 
 namespace nereid::sim {
 
@@ -46,6 +48,8 @@ private:
         Clock::time_point due;
         CommandOutcome outcome;
     };
+    // The extra wait of a slow drive for this request (0 for a repeat of the last one).
+    std::chrono::milliseconds AnswerDelay(const InboundFrame& frame);
 
     void HandleBytes(const std::uint8_t* bytes, std::size_t length, Clock::time_point now);
     void HandleFrame(const InboundFrame& frame, Clock::time_point now);
@@ -72,6 +76,9 @@ private:
     bool m_WasStreaming = false;
     std::uint32_t m_NextSecond = 0;
     std::deque<Scheduled> m_Scheduled;
+    std::mt19937_64 m_DelayRandom;
+    std::uint8_t m_LastDelayedCode = 0;
+    std::vector<std::uint8_t> m_LastDelayedRequest;
 
     std::optional<Transfer> m_Transfer;
     std::uint64_t m_TransferFrame = 0; // id of the frame waiting for its ACK

@@ -27,6 +27,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -45,6 +46,21 @@ std::pair<int, QString> NereidInfo(const QStringList& paths) {
     process.start(NEREID_CLI_PATH, QStringList{"info"} + paths);
     process.waitForFinished(30000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+// Runs `act` on the recording setup dialog once it is the active modal window (checked every
+// 20 ms, so that it runs inside the dialog's own event loop).
+void WhenSetupDialogShows(QObject* context, std::function<void(display::CNameFileDlg*)> act) {
+    auto* timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, [timer, act] {
+        auto* dialog = dynamic_cast<display::CNameFileDlg*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);
+    });
+    timer->start(20);
 }
 
 } // namespace
@@ -223,6 +239,105 @@ private slots:
         QCOMPARE(frame.AnalysisWindow()->windowTitle(), QString("Real Time Display"));
     }
 
+    // As an operator does it, by keys and clicks only: a missing folder and one that takes
+    // no files (/proc refuses new files even to root) are refused by name with nothing
+    // armed; then four channels set up by typing a folder into the file name box all record
+    // there, which the status bar shows while the recording runs.
+    void typedFolderTakesEveryChannelAndBadFoldersAreRefused() {
+        StartSimulator();
+        testing::MessageCapture messages;
+        CMainFrame frame;
+        frame.resize(1400, 900);
+        frame.show();
+        QVERIFY(testing::ConnectThroughMenu(frame));
+        const QString missing = m_Out + "/missing";
+        auto typeFolder = [](display::CNameFileDlg* dialog, const QString& folder) {
+            QLineEdit* name = dialog->FileNameEdit();
+            QTest::mouseClick(name, Qt::LeftButton);
+            name->selectAll();
+            QTest::keyClicks(name, folder);
+            QTest::keyClick(name, Qt::Key_Return);
+        };
+        bool stayedOpen = false;
+        WhenSetupDialogShows(&frame, [&](display::CNameFileDlg* dialog) {
+            typeFolder(dialog, missing);
+            typeFolder(dialog, "/proc");
+            stayedOpen = dialog->isVisible();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        frame.OnCommand(kCmdDaDiSPRecording);
+        QVERIFY(stayedOpen);
+        QCOMPARE(messages.texts.value(0), "The folder does not exist: " + missing);
+        QVERIFY2(messages.texts.value(1).startsWith("Can't write files in the folder /proc: "),
+                 qPrintable(messages.texts.value(1)));
+        QCOMPARE(messages.captions.value(0), QString("Tellus Application"));
+        QVERIFY(!frame.Recording());
+        QVERIFY(frame.Recorder() == nullptr);
+        QVERIFY(!QDir(missing).exists());
+
+        const QString four = m_Out + "/four";
+        QDir().mkpath(four);
+        QString chosen;
+        bool wasOn = true;
+        messages.texts.clear();
+        WhenSetupDialogShows(&frame, [&](display::CNameFileDlg* dialog) {
+            // The folder typed while Chan1 shows, then Chan9 switched on with the keyboard:
+            // Chan1 .. Chan3 are on from the start and never shown.
+            QLineEdit* name = dialog->FileNameEdit();
+            QTest::mouseClick(name, Qt::LeftButton);
+            name->selectAll();
+            QTest::keyClicks(name, four + "/");
+            dialog->ChannelBox()->setFocus();
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(dialog->ChannelBox(), Qt::Key_Down);
+            chosen = dialog->ChannelBox()->currentText();
+            wasOn = dialog->EnableBox()->isChecked();
+            QTest::mouseClick(dialog->EnableBox(), Qt::LeftButton);
+            QTest::mouseClick(dialog->CommentsEdit(), Qt::LeftButton);
+            QTest::keyClicks(dialog->CommentsEdit(), "vault 9");
+            QTest::mouseClick(dialog->MinutesEdit(), Qt::LeftButton);
+            dialog->MinutesEdit()->selectAll();
+            QTest::keyClicks(dialog->MinutesEdit(), "1");
+            QTest::keyClick(dialog->MinutesEdit(), Qt::Key_Return);
+        });
+        frame.OnCommand(kCmdDaDiSPRecording);
+        QCOMPARE(chosen, QString("Chan9"));
+        QVERIFY(!wasOn);
+        QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join('|')));
+        QVERIFY(frame.Recording());
+        QCOMPARE(frame.Recorder()->ChannelCount(), 4);
+        QCOMPARE(frame.TellusStatusBar()->RecordingDestinationText(), "Recording to " + four);
+        QTRY_VERIFY_WITH_TIMEOUT(frame.Recorder()->SecondsRecorded() >= 3, 15000);
+        frame.OnCommand(kCmdStopRecording);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.Recording(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(frame.TellusStatusBar()->RecordingDestinationText(), QString(),
+                                  5000);
+
+        // Channels 1, 2, 3 and 9 ("DDA"): every file is in the
+        // typed folder, none in the folder the program started in.
+        QStringList heads;
+        for (const QString& file : Files(four))
+            heads << file.left(3);
+        heads.removeDuplicates();
+        heads.sort();
+        QVERIFY2(heads == (QStringList{"DD1", "DD2", "DD3", "DDA"}),
+                 qPrintable(Files(four).join(" ")));
+        QVERIFY2(Files(four).size() >= 4, qPrintable(Files(four).join(' ')));
+        const auto [code, text] = NereidInfo([&] {
+            QStringList paths;
+            for (const QString& file : Files(four))
+                paths << four + "/" + file;
+            return paths;
+        }());
+        QVERIFY2(code == 0, qPrintable(text));
+        // Channel 9's comment went with it, from the page shown when it was typed.
+        QFile nine(four + "/" + Files(four).filter("DDA").value(0));
+        QVERIFY(nine.open(QIODevice::ReadOnly));
+        QVERIFY(nine.read(4096).contains("vault 9"));
+        for (const QString& file : Files(m_Folder->QPath()))
+            QVERIFY2(!file.startsWith("DD"), qPrintable(file));
+    }
+
     // SEISAN from the window, then the main window closed while recording: the recorder is
     // stopped, its files closed and the last period converted before the program goes.
     void closingWhileRecordingSeisanConvertsTheLastPeriod() {
@@ -279,7 +394,6 @@ private:
         QVERIFY(m_Sim->WaitReady());
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
-
 
     std::unique_ptr<testing::TempFolder> m_Folder;
     std::unique_ptr<testing::Simulator> m_Sim;

@@ -9,3 +9,7 @@ if(NOT NEREID_CORE_ONLY)
     nereid_gui_test(upload_dialog_test ${CMAKE_CURRENT_LIST_DIR}/upload_dialog_test.cpp)
     target_link_libraries(upload_dialog_test PRIVATE nereid_instrument_gui)
 endif()
+
+# The transfer engine against nereid-sim playing a drive that answers every first request late.
+nereid_integration_test(upload_slow_recorder_test
+    ${CMAKE_CURRENT_LIST_DIR}/upload_slow_recorder_test.cpp)

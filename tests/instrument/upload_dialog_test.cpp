@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -217,13 +218,67 @@ private slots:
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.TimeLeftText(), QString());
         QCOMPARE(dialog.IndicatorText(), QString("Accepted"));
-        const auto part = ReadFile(m_Out + "/D1234001.093");
+        // It is named as a part, and the list says how much of the file it holds.
+        QVERIFY(!std::filesystem::exists(m_Out + "/D1234001.093"));
+        const auto part = ReadFile(m_Out + "/D1234001.093.part");
         QVERIFY(!part.empty());
         QVERIFY(part.size() < m_Big.size());
         QCOMPARE(part.size() % 600, std::size_t(0));
         QVERIFY(std::equal(part.begin(), part.end(), m_Big.begin()));
-        QCOMPARE(dialog.CopiedFiles()->count(), 0);
+        QCOMPARE(dialog.CopiedFiles()->count(), 1);
+        QCOMPARE(dialog.CopiedFiles()->item(0)->text(),
+                 QString("D1234001.093.part (stopped after %1 of 30276 bytes)").arg(part.size()));
         QVERIFY(dialog.FormatBox()->isEnabled());
+    }
+
+    // The PC folder chosen with the keyboard alone is "Current Dir:" and where the file goes;
+    // a folder that cannot take the file says "Can't save file" with the reason.
+    void keyboardFolderIsWrittenToAndASaveFailureSaysWhy() {
+        std::filesystem::create_directories(m_Out + "/zqa");
+        std::filesystem::create_directories(m_Out + "/zqb");
+        testing::Simulator sim(m_Folder->File("line"), {"--drive", "A=" + m_Drive});
+        QVERIFY(sim.WaitReady());
+        link::CSerialLink link;
+        QCOMPARE(link.Open(sim.LinkPath(), 115200, 0, 0, 8), 1);
+        testing::MessageCapture messages;
+        instrument::CUploadDialog dialog(link, 115200);
+        dialog.SetLocalFolder(QString::fromStdString(m_Out));
+        dialog.show();
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.RecorderFiles()->topLevelItemCount(), 3, 5000);
+        QTRY_VERIFY(!dialog.Busy());
+
+        QTreeView* tree = dialog.LocalTree();
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Right); // opens the folder shown
+        QTRY_VERIFY(tree->model()->rowCount(tree->currentIndex()) >= 2);
+        QTest::keyClicks(tree, "zqb"); // typed: the tree goes to the row of that name
+        const QString target = QString::fromStdString(m_Out + "/zqb");
+        QCOMPARE(dialog.LocalFolder(), target);
+        QCOMPARE(dialog.LocalCurrentDirText(), target);
+
+        dialog.FormatBox()->setCurrentIndex(3);
+        QTreeWidgetItem* row = dialog.RecorderFiles()->topLevelItem(1);
+        QTest::mouseClick(dialog.RecorderFiles()->viewport(), Qt::LeftButton, {},
+                          dialog.RecorderFiles()->visualItemRect(row).center());
+        QTest::mouseClick(dialog.RetrieveButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.TransferActive(), 10000);
+        QCOMPARE(ReadFile(target.toStdString() + "/D2234001.093"),
+                 ReadFile(m_Drive + "/D2234001.093"));
+        QVERIFY(!std::filesystem::exists(m_Out + "/D2234001.093"));
+
+        // A plain file where the folder should be: the PC's failure, said as such.
+        std::ofstream(m_Out + "/PLAIN") << "x";
+        dialog.SetLocalFolder(QString::fromStdString(m_Out + "/PLAIN"));
+        QTest::mouseClick(dialog.RecorderFiles()->viewport(), Qt::LeftButton, {},
+                          dialog.RecorderFiles()->visualItemRect(row).center());
+        QTest::mouseClick(dialog.RetrieveButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.TransferActive(), 10000);
+        QTRY_COMPARE(messages.texts.size(), 1);
+        QCOMPARE(messages.texts[0],
+                 QString::fromStdString("Can't save file " + m_Out +
+                                        "/PLAIN/D2234001.093 error = 20 (Not a directory)"));
+        QCOMPARE(dialog.IndicatorText(), QString("Can't save file"));
+        QCOMPARE(dialog.CopiedFiles()->item(0)->text(), QString("D2234001.093: not saved"));
     }
 
 private:

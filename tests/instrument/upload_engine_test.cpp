@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -122,7 +123,7 @@ TEST(UploadEntryTest, RowOfAListingEntry) {
     EXPECT_EQ(row.name, "D1234001.093");
     EXPECT_FALSE(row.directory);
     EXPECT_EQ(row.sizeK, 2u);
-    EXPECT_EQ(row.timeText, "13:5:42");
+    EXPECT_EQ(row.timeText, "13:05:42");
     EXPECT_EQ(row.dateText, "4/3/2026");
 
     link::DirectoryEntry d;
@@ -365,7 +366,9 @@ TEST_F(UploadEngineTest, AbortMidFileKeepsWhatArrivedAndAcknowledgesTheLateBlock
     ASSERT_EQ(m_Files.size(), 1u); // the next file is not started
     EXPECT_EQ(m_Files[0].result, kUploadAborted);
     EXPECT_EQ(m_Files[0].bytes, 1800u);
-    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT").size(), 1800u);
+    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT.part").size(), 1800u);
+    EXPECT_FALSE(fs::exists(fs::path(m_Folder) / "BIG.DAT")); // never passes for the file
+    EXPECT_EQ(m_Files[0].outputName, "BIG.DAT.part");
     EXPECT_FALSE(m_Engine.TransferActive());
     EXPECT_EQ(m_Finished.back(), std::make_pair(int{kUploadAbort}, int{kUploadAccepted}));
     EXPECT_EQ(m_Recorder.Acks(), acksBefore + 1); // the abort answer; the link sent it
@@ -486,6 +489,112 @@ TEST_F(UploadEngineTest, DeleteWhoseAnswerWasLostIsConfirmedByALook) {
     Run(20000, 10);
     ASSERT_EQ(m_Deleted.size(), 1u);
     EXPECT_EQ(m_Deleted[0].second, kUploadRejected);
+}
+
+// A recorder whose drive answers every first request 3 to 5 s late, at the fastest and the
+// slowest line: nothing is asked twice, and each listing, file and delete gets its own answer.
+TEST_F(UploadEngineTest, RecorderAnsweringThreeToFiveSecondsLateIsPairedRightAtEveryBaud) {
+    for (const std::uint32_t baud : {115200u, 1200u}) {
+        SCOPED_TRACE(baud);
+        m_Engine.SetBaud(baud);
+        m_Files.clear();
+        m_Deleted.clear();
+        m_Finished.clear();
+        const std::int64_t delays[] = {3000, 5000, 4000};
+        m_Recorder.AnswerLate(&m_Now, {0xB8, 0xB9, 0x92}, [&](int n) { return delays[n % 3]; });
+        m_Served = {{"ONE.DAT", std::vector<std::uint8_t>(900, 1)},
+                    {"TWO.DAT", std::vector<std::uint8_t>(1300, 2)},
+                    {"SIX.DAT", std::vector<std::uint8_t>(40, 6)}};
+        m_Recorder.SetHandler([&](const ReceivedCommand& c) -> std::vector<SentFrame> {
+            if (c.code == 0xB8) {
+                return {ListingFrame(1, 1, {{c.Text().substr(3, 3), "LST"}})};
+            }
+            if (c.code == 0x92) {
+                return {PlainAnswer(0x32, c.Text() == "A:\\KEEP.DAT" ? 0 : 1)};
+            }
+            return ServeFiles(c);
+        });
+        const std::size_t before = m_Recorder.Commands().size();
+        for (const char* folder : {"AAA", "BBB"}) {
+            ASSERT_EQ(m_Engine.StartListing(std::string("A:\\") + folder + "\\*.*"), 1);
+            Run(20000, 10);
+            ASSERT_EQ(m_Entries.size(), 1u);
+            EXPECT_EQ(m_Entries[0].name, std::string(folder) + ".LST");
+        }
+        m_Engine.StartRetrieve(
+            {{"A:", "ONE.DAT", 900}, {"A:", "TWO.DAT", 1300}, {"A:", "SIX.DAT", 40}},
+            recording::HlcpTranslator::kHlcp, m_Folder);
+        Run(20000, 10);
+        ASSERT_EQ(m_Files.size(), 3u);
+        for (const auto& [name, bytes] : m_Served) {
+            EXPECT_EQ(ReadAll(fs::path(m_Folder) / name), bytes) << name;
+        }
+        m_Engine.StartDelete({"A:\\ONE.DAT", "A:\\KEEP.DAT", "A:\\TWO.DAT"});
+        Run(20000, 10);
+        ASSERT_EQ(m_Deleted.size(), 3u);
+        EXPECT_EQ(m_Deleted[0].second, kUploadAccepted);
+        EXPECT_EQ(m_Deleted[1].second, kUploadRejected);
+        EXPECT_EQ(m_Deleted[2].second, kUploadAccepted);
+        EXPECT_EQ(m_Recorder.Commands().size() - before, 2u + 3u + 3u); // nothing asked twice
+        EXPECT_EQ(m_Engine.CommandResends(), 0u);
+        ASSERT_EQ(m_Finished.size(), 4u);
+        EXPECT_EQ(m_Finished[2], std::make_pair(int{kUploadRetrieve}, int{kUploadAccepted}));
+        EXPECT_EQ(m_Finished[3], std::make_pair(int{kUploadDelete}, int{kUploadRejected}));
+    }
+}
+
+// A recorder so slow that the request goes out again, and that then answers both copies in
+// turn: the second answer is dropped, never taken for the next file, listing or path.
+TEST_F(UploadEngineTest, AnswersToARequestSentTwiceNeverPassForTheNextOne) {
+    m_Engine.SetBaud(115200);
+    const std::int64_t late = m_Engine.FirstAnswerWaitMs() + 2000;
+    m_Recorder.AnswerLate(&m_Now, {0xB8, 0xB9, 0x92}, [&](int) { return late; });
+    m_Served = {{"ONE.DAT", std::vector<std::uint8_t>(1500, 1)},
+                {"TWO.DAT", std::vector<std::uint8_t>(700, 2)}};
+    std::set<std::string> present = {"A:\\ONE.DAT", "A:\\TWO.DAT"};
+    m_Recorder.SetHandler([&](const ReceivedCommand& c) -> std::vector<SentFrame> {
+        if (c.code == 0xB8) {
+            if (c.Text().size() > 6 && c.Text().substr(c.Text().size() - 3) == "*.*") {
+                return {ListingFrame(1, 1, {{c.Text().substr(3, 3), "LST"}})};
+            }
+            if (present.count(c.Text()) != 0) {
+                return {ListingFrame(1, 1, {{"ONE", "DAT"}})};
+            }
+            return {SentFrame{'X', {0, 0, 0}}};
+        }
+        if (c.code == 0x92) {
+            // The second copy finds the file gone.
+            return {PlainAnswer(0x32, present.erase(c.Text()) == 1 ? 1 : 0)};
+        }
+        return ServeFiles(c);
+    });
+
+    m_Engine.StartRetrieve({{"A:", "ONE.DAT", 1500}, {"A:", "TWO.DAT", 700}},
+                           recording::HlcpTranslator::kHlcp, m_Folder);
+    Run(20000, 10);
+    EXPECT_GE(m_Engine.CommandResends(), 2u);
+    ASSERT_EQ(m_Files.size(), 2u);
+    EXPECT_EQ(m_Files[0].result, kUploadAccepted);
+    EXPECT_EQ(m_Files[1].result, kUploadAccepted);
+    for (const auto& [name, bytes] : m_Served) {
+        EXPECT_EQ(ReadAll(fs::path(m_Folder) / name), bytes) << name;
+    }
+    EXPECT_GT(m_Engine.OwedFramesDropped(), 0u);
+
+    for (const char* folder : {"AAA", "BBB"}) {
+        ASSERT_EQ(m_Engine.StartListing(std::string("A:\\") + folder + "\\*.*"), 1);
+        Run(20000, 10);
+        ASSERT_EQ(m_Entries.size(), 1u);
+        EXPECT_EQ(m_Entries[0].name, std::string(folder) + ".LST");
+    }
+
+    m_Engine.StartDelete({"A:\\ONE.DAT", "A:\\TWO.DAT"});
+    Run(40000, 10);
+    ASSERT_EQ(m_Deleted.size(), 2u);
+    EXPECT_EQ(m_Deleted[0].second, kUploadAccepted);
+    EXPECT_EQ(m_Deleted[1].second, kUploadAccepted); // not the first path's late refusal
+    EXPECT_TRUE(present.empty());
+    EXPECT_EQ(m_Finished.back(), std::make_pair(int{kUploadDelete}, int{kUploadAccepted}));
 }
 
 TEST_F(UploadEngineTest, BusyEngineRefusesASecondOperation) {

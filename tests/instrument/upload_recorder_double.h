@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <set>
 #include <string>
@@ -129,9 +130,30 @@ public:
     void RepeatAfterAck(std::size_t index) { m_RepeatAt.insert(index); }
     // Frames handed out after this many have gone stop (a stalled line).
     void StallAfter(std::size_t frames) { m_StallAfter = frames; }
+    // A slow drive: every command of `codes` is answered `delayMs(n)` after it came (n counts
+    // those commands from 0), by the clock `now`; a command that comes while one is still
+    // waiting is answered when it is due, but never before the one ahead of it. An answer of
+    // several frames that falls due while another is being sent follows it whole, as a
+    // recorder that works through its requests in turn.
+    void AnswerLate(const std::int64_t* now, std::set<std::uint8_t> codes,
+                    std::function<std::int64_t(int)> delayMs) {
+        m_Now = now;
+        m_LateCodes = std::move(codes);
+        m_Delay = std::move(delayMs);
+    }
 
     // Reads what the PC wrote since the last call and answers it.
     void Pump() {
+        PumpWritten();
+        while (!m_Late.empty() && m_Now != nullptr && m_Late.front().due <= *m_Now) {
+            std::vector<SentFrame> frames = std::move(m_Late.front().frames);
+            m_Late.pop_front();
+            Answer(std::move(frames));
+        }
+    }
+
+private:
+    void PumpWritten() {
         const std::vector<std::uint8_t> out = m_Link.Written();
         for (; m_Seen < out.size(); ++m_Seen) {
             const std::uint8_t b = out[m_Seen];
@@ -158,6 +180,7 @@ public:
         }
     }
 
+public:
     const std::vector<ReceivedCommand>& Commands() const { return m_Commands; }
     int Acks() const { return m_Acks; }
     int Naks() const { return m_Naks; }
@@ -188,6 +211,11 @@ private:
             m_Waiting = false;
             if (m_Next < m_Frames.size()) {
                 SendCurrent();
+            } else if (!m_Queued.empty()) {
+                m_Frames = std::move(m_Queued.front());
+                m_Queued.pop_front();
+                m_Next = 0;
+                SendCurrent();
             }
             return;
         }
@@ -211,8 +239,24 @@ private:
         if (frames.empty()) {
             return;
         }
+        if (m_Now != nullptr && m_LateCodes.count(c.code) != 0) {
+            std::int64_t due = *m_Now + m_Delay(m_LateCount++);
+            if (!m_Late.empty()) {
+                due = std::max(due, m_Late.back().due);
+            }
+            m_Late.push_back({due, std::move(frames)});
+            return;
+        }
+        Answer(std::move(frames));
+    }
+
+    void Answer(std::vector<SentFrame> frames) {
         if (frames.size() == 1 && frames[0].type != 'X' && frames[0].type != 'Y') {
             Send(frames[0]);
+            return;
+        }
+        if (m_Waiting && m_Next < m_Frames.size()) {
+            m_Queued.push_back(std::move(frames));
             return;
         }
         m_Frames = std::move(frames);
@@ -246,6 +290,16 @@ private:
     int m_Acks = 0;
     int m_Naks = 0;
     std::size_t m_FramesSent = 0;
+    struct LateAnswer {
+        std::int64_t due = 0;
+        std::vector<SentFrame> frames;
+    };
+    const std::int64_t* m_Now = nullptr;
+    std::set<std::uint8_t> m_LateCodes;
+    std::function<std::int64_t(int)> m_Delay;
+    int m_LateCount = 0;
+    std::deque<LateAnswer> m_Late;
+    std::deque<std::vector<SentFrame>> m_Queued;
 };
 
 } // namespace nereid::test

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 #include <fstream>
 
 #include "recording/channel_table.h"
@@ -255,6 +256,31 @@ TEST(RecordingSetup, ChannelSettingsNeedAFileNameAndKeepTheWholeFolder) {
     EXPECT_EQ(channel.fileName, "a-very-long-file-na");
     EXPECT_EQ(channel.directory, longFolder);
     EXPECT_EQ(channel.comments, "vault");
+}
+
+// A folder is taken only when a file can really be made in it; /proc refuses new files even
+// to root, which the permission bits would not tell.
+TEST(RecordingSetup, FolderMustExistAndTakeNewFiles) {
+    TempFolder folder;
+    RecordingMessages messages;
+    EXPECT_EQ(CheckRecordingFolder(folder.Path(), &messages), 1);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path())); // the probe file is gone again
+
+    const std::string missing = folder / "missing";
+    EXPECT_EQ(CheckRecordingFolder(missing, &messages), kSetupBadFolder);
+    const std::string plainFile = folder / "plain";
+    std::ofstream(plainFile) << "x";
+    EXPECT_EQ(CheckRecordingFolder(plainFile, &messages), kSetupBadFolder);
+    EXPECT_EQ(CheckRecordingFolder("/proc", &messages), kSetupBadFolder);
+    EXPECT_EQ(CheckRecordingFolder("", &messages), kSetupBadFolder);
+    ASSERT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown[0], "The folder does not exist: " + missing);
+    EXPECT_EQ(messages.shown[1],
+              "Can't write files in the folder " + plainFile + ": it is not a folder");
+    EXPECT_EQ(messages.shown[2].rfind("Can't write files in the folder /proc: ", 0), 0u)
+        << messages.shown[2];
+    EXPECT_EQ(messages.captions[0], std::string("Tellus Application"));
 }
 
 } // namespace

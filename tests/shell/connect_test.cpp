@@ -1,4 +1,5 @@
 #include "link/dialogs/connect_dialog.h"
+#include "link/line_watch.h"
 #include "link/receiver_thread.h"
 #include "link/serial_link.h"
 #include "shell/command_ids.h"
@@ -103,6 +104,46 @@ private slots:
         RealTime(frame, false);
         QTRY_COMPARE_WITH_TIMEOUT(frame.TellusStatusBar()->PaneText(1), QString("Idle State"),
                                   8000);
+    }
+
+    // The recorder goes away while streaming: the connection pane says it is lost within
+    // the quiet time and a probe's wait, a sheet opened then says "Not connected" at once,
+    // and connecting again (F2) clears it.
+    void lostRecorderIsShownAndSheetsSaySoAtOnce() {
+        StartSimulator({"--model", "17", "--realtime"});
+        testing::MessageCapture messages;
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(testing::ConnectThroughMenu(frame));
+        QTRY_VERIFY_WITH_TIMEOUT(IsTiming(frame.TellusStatusBar()->PaneText(1)), 8000);
+        const QString port = QString::fromStdString(m_Sim->LinkPath());
+        QVERIFY(!frame.LineLost());
+
+        m_Sim->Stop();
+        QElapsedTimer since;
+        since.start();
+        QTRY_VERIFY_WITH_TIMEOUT(frame.LineLost(), 12000);
+        QVERIFY2(since.elapsed() <=
+                     link::CLineWatch::kQuietMs + link::CLineWatch::kProbeAnswerMs + 1500,
+                 qPrintable(QString::number(since.elapsed())));
+        QCOMPARE(frame.TellusStatusBar()->PaneText(2), "Lost " + port);
+        QCOMPARE(frame.TellusStatusBar()->PaneText(1), QString("No Answer"));
+
+        messages.texts.clear();
+        QElapsedTimer opening;
+        opening.start();
+        frame.OnCommand(kCmdStatus);
+        QVERIFY(opening.elapsed() < 1000);
+        QCOMPARE(messages.texts.value(0), "Not connected: the recorder on " + port +
+                                              " does not answer. Press F2 to connect again.");
+        frame.OnCommand(kCmdConfiguration);
+        QCOMPARE(messages.texts.size(), 2);
+
+        // A recorder back on the line and a new connection: connected again.
+        StartSimulator({"--model", "17"});
+        QVERIFY(testing::ConnectThroughMenu(frame));
+        QVERIFY(!frame.LineLost());
+        QCOMPARE(frame.TellusStatusBar()->PaneText(2), "Connected " + port);
     }
 
     void modelZeroLacksTheModel17Items() {

@@ -119,5 +119,25 @@ TEST(SimOptions, IgnoredCommandCodes) {
     }
 }
 
+TEST(SimOptions, AnswerDelayOfASlowDrive) {
+    SimOptions o;
+    std::string m;
+    ASSERT_EQ(Parse({}, o, m), 1);
+    EXPECT_EQ(o.answerDelayMaxMs, 0); // off unless asked for
+    EXPECT_EQ(o.answerDelayCodes, (std::vector<std::uint8_t>{0xB8, 0xB9, 0x92}));
+    ASSERT_EQ(Parse({"--answer-delay", "3000-5000"}, o, m), 1) << m;
+    EXPECT_EQ(o.answerDelayMinMs, 3000);
+    EXPECT_EQ(o.answerDelayMaxMs, 5000);
+    SimOptions fixed;
+    ASSERT_EQ(Parse({"--answer-delay", "4000", "--answer-delay-codes", "0xB7"}, fixed, m), 1) << m;
+    EXPECT_EQ(fixed.answerDelayMinMs, 4000);
+    EXPECT_EQ(fixed.answerDelayMaxMs, 4000);
+    EXPECT_EQ(fixed.answerDelayCodes, (std::vector<std::uint8_t>{0xB7}));
+    for (const char* bad : {"5000-3000", "-5", "x", "", "1-600001"}) {
+        SimOptions other;
+        EXPECT_EQ(Parse({"--answer-delay", bad}, other, m), -1) << bad;
+    }
+}
+
 } // namespace
 } // namespace nereid::sim
