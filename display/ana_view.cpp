@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,6 +10,7 @@
 
 #include "display/model/analysis_settings.h"
 #include "display/model/plot_labels.h"
+#include "display/model/time_axis.h"
 #include "link/dialogs/message_box.h"
 #include "recording/channel_table.h"
 #include "recording/data_file_reader.h"
@@ -38,6 +40,25 @@ CAnaView::CAnaView(const AnalysisContext& context, QWidget* parent)
     m_SpectrumScroll->setSingleStep(2);
     connect(m_SpectrumScroll, &QScrollBar::valueChanged, this,
             [this](int position) { SetSpectrumScroll(position); });
+    m_Coordinate = new QLabel(this, Qt::ToolTip);
+    m_Coordinate->setObjectName("XCordinateDisplay");
+    m_Coordinate->setWindowTitle("X Cordinate Display");
+    m_Coordinate->setFrameStyle(QFrame::Box);
+    m_Coordinate->setMargin(2);
+    m_TimeStack = new QScrollBar(Qt::Vertical, this);
+    m_SpectrumStack = new QScrollBar(Qt::Vertical, this);
+    for (QScrollBar* bar : {m_TimeStack, m_SpectrumStack}) {
+        bar->setRange(0, 200);
+        bar->setSingleStep(4);
+        bar->setPageStep(20);
+        connect(bar, &QScrollBar::valueChanged, this, [this, bar] {
+            if (bar->isSliderDown())
+                ShowCoordinate(bar);
+            update();
+        });
+        connect(bar, &QScrollBar::sliderPressed, this, [this, bar] { ShowCoordinate(bar); });
+        connect(bar, &QScrollBar::sliderReleased, m_Coordinate, &QLabel::hide);
+    }
     SyncRealTimeChannels();
 }
 
@@ -80,9 +101,11 @@ bool CAnaView::SyncRealTimeChannels() {
         plot->number = number;
         plot->rate = rate;
         plot->profileSlot = std::clamp(number, 0, 31);
+        plot->autoRange = true; // until the profile holds a range for the channel
         if (m_Context.scales) {
             const int scale = (*m_Context.scales)[static_cast<std::size_t>(plot->profileSlot)];
             plot->range = scale != 0 ? static_cast<std::uint32_t>(scale) : kDefaultTimeRange;
+            plot->autoRange = scale == 0;
         }
         if (m_Context.curveColours)
             plot->colour = static_cast<std::uint32_t>(
@@ -96,6 +119,7 @@ bool CAnaView::SyncRealTimeChannels() {
                 plot->spectrumMode = before->spectrumMode;
                 plot->spectrumRange = before->spectrumRange;
                 plot->spectrumColour = before->spectrumColour;
+                plot->autoSpectrumRange = before->autoSpectrumRange;
             }
         }
         m_RealTime.push_back(std::move(plot));
@@ -120,15 +144,12 @@ int CAnaView::OpenFile(const QString& path) {
         auto plot = std::make_unique<PlotChannel>();
         plot->name = entry->file.signalName;
         plot->rate = entry->file.rate > 0 ? entry->file.rate : 1;
-        plot->profileSlot = static_cast<int>(m_FileChannels.size()) % 32;
+        // The profile's 32 slots belong to the real-time channels: a file has none, so that
+        // its range or colour never overwrites a real-time channel's.
+        plot->profileSlot = -1;
         plot->showTime = true;
-        if (m_Context.scales) {
-            const int scale = (*m_Context.scales)[static_cast<std::size_t>(plot->profileSlot)];
-            plot->range = scale != 0 ? static_cast<std::uint32_t>(scale) : kDefaultTimeRange;
-        }
-        if (m_Context.curveColours)
-            plot->colour = static_cast<std::uint32_t>(
-                (*m_Context.curveColours)[static_cast<std::size_t>(plot->profileSlot)]);
+        plot->range = kDefaultTimeRange;
+        plot->autoRange = true;
         m_Files.push_back(std::move(entry));
         m_FileChannels.push_back(std::move(plot));
     }
@@ -253,8 +274,10 @@ void CAnaView::ApplyLayout(const model::AnalysisLayout& layout) {
         if (record.spectrumOpen == 1) {
             channel.showSpectrum = true;
             channel.spectrumColour = record.spectrumColour;
+            // 0 is written for a fitted range.
             channel.spectrumRange =
                 record.spectrumRange != 0 ? record.spectrumRange : kDefaultSpectrumRange;
+            channel.autoSpectrumRange = record.spectrumRange == 0;
         }
     }
     update();
@@ -282,28 +305,28 @@ void CAnaView::FillLayout(model::AnalysisLayout& layout) const {
         record.timeColour = channel->colour;
         record.spectrumColour = channel->spectrumColour;
         record.timeRange = channel->range;
-        record.spectrumRange = channel->spectrumRange;
+        record.spectrumRange = channel->autoSpectrumRange ? 0 : channel->spectrumRange;
         record.offset = channel->offset;
         layout.channels.push_back(record);
     }
 }
 
-QSize CAnaView::PlotSize() const {
-    return size();
+void CAnaView::PaneHeights(QSize area, int& timeHeight, int& spectrumHeight) const {
+    int spectra = 0;
+    for (const PlotChannel* c : Channels())
+        spectra += c->showSpectrum ? 1 : 0;
+    const int height = area.height() - kScrollHeight * (spectra > 0 ? 2 : 1);
+    timeHeight =
+        spectra > 0 ? model::TimePaneHeight(height, m_SpectrumShare, m_Divider, kMinBand) : height;
+    spectrumHeight = height - timeHeight;
 }
 
 std::vector<CAnaView::Slot> CAnaView::Layout(QSize area) const {
     std::vector<Slot> placed;
     const std::vector<PlotChannel*> list = Channels();
-    int times = 0, spectra = 0;
-    for (const PlotChannel* c : list) {
-        times += c->showTime ? 1 : 0;
-        spectra += c->showSpectrum ? 1 : 0;
-    }
-    const int height = area.height() - kScrollHeight * (spectra > 0 ? 2 : 1);
-    const int timeHeight =
-        spectra > 0 ? static_cast<int>(height * (1.0f - m_SpectrumShare)) : height;
-    const int width = area.width();
+    int timeHeight = 0, spectrumHeight = 0;
+    PaneHeights(area, timeHeight, spectrumHeight);
+    const int width = area.width() - kVScrollWidth;
     const auto place = [&](int top, int bandHeight, int i, bool spectrum) {
         Slot slot;
         slot.channel = list[static_cast<std::size_t>(i)];
@@ -314,39 +337,54 @@ std::vector<CAnaView::Slot> CAnaView::Layout(QSize area) const {
                           std::max(1, bandHeight - 22));
         placed.push_back(slot);
     };
-    if (times > 0) {
-        const int band = timeHeight / times;
-        int k = 0;
+    // One pane: the bands share its height down to kMinBand each; beyond that the stack
+    // scrolls by whole bands, from the first band (position 0) to the last (200).
+    const auto stack = [&](int top, int height, bool spectrum, int position) {
+        std::vector<int> shown;
         for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-            if (list[static_cast<std::size_t>(i)]->showTime)
-                place(k++ * band, band, i, false);
+            const PlotChannel* c = list[static_cast<std::size_t>(i)];
+            if (spectrum ? c->showSpectrum : c->showTime)
+                shown.push_back(i);
         }
-    }
-    if (spectra > 0) {
-        const int title = 16; // "FFT Spectrum"
-        const int top = timeHeight + kScrollHeight + title;
-        const int band = (height - timeHeight - title) / spectra;
-        int k = 0;
-        for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-            if (list[static_cast<std::size_t>(i)]->showSpectrum)
-                place(top + k++ * band, band, i, true);
-        }
-    }
+        if (shown.empty() || height <= 0)
+            return;
+        const int total = static_cast<int>(shown.size());
+        const int fitting = std::clamp(height / kMinBand, 1, total);
+        const int first = (total - fitting) * position / 200;
+        const int band = height / fitting;
+        for (int k = 0; k < fitting; ++k)
+            place(top + k * band, band, shown[static_cast<std::size_t>(first + k)], spectrum);
+    };
+    stack(0, timeHeight, false, m_TimeStack->value());
+    const int title = 16; // "FFT Spectrum"
+    stack(timeHeight + kScrollHeight + title, spectrumHeight - title, true,
+          m_SpectrumStack->value());
     return placed;
 }
 
 void CAnaView::PlaceScrollBars() {
-    int spectra = 0;
-    for (const PlotChannel* c : Channels())
-        spectra += c->showSpectrum ? 1 : 0;
-    const int height = size().height() - kScrollHeight * (spectra > 0 ? 2 : 1);
-    const int timeHeight =
-        spectra > 0 ? static_cast<int>(height * (1.0f - m_SpectrumShare)) : height;
-    m_TimeScroll->setGeometry(kPlotLeft, timeHeight, width() - kPlotLeft - kPlotRight,
+    int timeHeight = 0, spectrumHeight = 0;
+    PaneHeights(size(), timeHeight, spectrumHeight);
+    const int plotsWidth = width() - kVScrollWidth;
+    m_TimeScroll->setGeometry(kPlotLeft, timeHeight, plotsWidth - kPlotLeft - kPlotRight,
                               kScrollHeight);
-    m_SpectrumScroll->setVisible(spectra > 0);
+    m_TimeStack->setGeometry(plotsWidth, 0, kVScrollWidth, std::max(timeHeight, 1));
+    const bool spectra = spectrumHeight > 0;
+    m_SpectrumScroll->setVisible(spectra);
+    m_SpectrumStack->setVisible(spectra);
     m_SpectrumScroll->setGeometry(kPlotLeft, size().height() - kScrollHeight,
-                                  width() - kPlotLeft - kPlotRight, kScrollHeight);
+                                  plotsWidth - kPlotLeft - kPlotRight, kScrollHeight);
+    m_SpectrumStack->setGeometry(plotsWidth, timeHeight + kScrollHeight, kVScrollWidth,
+                                 std::max(spectrumHeight, 1));
+}
+
+void CAnaView::ShowCoordinate(QScrollBar* bar) {
+    m_Coordinate->setText(QString::number(bar->value()));
+    m_Coordinate->adjustSize();
+    const QPoint beside = bar->mapToGlobal(QPoint(-m_Coordinate->width() - 2, 0));
+    const int thumb = bar->height() * bar->value() / std::max(bar->maximum(), 1);
+    m_Coordinate->move(beside.x(), beside.y() + std::clamp(thumb, 0, bar->height() - 20));
+    m_Coordinate->show();
 }
 
 void CAnaView::paintEvent(QPaintEvent*) {
@@ -371,15 +409,67 @@ QImage CAnaView::PlotAreaImage() {
     return whole.copy(70, 0, std::max(1, width() - 70 - 17), std::max(1, height() - 25));
 }
 
-const std::int32_t* CAnaView::Ring(const PlotChannel& channel, std::size_t& length) const {
-    length = 0;
+model::RingView CAnaView::RingOf(const PlotChannel& channel) const {
+    if (m_Frozen) {
+        const auto it = m_FrozenRings.find(channel.number);
+        return it == m_FrozenRings.end() ? model::RingView{} : it->second.View();
+    }
     if (m_Context.channels == nullptr)
-        return nullptr;
-    recording::RtChannel* rt = m_Context.channels->Find(channel.number);
-    if (rt == nullptr || rt->ring.empty())
-        return nullptr;
-    length = rt->ring.size();
-    return rt->ring.data();
+        return {};
+    const recording::RtChannel* rt = m_Context.channels->Find(channel.number);
+    return rt == nullptr ? model::RingView{} : model::RingView::Of(*rt);
+}
+
+void CAnaView::SetWindowStartTime(std::uint64_t hundredths) {
+    m_WindowStartTime = hundredths;
+    update();
+}
+
+bool CAnaView::FollowNewest() {
+    if (m_Context.state == nullptr)
+        return false;
+    const std::uint64_t newest = m_Context.state->m_LastSecond.load();
+    if (newest == 0)
+        return false;
+    const auto span = static_cast<std::uint64_t>(m_Span);
+    SetWindowStartTime(newest * 100 > span ? newest * 100 - span : 0);
+    return true;
+}
+
+void CAnaView::Freeze() {
+    m_FrozenRings.clear();
+    if (m_Context.channels != nullptr) {
+        for (const auto& [number, rt] : m_Context.channels->m_ChanMap)
+            m_FrozenRings[number].Take(rt);
+    }
+    m_Frozen = true;
+    update();
+}
+
+void CAnaView::Thaw() {
+    m_Frozen = false;
+    m_FrozenRings.clear();
+    update();
+}
+
+bool CAnaView::HeldSeconds(std::uint32_t& oldest, std::uint32_t& newest) const {
+    bool any = false;
+    for (const auto& channel : m_RealTime) {
+        std::uint32_t from = 0, to = 0;
+        if (!model::HeldSeconds(RingOf(*channel), from, to))
+            continue;
+        oldest = any ? std::min(oldest, from) : from;
+        newest = any ? std::max(newest, to) : to;
+        any = true;
+    }
+    return any;
+}
+
+void CAnaView::ScrollFrozen(int position) {
+    std::uint32_t oldest = 0, newest = 0;
+    if (!m_Frozen || !HeldSeconds(oldest, newest))
+        return;
+    SetWindowStartTime(model::FrozenWindowStartAt(position, oldest, newest, m_Span));
 }
 
 void CAnaView::mouseMoveEvent(QMouseEvent* event) {
@@ -408,17 +498,22 @@ void CAnaView::mouseMoveEvent(QMouseEvent* event) {
             return;
         }
         if (m_Source == Source::kRealTime) {
-            const int hundredths =
-                (column * m_Span / width + m_WindowStart) % model::kRingHundredths;
-            std::size_t length = 0;
-            const std::int32_t* ring = Ring(c, length);
-            double value = 0.0;
-            if (ring != nullptr)
-                value = ring[static_cast<std::size_t>(hundredths) * c.rate / 100 % length];
-            const auto& stamp =
-                m_Context.state->m_TimeStamps[static_cast<std::size_t>(hundredths / 100)];
-            onReadout(QString::fromStdString(model::RealTimeReadout(stamp, hundredths % 100)),
-                      QString::fromStdString(model::ReadoutText(value)));
+            // The recorder's time under the pointer, and the sample of that time when the ring
+            // holds it (nothing over a gap).
+            const std::uint64_t ms =
+                m_WindowStartTime * 10 + static_cast<std::uint64_t>(column) * m_Span * 10 / width;
+            const model::RingView ring = RingOf(c);
+            QString y;
+            if (ring.Valid()) {
+                const std::uint64_t a = ms * static_cast<std::uint64_t>(ring.rate) / 1000;
+                const std::uint64_t second = a / static_cast<std::uint64_t>(ring.rate);
+                const int row = model::RowOf(ring, static_cast<std::uint32_t>(second));
+                if (row >= 0 && ring.rowGap[row] == 0)
+                    y = QString::fromStdString(model::ReadoutText(
+                        ring.samples[static_cast<std::size_t>(row) * ring.rate +
+                                     a % static_cast<std::uint64_t>(ring.rate)]));
+            }
+            onReadout(QString::fromStdString(model::ClockReadout(ms)), y);
         } else {
             const FileEntry* entry = File(slot.index);
             const std::uint64_t index =
@@ -434,9 +529,20 @@ void CAnaView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CAnaView::mousePressEvent(QMouseEvent* event) {
-    if (!m_OffsetAdjust || event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton)
         return;
     const QPoint p = event->position().toPoint();
+    int timeHeight = 0, spectrumHeight = 0;
+    PaneHeights(size(), timeHeight, spectrumHeight);
+    // The "FFT Spectrum" title strip is the divider's handle.
+    const int strip = timeHeight + kScrollHeight;
+    if (spectrumHeight > 0 && p.y() >= strip && p.y() < strip + 16) {
+        m_DraggingDivider = true;
+        setCursor(Qt::SplitVCursor);
+        return;
+    }
+    if (!m_OffsetAdjust)
+        return;
     for (const Slot& slot : Layout(size())) {
         if (slot.spectrum || !slot.band.contains(p))
             continue;
@@ -448,15 +554,33 @@ void CAnaView::mousePressEvent(QMouseEvent* event) {
     }
 }
 
+void CAnaView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_DraggingDivider)
+        return;
+    m_DraggingDivider = false;
+    setCursor(m_OffsetAdjust ? Qt::CrossCursor : Qt::ArrowCursor);
+    const int height = size().height() - 2 * kScrollHeight;
+    const int divider = std::clamp(event->position().toPoint().y(), kMinBand, height - kMinBand);
+    if (height < 2 * kMinBand)
+        return;
+    m_Divider = divider == model::kInitialDivider ? divider + 1 : divider;
+    m_SpectrumShare = model::ShareOfDivider(height, m_Divider);
+    PlaceScrollBars();
+    update();
+}
+
 void CAnaView::contextMenuEvent(QContextMenuEvent* event) {
     if (QMenu* menu = ContextMenuAt(event->pos()))
         menu->exec(event->globalPos());
 }
 
 void CAnaView::StoreProfile(const PlotChannel& channel) {
+    if (channel.profileSlot < 0 || channel.profileSlot >= 32)
+        return;
     const auto slot = static_cast<std::size_t>(channel.profileSlot);
+    // 0 is "no range stored": the channel opens fitted next time too.
     if (m_Context.scales)
-        (*m_Context.scales)[slot] = static_cast<int>(channel.range);
+        (*m_Context.scales)[slot] = channel.autoRange ? 0 : static_cast<int>(channel.range);
     if (m_Context.curveColours)
         (*m_Context.curveColours)[slot] = static_cast<int>(channel.colour);
 }

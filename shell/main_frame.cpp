@@ -1,5 +1,7 @@
 #include "shell/main_frame.h"
 
+#include "display/ana_view.h"
+#include "display/ana_wnd.h"
 #include "link/dialogs/connect_dialog.h"
 #include "link/dialogs/message_box.h"
 #include "link/modem_session.h"
@@ -13,8 +15,8 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/menu_set.h"
-#include "shell/serve_control.h"
 #include "shell/queued_intake_events.h"
+#include "shell/serve_control.h"
 #include "shell/sheet_routes.h"
 #include "shell/tellus_status_bar.h"
 #include "shell/translate_dialog.h"
@@ -291,6 +293,10 @@ void CMainFrame::UpdateCommandUi() {
     const bool children = !m_Mdi->subWindowList().isEmpty();
     for (int id : {kCmdWindowCascade, kCmdWindowTile, kCmdWindowArrange})
         enable(id, children);
+    if (const display::CAnaWnd* analysis = display::AnalysisWindowOf(m_AnalysisWindow)) {
+        m_Menus->Action(kCmdChannelBar)->setChecked(analysis->ChannelBarShown());
+        m_Menus->Action(kCmdOffsetAdjust)->setChecked(analysis->View()->OffsetAdjust());
+    }
     m_Menus->Action(kCmdViewToolbar)->setChecked(m_ToolBar->isVisible() || !isVisible());
     m_Menus->Action(kCmdViewStatusBar)->setChecked(!m_StatusBar->isHidden());
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace nereid::display::model {
 
@@ -28,6 +29,24 @@ double NiceCeiling(double value) {
         }
     }
     return value;
+}
+
+std::string FittedLabel(double range, bool negative) {
+    const char* suffix = "";
+    double shown = range;
+    if (range >= 1e9) {
+        shown = range / 1e9;
+        suffix = "G";
+    } else if (range >= 1e6) {
+        shown = range / 1e6;
+        suffix = "M";
+    } else if (range >= 1e4) {
+        shown = range / 1e3;
+        suffix = "K";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%.4g%s", negative ? "-" : "", shown, suffix);
+    return text;
 }
 
 double CAutoRange::Fit(double peak, bool anySamples) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace nereid::display::model {
 
@@ -8,6 +9,9 @@ namespace nereid::display::model {
 // is at least `value`; 1 for values up to 1. Fine enough steps that a fitted trace fills most
 // of its band (a peak of 100000 gets 120000, not the 262144 of the fixed ranges).
 double NiceCeiling(double value);
+
+// Amplitude label of a fitted range: "120K", "1.5M", "20G", "0.5"; `negative` puts a minus.
+std::string FittedLabel(double range, bool negative = false);
 
 // The automatic range of one plot: grows at once when the signal needs more room, so nothing
 // is clipped for longer than one redraw, and shrinks only when the peak fell below 40 % of the

@@ -64,6 +64,8 @@ std::vector<TimeTick> TimeTicks(std::uint64_t startMs, std::uint64_t spanMs, int
     }
     const int decimals = Decimals(step);
     const std::uint64_t from = std::max(startMs, fromMs);
+    if (from >= startMs + spanMs)
+        return ticks; // nothing there to label
     for (std::uint64_t t = (from + step - 1) / step * step; t < startMs + spanMs; t += step) {
         TimeTick tick;
         tick.fraction = static_cast<double>(t - startMs) / static_cast<double>(spanMs);

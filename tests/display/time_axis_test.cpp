@@ -37,6 +37,9 @@ TEST(TimeAxis, AWindowNotYetFullIsLabelledOnlyWhereSamplesAre) {
     ASSERT_EQ(ticks.size(), 1u);
     EXPECT_EQ(ticks[0].text, "03:32:13");
     EXPECT_TRUE(TimeTicks(kMorningMs, 0, 800, 100).empty());
+    // Nothing drawn at all: no tick, however far the "from" lies.
+    EXPECT_TRUE(TimeTicks(kMorningMs, 4000, 800, 100, ~0ull).empty());
+    EXPECT_TRUE(TimeTicks(kMorningMs, 4000, 800, 100, kMorningMs + 4000).empty());
     EXPECT_TRUE(TimeTicks(kMorningMs, 1000, 0, 100).empty());
 }
 
@@ -55,6 +58,15 @@ TEST(AutoRange, NiceCeilingTakesTheNextFineStep) {
     EXPECT_DOUBLE_EQ(NiceCeiling(0), 1);
     EXPECT_DOUBLE_EQ(NiceCeiling(-5), 1);
     EXPECT_DOUBLE_EQ(NiceCeiling(5e9), 5e9);
+}
+
+TEST(AutoRange, FittedLabelsAreShort) {
+    EXPECT_EQ(FittedLabel(120000), "120K");
+    EXPECT_EQ(FittedLabel(120000, true), "-120K");
+    EXPECT_EQ(FittedLabel(1.5e6), "1.5M");
+    EXPECT_EQ(FittedLabel(2e10), "20G");
+    EXPECT_EQ(FittedLabel(4000), "4000");
+    EXPECT_EQ(FittedLabel(1), "1");
 }
 
 TEST(AutoRange, GrowsAtOnceAndShrinksOnlyWellBelow) {
