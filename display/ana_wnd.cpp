@@ -30,6 +30,16 @@ namespace nereid::display {
 
 using model::PlotChannel;
 
+namespace {
+
+// The channel box's range read-out: "%d" of a fixed range, "Auto" for a fitted one.
+QString RangeText(const PlotChannel& channel) {
+    return channel.autoRange ? QString("Auto")
+                             : QString::asprintf("%d", static_cast<int>(channel.range));
+}
+
+} // namespace
+
 CAnaWnd::CAnaWnd(const AnalysisContext& context, QWidget* parent)
     : QWidget(parent), m_Context(context) {
     setObjectName("CAnaWnd");
@@ -151,7 +161,7 @@ void CAnaWnd::ConnectControls() {
     connect(m_Control->channelBox, &QComboBox::currentIndexChanged, this, [this](int) {
         const int index = m_Control->channelBox->currentData().toInt();
         if (const PlotChannel* c = m_View->Channel(index)) {
-            m_Control->scaleValue->setText(QString::asprintf("%d", static_cast<int>(c->range)));
+            m_Control->scaleValue->setText(RangeText(*c));
             m_Control->offsetValue->setText(QString::number(c->offset));
         }
     });
@@ -333,7 +343,7 @@ void CAnaWnd::RefreshChannelBox() {
     const int index = m_Control->channelBox->currentData().toInt();
     if (const PlotChannel* c =
             m_Control->channelBox->count() > 0 ? m_View->Channel(index) : nullptr)
-        m_Control->scaleValue->setText(QString::asprintf("%d", static_cast<int>(c->range)));
+        m_Control->scaleValue->setText(RangeText(*c));
 }
 
 void CAnaWnd::OpenFileDialog() {

@@ -293,9 +293,19 @@ void CAnaView::PaintTime(QPainter& painter, const Slot& slot) {
     const QFontMetrics metrics = painter.fontMetrics();
     const QString start = Text(startText);
     const QString span = Text(model::SpanLabel(count, c.rate));
-    painter.drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, start);
+    // The start label sits under the first drawn sample: a window that is not yet full (or
+    // starts in a gap) shows where its data begins.
+    int startX = plot.left();
+    if (drawnCount > 0 && spanMs > 0 && firstMs > startMs)
+        startX += static_cast<int>(static_cast<double>(firstMs - startMs) / spanMs * width);
+    const int startWidth = metrics.horizontalAdvance(start);
+    const int spanWidth = metrics.horizontalAdvance(span);
+    startX = std::clamp(startX, plot.left(),
+                        std::max(plot.left(), plot.right() - spanWidth - startWidth - 8));
+    painter.drawText(QRect(startX, labels.top(), startWidth + 2, labels.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, start);
     painter.drawText(labels, Qt::AlignRight | Qt::AlignVCenter, span);
-    const int freeFrom = plot.left() + metrics.horizontalAdvance(start) + 8;
+    const int freeFrom = startX + startWidth + 8;
     const int freeTo = plot.right() - metrics.horizontalAdvance(span) - 8;
     c.drawn.ticks.clear();
     for (const model::TimeTick& tick : ticks) {

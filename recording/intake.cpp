@@ -207,7 +207,14 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
     if (rec == nullptr) {
         return;
     }
-    const std::uint32_t prev = rec->lastSecond;
+    std::uint32_t prev = rec->lastSecond;
+    if (prev == 0) {
+        // A channel added to the table while the stream runs has no second before this one.
+        // Measured from 1970 its "gap" would fill up to 119 invented zero seconds, into the
+        // ring and into a running recording: it starts beside the reference channel instead.
+        prev = m_State.m_LastSecond.load();
+        rec->slot = NormaliseSlot(m_State.m_CurIndex.load());
+    }
     if (Recording()) {
         std::uint32_t zero = 0;
         m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);

@@ -227,6 +227,29 @@ TEST_F(IntakeTest, RowsKeepTheirOwnSecondsAcrossABackwardClockJump) {
               5001u);
 }
 
+TEST_F(IntakeTest, AChannelAddedWhileStreamingStartsWithoutInventedSeconds) {
+    state.m_bRecording = true;
+    StartAt(100);
+    Feed(1, 101);
+    Feed(1, 102);
+    // The table gained a channel (a configuration change): it has seen no second yet.
+    RtChannel& added = table.m_ChanMap[5];
+    added.rate = 4;
+    added.ring.assign(static_cast<std::size_t>(kRingRows) * 4, 0);
+    const std::size_t writesBefore = sink.writes.size();
+    Feed(5, 103, 30);
+    EXPECT_EQ(added.slot, state.m_CurIndex.load() + 1);
+    EXPECT_EQ(added.rowSecond[static_cast<std::size_t>(added.slot)], 103u);
+    int gapRows = 0;
+    for (std::uint8_t g : added.rowGap)
+        gapRows += g;
+    EXPECT_EQ(gapRows, 0);
+    // Only the frame itself reached the recorder, no zero seconds before it.
+    ASSERT_EQ(sink.writes.size(), writesBefore + 1);
+    EXPECT_EQ(sink.writes.back().currentSecond, 103u);
+    EXPECT_EQ(sink.writes.back().samples, Samples(30));
+}
+
 TEST_F(IntakeTest, GapOfAnotherChannelDoesNotStampTheRows) {
     StartAt(100); // channel 1 is the reference
     Feed(2, 100);
