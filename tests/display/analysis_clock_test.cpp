@@ -3,6 +3,8 @@
 #include "display/ana_view.h"
 #include "display/ana_wnd.h"
 #include "display/channel_bar.h"
+#include "display/model/analysis_settings.h"
+#include "display/model/tables.h"
 #include "display/model/time_axis.h"
 #include "recording/channel_table.h"
 #include "recording/intake.h"
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <array>
@@ -156,6 +159,46 @@ private slots:
         QCOMPARE(stack->value(), 200);
         placed = view->Layout(view->size());
         QCOMPARE(placed.back().index, 15);
+    }
+    // The divider between the time plots and the spectra is dragged by the "FFT Spectrum"
+    // strip, written to the layout file and used again when the window comes back.
+    void draggedDividerIsKeptInTheLayoutFile() {
+        QTemporaryDir folder;
+        IntakeRig rig(1);
+        display::AnalysisContext context = rig.Context();
+        context.layoutPath = folder.path() + "/tellusw32.cfg";
+        int timeBottom = 0;
+        {
+            CAnaWnd wnd(context);
+            wnd.resize(1000, 700);
+            wnd.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&wnd));
+            QTest::mouseClick(wnd.ChannelBar()->Buttons()[0], Qt::LeftButton);
+            QTest::mouseClick(wnd.ControlBar()->timeMode, Qt::LeftButton);
+            QTest::mouseClick(wnd.ChannelBar()->Buttons()[0], Qt::LeftButton);
+            CAnaView* view = wnd.View();
+            std::vector<CAnaView::Slot> placed = view->Layout(view->size());
+            QCOMPARE(placed.size(), std::size_t(2));
+            const int strip = placed[1].band.top() - 8; // inside the title strip
+            const int before = placed[0].band.height();
+            QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(300, strip));
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(300, strip + 150));
+            placed = view->Layout(view->size());
+            QVERIFY2(placed[0].band.height() >= before + 140,
+                     qPrintable(QString("%1 -> %2").arg(before).arg(placed[0].band.height())));
+            timeBottom = placed[0].band.bottom();
+        }
+        model::AnalysisLayout layout;
+        QCOMPARE(model::ReadAnalysisLayout(context.layoutPath.toStdString(), layout), 1);
+        QVERIFY(layout.divider != model::kInitialDivider);
+        QVERIFY(layout.spectrumShare < 0.4f);
+        CAnaWnd again(context);
+        again.resize(1000, 700);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        const std::vector<CAnaView::Slot> placed = again.View()->Layout(again.View()->size());
+        QCOMPARE(placed.size(), std::size_t(2));
+        QCOMPARE(placed[0].band.bottom(), timeBottom);
     }
 };
 
