@@ -40,6 +40,8 @@ CAnaControlBar::CAnaControlBar(QWidget* parent) : QWidget(parent) {
     timeRange = new QScrollBar(Qt::Horizontal, timeGroup);
     timeRange->setRange(0, static_cast<int>(model::kTimeRanges.size()) - 1);
     timeRange->setPageStep(1);
+    // The view starts at 4.0 s: the bar must say so, or its first step would jump to 1.0 s.
+    timeRange->setValue(model::kDefaultTimeRangeIndex);
     timeRangeText = new QLabel(timeGroup);
     timeLayout->addWidget(timeRange);
     timeLayout->addWidget(timeRangeText);
@@ -62,13 +64,18 @@ CAnaControlBar::CAnaControlBar(QWidget* parent) : QWidget(parent) {
     yValue = ReadOnly(this);
     column->addWidget(yValue);
 
+    const auto labelled = [&](const QString& text, QWidget* field) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(field);
+        column->addWidget(label);
+        column->addWidget(field);
+    };
     channelBox = new QComboBox(this);
-    column->addWidget(channelBox);
+    labelled("&Channel", channelBox);
     scaleValue = ReadOnly(this);
-    column->addWidget(scaleValue);
-    column->addWidget(new QLabel("Offset", this));
+    labelled("Range (counts)", scaleValue);
     offsetValue = ReadOnly(this);
-    column->addWidget(offsetValue);
+    labelled("Offset (pixels)", offsetValue);
 
     column->addWidget(new QLabel("FFT Size", this));
     fftSize = new QComboBox(this);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,6 +10,7 @@
 
 #include "display/model/analysis_settings.h"
 #include "display/model/plot_labels.h"
+#include "display/model/time_axis.h"
 #include "link/dialogs/message_box.h"
 #include "recording/channel_table.h"
 #include "recording/data_file_reader.h"
@@ -38,6 +40,25 @@ CAnaView::CAnaView(const AnalysisContext& context, QWidget* parent)
     m_SpectrumScroll->setSingleStep(2);
     connect(m_SpectrumScroll, &QScrollBar::valueChanged, this,
             [this](int position) { SetSpectrumScroll(position); });
+    m_Coordinate = new QLabel(this, Qt::ToolTip);
+    m_Coordinate->setObjectName("XCordinateDisplay");
+    m_Coordinate->setWindowTitle("X Cordinate Display");
+    m_Coordinate->setFrameStyle(QFrame::Box);
+    m_Coordinate->setMargin(2);
+    m_TimeStack = new QScrollBar(Qt::Vertical, this);
+    m_SpectrumStack = new QScrollBar(Qt::Vertical, this);
+    for (QScrollBar* bar : {m_TimeStack, m_SpectrumStack}) {
+        bar->setRange(0, 200);
+        bar->setSingleStep(4);
+        bar->setPageStep(20);
+        connect(bar, &QScrollBar::valueChanged, this, [this, bar] {
+            if (bar->isSliderDown())
+                ShowCoordinate(bar);
+            update();
+        });
+        connect(bar, &QScrollBar::sliderPressed, this, [this, bar] { ShowCoordinate(bar); });
+        connect(bar, &QScrollBar::sliderReleased, m_Coordinate, &QLabel::hide);
+    }
     SyncRealTimeChannels();
 }
 
@@ -80,9 +101,11 @@ bool CAnaView::SyncRealTimeChannels() {
         plot->number = number;
         plot->rate = rate;
         plot->profileSlot = std::clamp(number, 0, 31);
+        plot->autoRange = true; // until the profile holds a range for the channel
         if (m_Context.scales) {
             const int scale = (*m_Context.scales)[static_cast<std::size_t>(plot->profileSlot)];
             plot->range = scale != 0 ? static_cast<std::uint32_t>(scale) : kDefaultTimeRange;
+            plot->autoRange = scale == 0;
         }
         if (m_Context.curveColours)
             plot->colour = static_cast<std::uint32_t>(
@@ -96,6 +119,7 @@ bool CAnaView::SyncRealTimeChannels() {
                 plot->spectrumMode = before->spectrumMode;
                 plot->spectrumRange = before->spectrumRange;
                 plot->spectrumColour = before->spectrumColour;
+                plot->autoSpectrumRange = before->autoSpectrumRange;
             }
         }
         m_RealTime.push_back(std::move(plot));
@@ -120,15 +144,12 @@ int CAnaView::OpenFile(const QString& path) {
         auto plot = std::make_unique<PlotChannel>();
         plot->name = entry->file.signalName;
         plot->rate = entry->file.rate > 0 ? entry->file.rate : 1;
-        plot->profileSlot = static_cast<int>(m_FileChannels.size()) % 32;
+        // The profile's 32 slots belong to the real-time channels: a file has none, so that
+        // its range or colour never overwrites a real-time channel's.
+        plot->profileSlot = -1;
         plot->showTime = true;
-        if (m_Context.scales) {
-            const int scale = (*m_Context.scales)[static_cast<std::size_t>(plot->profileSlot)];
-            plot->range = scale != 0 ? static_cast<std::uint32_t>(scale) : kDefaultTimeRange;
-        }
-        if (m_Context.curveColours)
-            plot->colour = static_cast<std::uint32_t>(
-                (*m_Context.curveColours)[static_cast<std::size_t>(plot->profileSlot)]);
+        plot->range = kDefaultTimeRange;
+        plot->autoRange = true;
         m_Files.push_back(std::move(entry));
         m_FileChannels.push_back(std::move(plot));
     }
@@ -253,8 +274,10 @@ void CAnaView::ApplyLayout(const model::AnalysisLayout& layout) {
         if (record.spectrumOpen == 1) {
             channel.showSpectrum = true;
             channel.spectrumColour = record.spectrumColour;
+            // 0 is written for a fitted range.
             channel.spectrumRange =
                 record.spectrumRange != 0 ? record.spectrumRange : kDefaultSpectrumRange;
+            channel.autoSpectrumRange = record.spectrumRange == 0;
         }
     }
     update();
@@ -282,71 +305,10 @@ void CAnaView::FillLayout(model::AnalysisLayout& layout) const {
         record.timeColour = channel->colour;
         record.spectrumColour = channel->spectrumColour;
         record.timeRange = channel->range;
-        record.spectrumRange = channel->spectrumRange;
+        record.spectrumRange = channel->autoSpectrumRange ? 0 : channel->spectrumRange;
         record.offset = channel->offset;
         layout.channels.push_back(record);
     }
-}
-
-QSize CAnaView::PlotSize() const {
-    return size();
-}
-
-std::vector<CAnaView::Slot> CAnaView::Layout(QSize area) const {
-    std::vector<Slot> placed;
-    const std::vector<PlotChannel*> list = Channels();
-    int times = 0, spectra = 0;
-    for (const PlotChannel* c : list) {
-        times += c->showTime ? 1 : 0;
-        spectra += c->showSpectrum ? 1 : 0;
-    }
-    const int height = area.height() - kScrollHeight * (spectra > 0 ? 2 : 1);
-    const int timeHeight =
-        spectra > 0 ? static_cast<int>(height * (1.0f - m_SpectrumShare)) : height;
-    const int width = area.width();
-    const auto place = [&](int top, int bandHeight, int i, bool spectrum) {
-        Slot slot;
-        slot.channel = list[static_cast<std::size_t>(i)];
-        slot.index = i;
-        slot.spectrum = spectrum;
-        slot.band = QRect(0, top, width, bandHeight);
-        slot.plot = QRect(kPlotLeft, top + 6, std::max(1, width - kPlotLeft - kPlotRight),
-                          std::max(1, bandHeight - 22));
-        placed.push_back(slot);
-    };
-    if (times > 0) {
-        const int band = timeHeight / times;
-        int k = 0;
-        for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-            if (list[static_cast<std::size_t>(i)]->showTime)
-                place(k++ * band, band, i, false);
-        }
-    }
-    if (spectra > 0) {
-        const int title = 16; // "FFT Spectrum"
-        const int top = timeHeight + kScrollHeight + title;
-        const int band = (height - timeHeight - title) / spectra;
-        int k = 0;
-        for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-            if (list[static_cast<std::size_t>(i)]->showSpectrum)
-                place(top + k++ * band, band, i, true);
-        }
-    }
-    return placed;
-}
-
-void CAnaView::PlaceScrollBars() {
-    int spectra = 0;
-    for (const PlotChannel* c : Channels())
-        spectra += c->showSpectrum ? 1 : 0;
-    const int height = size().height() - kScrollHeight * (spectra > 0 ? 2 : 1);
-    const int timeHeight =
-        spectra > 0 ? static_cast<int>(height * (1.0f - m_SpectrumShare)) : height;
-    m_TimeScroll->setGeometry(kPlotLeft, timeHeight, width() - kPlotLeft - kPlotRight,
-                              kScrollHeight);
-    m_SpectrumScroll->setVisible(spectra > 0);
-    m_SpectrumScroll->setGeometry(kPlotLeft, size().height() - kScrollHeight,
-                                  width() - kPlotLeft - kPlotRight, kScrollHeight);
 }
 
 void CAnaView::paintEvent(QPaintEvent*) {
@@ -371,92 +333,18 @@ QImage CAnaView::PlotAreaImage() {
     return whole.copy(70, 0, std::max(1, width() - 70 - 17), std::max(1, height() - 25));
 }
 
-const std::int32_t* CAnaView::Ring(const PlotChannel& channel, std::size_t& length) const {
-    length = 0;
-    if (m_Context.channels == nullptr)
-        return nullptr;
-    recording::RtChannel* rt = m_Context.channels->Find(channel.number);
-    if (rt == nullptr || rt->ring.empty())
-        return nullptr;
-    length = rt->ring.size();
-    return rt->ring.data();
-}
-
-void CAnaView::mouseMoveEvent(QMouseEvent* event) {
-    if (!onReadout)
-        return;
-    const QPoint p = event->position().toPoint();
-    for (const Slot& slot : Layout(size())) {
-        if (!slot.plot.contains(p))
-            continue;
-        const PlotChannel& c = *slot.channel;
-        const int column = p.x() - slot.plot.left();
-        const int width = slot.plot.width();
-        if (slot.spectrum) {
-            const SpectrumSettings& s = Spectrum();
-            const int bins = model::kBinsShown[static_cast<std::size_t>(s.binsIndex)];
-            const int bin = std::min(column * bins / width + s.firstBin, s.fftSize / 2 - 1);
-            float value = 0.0f;
-            {
-                std::lock_guard lock(slot.channel->lock);
-                if (bin < static_cast<int>(slot.channel->spectrum.size()))
-                    value = slot.channel->spectrum[static_cast<std::size_t>(bin)];
-            }
-            onReadout(QString::fromStdString(
-                          model::ReadoutText(static_cast<double>(bin) / s.fftSize * c.rate)),
-                      QString::fromStdString(model::ReadoutText(value)));
-            return;
-        }
-        if (m_Source == Source::kRealTime) {
-            const int hundredths =
-                (column * m_Span / width + m_WindowStart) % model::kRingHundredths;
-            std::size_t length = 0;
-            const std::int32_t* ring = Ring(c, length);
-            double value = 0.0;
-            if (ring != nullptr)
-                value = ring[static_cast<std::size_t>(hundredths) * c.rate / 100 % length];
-            const auto& stamp =
-                m_Context.state->m_TimeStamps[static_cast<std::size_t>(hundredths / 100)];
-            onReadout(QString::fromStdString(model::RealTimeReadout(stamp, hundredths % 100)),
-                      QString::fromStdString(model::ReadoutText(value)));
-        } else {
-            const FileEntry* entry = File(slot.index);
-            const std::uint64_t index =
-                m_FileStart + static_cast<std::uint64_t>(column) * WindowSamples(c) / width;
-            double value = 0.0;
-            if (entry != nullptr && index < entry->file.sampleCount)
-                value = entry->file.Value(index);
-            onReadout(QString::fromStdString(model::ReadoutText(static_cast<double>(index))),
-                      QString::fromStdString(model::ReadoutText(value)));
-        }
-        return;
-    }
-}
-
-void CAnaView::mousePressEvent(QMouseEvent* event) {
-    if (!m_OffsetAdjust || event->button() != Qt::LeftButton)
-        return;
-    const QPoint p = event->position().toPoint();
-    for (const Slot& slot : Layout(size())) {
-        if (slot.spectrum || !slot.band.contains(p))
-            continue;
-        slot.channel->offset = p.y() - slot.plot.center().y();
-        if (onOffsetPicked)
-            onOffsetPicked(slot.index);
-        update();
-        return;
-    }
-}
-
 void CAnaView::contextMenuEvent(QContextMenuEvent* event) {
     if (QMenu* menu = ContextMenuAt(event->pos()))
         menu->exec(event->globalPos());
 }
 
 void CAnaView::StoreProfile(const PlotChannel& channel) {
+    if (channel.profileSlot < 0 || channel.profileSlot >= 32)
+        return;
     const auto slot = static_cast<std::size_t>(channel.profileSlot);
+    // 0 is "no range stored": the channel opens fitted next time too.
     if (m_Context.scales)
-        (*m_Context.scales)[slot] = static_cast<int>(channel.range);
+        (*m_Context.scales)[slot] = channel.autoRange ? 0 : static_cast<int>(channel.range);
     if (m_Context.curveColours)
         (*m_Context.curveColours)[slot] = static_cast<int>(channel.colour);
 }

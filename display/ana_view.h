@@ -11,10 +11,12 @@
 #include "display/analysis_context.h"
 #include "display/model/decimation.h"
 #include "display/model/plot_channel.h"
+#include "display/model/ring_window.h"
 #include "display/model/spectrum.h"
 #include "display/model/tables.h"
 #include "recording/file_channel.h"
 
+class QLabel;
 class QMenu;
 class QPainter;
 class QPrinter;
@@ -35,6 +37,10 @@ public:
     static constexpr int kPlotLeft = 62;  // pixels from the left edge to the plot area
     static constexpr int kPlotRight = 12; // pixels left free at the right
     static constexpr int kScrollHeight = 16;
+    static constexpr int kVScrollWidth = 16; // the vertical scroll bars at the right
+    // Below this band height the stack scrolls instead of shrinking: the amplitude labels need
+    // a plot of more than 50 pixels.
+    static constexpr int kMinBand = 84;
 
     enum class Source { kRealTime, kFile };
     // One placed plot.
@@ -81,8 +87,22 @@ public:
     void SetTimeRangeIndex(int index);
     int TimeRangeIndex() const { return m_TimeRangeIndex; }
     int SpanHundredths() const { return m_Span; }
-    void SetWindowStart(int hundredths) { m_WindowStart = hundredths; }
-    int WindowStart() const { return m_WindowStart; }
+    // The real-time window's start in hundredths since 1970, by the recorder's clock.
+    void SetWindowStartTime(std::uint64_t hundredths);
+    std::uint64_t WindowStartTime() const { return m_WindowStartTime; }
+    // Places the window so that it ends where the newest second starts (by then every channel
+    // has delivered the seconds before it). False while no second has arrived.
+    bool FollowNewest();
+    // A frozen display reads copies of the rings taken here, so that a recording which keeps
+    // filling the live rings does not move it.
+    void Freeze();
+    void Thaw();
+    bool Frozen() const { return m_Frozen; }
+    // Moves a frozen window: 0 shows the oldest second held, 200 where it stood at freezing.
+    void ScrollFrozen(int position);
+    // Oldest and newest second held by the real-time channels.
+    bool HeldSeconds(std::uint32_t& oldest, std::uint32_t& newest) const;
+    model::RingView RingOf(const model::PlotChannel& channel) const;
     // File window: the first sample shown and the zoom-out steps of "ViewScale".
     void SetFileStart(std::uint64_t sample);
     std::uint64_t FileStart() const { return m_FileStart; }
@@ -131,21 +151,28 @@ public:
 
     QScrollBar* TimeScroll() const { return m_TimeScroll; }
     QScrollBar* SpectrumScroll() const { return m_SpectrumScroll; }
+    // Beside the time plots and beside the spectra: 0..200 in steps of 4, moving the stack.
+    QScrollBar* TimeStackScroll() const { return m_TimeStack; }
+    QScrollBar* SpectrumStackScroll() const { return m_SpectrumStack; }
+    // "X Cordinate Display": the stack position while a thumb is dragged.
+    QLabel* CoordinateDisplay() const { return m_Coordinate; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    QSize PlotSize() const;
+    // Heights of the time pane and of the spectrum pane (title included) in an area.
+    void PaneHeights(QSize area, int& timeHeight, int& spectrumHeight) const;
     void PlaceScrollBars();
+    void ShowCoordinate(QScrollBar* bar);
     void ComputeSpectra();
     void PaintTime(QPainter& painter, const Slot& slot);
     void PaintSpectrum(QPainter& painter, const Slot& slot);
-    const std::int32_t* Ring(const model::PlotChannel& channel, std::size_t& length) const;
     void StoreProfile(const model::PlotChannel& channel);
     model::CFftPlan& Plan(int n);
     void ShowFileInfo(const model::PlotChannel& channel);
@@ -159,7 +186,9 @@ private:
 
     int m_TimeRangeIndex = model::kDefaultTimeRangeIndex;
     int m_Span = model::kDefaultSpanHundredths;
-    int m_WindowStart = 0;
+    std::uint64_t m_WindowStartTime = 0;
+    bool m_Frozen = false;
+    std::map<int, model::RingCopy> m_FrozenRings; // by channel number
     std::uint64_t m_FileStart = 0;
     int m_ViewScale = 0;
     SpectrumSettings m_RtSpectrum, m_FileSpectrum;
@@ -172,9 +201,14 @@ private:
     std::map<int, std::unique_ptr<model::CFftPlan>> m_Plans;
     std::vector<float> m_Work;
     std::vector<model::MinMax> m_Columns;
+    std::vector<std::uint8_t> m_Gaps;
     std::unique_ptr<QMenu> m_Menu;
     QScrollBar* m_TimeScroll;
     QScrollBar* m_SpectrumScroll;
+    QScrollBar* m_TimeStack;
+    QScrollBar* m_SpectrumStack;
+    QLabel* m_Coordinate;
+    bool m_DraggingDivider = false;
 };
 
 } // namespace nereid::display

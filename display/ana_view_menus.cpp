@@ -54,13 +54,22 @@ QMenu* CAnaView::ContextMenuAt(QPoint position) {
     };
     if (!hit->spectrum) {
         QMenu* range = menu->addMenu("Range");
+        AddChoice(range, "Auto", c->autoRange, [=, this] {
+            c->autoRange = true;
+            c->timeFit.Reset();
+            StoreProfile(*c);
+            changed();
+        });
+        range->addSeparator();
         for (int i = 0; i < static_cast<int>(model::kAmplitudeRanges.size()); ++i) {
             const std::uint32_t value = model::kAmplitudeRanges[static_cast<std::size_t>(i)];
-            AddChoice(range, model::AmplitudeRangeLabel(i), c->range == value, [=, this] {
-                c->range = value;
-                StoreProfile(*c);
-                changed();
-            });
+            AddChoice(range, model::AmplitudeRangeLabel(i), !c->autoRange && c->range == value,
+                      [=, this] {
+                          c->range = value;
+                          c->autoRange = false;
+                          StoreProfile(*c);
+                          changed();
+                      });
         }
         QMenu* colour = menu->addMenu("Curve Color");
         for (int i = 0; i < 6; ++i) {
@@ -97,16 +106,25 @@ QMenu* CAnaView::ContextMenuAt(QPoint position) {
         for (int i = 0; i < 3; ++i) {
             AddChoice(mode, modes[i], c->spectrumMode == i, [=] {
                 c->spectrumMode = i;
+                c->spectrumFit.Reset(); // another mode, another scale
                 changed();
             });
         }
         QMenu* range = menu->addMenu("Range");
+        AddChoice(range, "Auto", c->autoSpectrumRange, [=] {
+            c->autoSpectrumRange = true;
+            c->spectrumFit.Reset();
+            changed();
+        });
+        range->addSeparator();
         for (int i = 0; i < static_cast<int>(model::kSpectrumRanges.size()); ++i) {
             const std::uint32_t value = model::kSpectrumRanges[static_cast<std::size_t>(i)];
-            AddChoice(range, model::SpectrumRangeLabel(i), c->spectrumRange == value, [=] {
-                c->spectrumRange = value;
-                changed();
-            });
+            AddChoice(range, model::SpectrumRangeLabel(i),
+                      !c->autoSpectrumRange && c->spectrumRange == value, [=] {
+                          c->spectrumRange = value;
+                          c->autoSpectrumRange = false;
+                          changed();
+                      });
         }
         QMenu* colour = menu->addMenu("Curve Color");
         for (int i = 0; i < 6; ++i) {

@@ -30,6 +30,16 @@ namespace nereid::display {
 
 using model::PlotChannel;
 
+namespace {
+
+// The channel box's range read-out: "%d" of a fixed range, "Auto" for a fitted one.
+QString RangeText(const PlotChannel& channel) {
+    return channel.autoRange ? QString("Auto")
+                             : QString::asprintf("%d", static_cast<int>(channel.range));
+}
+
+} // namespace
+
 CAnaWnd::CAnaWnd(const AnalysisContext& context, QWidget* parent)
     : QWidget(parent), m_Context(context) {
     setObjectName("CAnaWnd");
@@ -78,8 +88,17 @@ void CAnaWnd::SetTitle(const QString& title) {
 void CAnaWnd::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     ReadLayout();
-    if (!m_ChannelBar->isVisible())
+    if (!m_ChannelBar->isVisible()) {
         m_ChannelBar->show();
+        if (!m_ChannelBarPlaced) {
+            // Inside the window's top right corner, never over the main window's menu bar.
+            m_ChannelBarPlaced = true;
+            m_ChannelBar->adjustSize();
+            const QPoint corner = m_View->mapToGlobal(
+                QPoint(m_View->width() - m_ChannelBar->width() - CAnaView::kVScrollWidth - 24, 24));
+            m_ChannelBar->move(corner);
+        }
+    }
 }
 
 void CAnaWnd::ReadLayout() {
@@ -112,9 +131,10 @@ void CAnaWnd::ConnectControls() {
     connect(m_Control->timeRange, &QScrollBar::valueChanged, this, [this](int index) {
         m_View->SetTimeRangeIndex(index);
         m_Control->SetTimeRangeText(index);
-        if (!FileDisplay() && m_Context.state != nullptr && RealTimeRunning())
-            m_View->SetWindowStart(model::RealTimeWindowStart(m_Context.state->m_CurIndex.load(),
-                                                              m_View->SpanHundredths()));
+        if (!FileDisplay() && RealTimeRunning())
+            m_View->FollowNewest();
+        else if (!FileDisplay() && m_View->Frozen())
+            m_View->ScrollFrozen(m_View->TimeScroll()->value());
     });
     connect(m_Control->viewScale, &QScrollBar::valueChanged, this, [this](int steps) {
         m_View->SetViewScale(steps);
@@ -141,7 +161,7 @@ void CAnaWnd::ConnectControls() {
     connect(m_Control->channelBox, &QComboBox::currentIndexChanged, this, [this](int) {
         const int index = m_Control->channelBox->currentData().toInt();
         if (const PlotChannel* c = m_View->Channel(index)) {
-            m_Control->scaleValue->setText(QString::asprintf("%d", static_cast<int>(c->range)));
+            m_Control->scaleValue->setText(RangeText(*c));
             m_Control->offsetValue->setText(QString::number(c->offset));
         }
     });
@@ -149,8 +169,7 @@ void CAnaWnd::ConnectControls() {
         if (FileDisplay()) {
             m_View->SetFileStart(static_cast<std::uint64_t>(position) * 4);
         } else if (!RealTimeRunning()) {
-            m_View->SetWindowStart(model::FrozenWindowStart(position, m_StartAtFreeze));
-            m_View->update();
+            m_View->ScrollFrozen(position);
         }
     });
     m_View->onReadout = [this](const QString& x, const QString& y) { m_Control->SetReadout(x, y); };
@@ -177,7 +196,11 @@ void CAnaWnd::ToggleRealTime() {
     recording::CIntakeState& state = *m_Context.state;
     if (!RealTimeRunning()) {
         state.m_bIntakeEnabled.store(true);
-        m_View->TimeScroll()->setValue(0);
+        m_View->Thaw();
+        {
+            const QSignalBlocker block(m_View->TimeScroll());
+            m_View->TimeScroll()->setValue(0);
+        }
         m_LastCurIndex = -1;
         m_Timer.start();
         m_Control->realTime->setText("Stop");
@@ -188,10 +211,20 @@ void CAnaWnd::ToggleRealTime() {
         link::ShowMessage(this, link::kTellusCaption, kStopRecordingFirstText);
         return;
     }
+    FreezeDisplay();
+}
+
+void CAnaWnd::FreezeDisplay() {
     m_Timer.stop();
-    state.m_bIntakeEnabled.store(false);
-    m_StartAtFreeze = m_View->WindowStart();
-    m_View->TimeScroll()->setValue(0);
+    // An armed recording keeps intake running regardless (the receiver thread sees to it).
+    if (m_Context.state != nullptr)
+        m_Context.state->m_bIntakeEnabled.store(false);
+    m_View->Freeze();
+    {
+        // The right end of the bar is where the window stands now: the newest second.
+        const QSignalBlocker block(m_View->TimeScroll());
+        m_View->TimeScroll()->setValue(m_View->TimeScroll()->maximum());
+    }
     m_Control->realTime->setText("RealTime");
 }
 
@@ -202,7 +235,7 @@ bool CAnaWnd::Tick() {
         RebuildChannelBar();
         RefreshChannelBox();
     }
-    if (m_Context.state == nullptr || FileDisplay())
+    if (m_Context.state == nullptr || FileDisplay() || m_View->Frozen())
         return false;
     const int cur = m_Context.state->m_CurIndex.load();
     const std::uint32_t second = m_Context.state->m_LastSecond.load();
@@ -210,20 +243,17 @@ bool CAnaWnd::Tick() {
         return false;
     m_LastCurIndex = cur;
     m_LastSecond = second;
-    m_View->SetWindowStart(model::RealTimeWindowStart(cur, m_View->SpanHundredths()));
-    m_View->update();
+    // The window follows the recorder's newest second wherever the clock moved it: a jump
+    // forward or back starts the window afresh instead of freezing it on old rows.
+    m_View->FollowNewest();
     return true;
 }
 
 void CAnaWnd::ToggleFileDisplay() {
     if (!FileDisplay()) {
-        if (RealTimeRunning()) {
-            if (m_Context.state != nullptr && m_Context.state->m_bRecording.load()) {
-                link::ShowMessage(this, link::kTellusCaption, kStopRecordingFirstText);
-                return;
-            }
-            ToggleRealTime();
-        }
+        // Allowed while recording: the recorder takes its frames whatever the view shows.
+        if (RealTimeRunning())
+            FreezeDisplay();
         m_View->SetSource(CAnaView::Source::kFile);
         m_Control->fromFile->setText("CLOSE");
         m_Control->realTime->setEnabled(false);
@@ -313,7 +343,7 @@ void CAnaWnd::RefreshChannelBox() {
     const int index = m_Control->channelBox->currentData().toInt();
     if (const PlotChannel* c =
             m_Control->channelBox->count() > 0 ? m_View->Channel(index) : nullptr)
-        m_Control->scaleValue->setText(QString::asprintf("%d", static_cast<int>(c->range)));
+        m_Control->scaleValue->setText(RangeText(*c));
 }
 
 void CAnaWnd::OpenFileDialog() {
@@ -365,6 +395,10 @@ void CAnaWnd::PrintPlots() {
 
 void CAnaWnd::ToggleChannelBar() {
     m_ChannelBar->setVisible(!m_ChannelBar->isVisible());
+}
+
+bool CAnaWnd::ChannelBarShown() const {
+    return m_ChannelBar->isVisible();
 }
 
 void CAnaWnd::ToggleOffsetAdjust() {

@@ -66,6 +66,8 @@ public:
     // Prints into a PDF file; returns true when written.
     bool PrintToPdf(const QString& path);
     void ToggleChannelBar();
+    // The View menu's check mark follows this, also when the bar was closed by its own button.
+    bool ChannelBarShown() const;
     void ToggleOffsetAdjust();
 
 protected:
@@ -73,6 +75,8 @@ protected:
 
 private:
     void ConnectControls();
+    // Stops the timer and freezes the plots on copies of the rings.
+    void FreezeDisplay();
     void RebuildChannelBar();
     void RefreshChannelBox();
     void SetTitle(const QString& title);
@@ -86,10 +90,10 @@ private:
     int m_Ticks = 0;
     int m_LastCurIndex = -1;
     std::uint32_t m_LastSecond = 0;
-    int m_StartAtFreeze = 0;
     bool m_SpectrumMode = false;
     bool m_RemoveArmed = false;
     bool m_LayoutRead = false;
+    bool m_ChannelBarPlaced = false;
 };
 
 // Creates the window in `area` (or shows the one already there) and returns its sub-window.

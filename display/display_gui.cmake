@@ -3,6 +3,7 @@ add_library(nereid_display_gui STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ana_wnd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ana_control_bar.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ana_view.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ana_view_layout.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ana_view_menus.cpp
     ${CMAKE_CURRENT_LIST_DIR}/plot_painter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_bar.cpp

@@ -148,7 +148,10 @@ void CReceiverThread::RunOnePass() {
     const int result = m_Link.ReadFrame(type, m_Record);
     m_TookFrame = result == kAccepted;
 
-    if (!m_State.m_bIntakeEnabled.load()) {
+    // A recording takes its frames whatever the display does: a frozen display or one showing
+    // files must not starve the recorder (its files would never open and its stop never come).
+    const bool recordingArmed = m_State.m_bRecording.load() || m_State.m_bResumePending.load();
+    if (!m_State.m_bIntakeEnabled.load() && !recordingArmed) {
         m_Resynchronise = true;
         return;
     }

@@ -29,6 +29,8 @@ void CRealTimeIntake::Resynchronise() {
     m_State.m_TimeStamps.fill(BcdTime::FromSeconds(0));
     for (auto& [number, rec] : m_Table.m_ChanMap) {
         std::fill(rec.ring.begin(), rec.ring.end(), 0);
+        rec.rowSecond.fill(0);
+        rec.rowGap.fill(0);
     }
 }
 
@@ -40,12 +42,16 @@ void CRealTimeIntake::StoreSamples(RtChannel& rec, int chan, std::uint32_t sec, 
     // A short frame never makes us read past its end; the missing samples become zeros.
     const std::size_t available = (length - kFrameSamplesOffset) / 3;
     const std::size_t n = std::min<std::size_t>(available, static_cast<std::size_t>(rec.rate));
+    // A reader never takes the new samples for the row's old second.
+    rec.rowSecond[static_cast<std::size_t>(row)] = 0;
     std::int32_t* out = rec.Row(row);
     const std::uint8_t* in = payload + kFrameSamplesOffset;
     for (std::size_t i = 0; i < n; ++i, in += 3) {
         out[i] = DecodeSample24(in);
     }
     std::fill(out + n, out + rec.rate, 0);
+    rec.rowGap[static_cast<std::size_t>(row)] = 0;
+    rec.rowSecond[static_cast<std::size_t>(row)] = sec;
     if (m_Observer != nullptr) {
         m_Observer->OnFrameStored(chan, sec, out, rec.rate);
     }
@@ -83,6 +89,8 @@ void CRealTimeIntake::FillGap(RtChannel& rec, int chan, std::uint32_t sec, std::
         if (rec.rate > 0) {
             std::fill(rec.Row(row), rec.Row(row) + rec.rate, 0);
         }
+        rec.rowSecond[static_cast<std::size_t>(row)] = t;
+        rec.rowGap[static_cast<std::size_t>(row)] = 1;
         if (m_Observer != nullptr) {
             m_Observer->OnGapRow(chan, t);
         }
@@ -199,7 +207,14 @@ void CRealTimeIntake::HandleDataFrame(const std::uint8_t* payload, std::size_t l
     if (rec == nullptr) {
         return;
     }
-    const std::uint32_t prev = rec->lastSecond;
+    std::uint32_t prev = rec->lastSecond;
+    if (prev == 0) {
+        // A channel added to the table while the stream runs has no second before this one.
+        // Measured from 1970 its "gap" would fill up to 119 invented zero seconds, into the
+        // ring and into a running recording: it starts beside the reference channel instead.
+        prev = m_State.m_LastSecond.load();
+        rec->slot = NormaliseSlot(m_State.m_CurIndex.load());
+    }
     if (Recording()) {
         std::uint32_t zero = 0;
         m_Recorder->m_SecondFrom1970.compare_exchange_strong(zero, sec);

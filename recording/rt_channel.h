@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,11 @@ struct RtChannel {
     std::string directory;     // output folder; default the current directory at build time
     std::string comments;      // recording comment; at most 80 characters are used
     std::int32_t slot = 0;     // ring row (0..119) of the latest second
+    // Second (since 1970) each row holds, 0 while it holds none. After a clock jump the rows
+    // before the jump keep their own seconds, so a reader can tell them from the new ones.
+    std::array<std::uint32_t, kRingRows> rowSecond{};
+    // 1 for a row filled with zeros for a second that never arrived.
+    std::array<std::uint8_t, kRingRows> rowGap{};
 
     std::int32_t* Row(int row) { return ring.data() + static_cast<std::size_t>(row) * rate; }
     const std::int32_t* Row(int row) const {

@@ -14,7 +14,9 @@ namespace nereid::shell {
 struct CDisplaySettings {
     static constexpr int kChannels = 32;
     static constexpr int kFirstRunColour = 0xFFFF;
-    static constexpr int kFirstRunScale = 1024;
+    // No range stored yet: the analysis window fits such a channel's range to its samples
+    // ("Auto") until the operator picks one.
+    static constexpr int kFirstRunScale = 0;
 
     std::array<int, kChannels> m_CurveColors{};
     std::array<int, kChannels> m_YScales{};

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "display/ana_view.h"
+#include "display/ana_wnd.h"
 #include "link/command_records.h"
 #include "link/dialogs/connect_dialog.h"
 #include "link/dialogs/message_box.h"
@@ -345,6 +347,10 @@ void CMainFrame::UpdateCommandUi() {
     const bool children = !m_Mdi->subWindowList().isEmpty();
     for (int id : {kCmdWindowCascade, kCmdWindowTile, kCmdWindowArrange})
         enable(id, children);
+    if (const display::CAnaWnd* analysis = display::AnalysisWindowOf(m_AnalysisWindow)) {
+        m_Menus->Action(kCmdChannelBar)->setChecked(analysis->ChannelBarShown());
+        m_Menus->Action(kCmdOffsetAdjust)->setChecked(analysis->View()->OffsetAdjust());
+    }
     m_Menus->Action(kCmdViewToolbar)->setChecked(m_ToolBar->isVisible() || !isVisible());
     m_Menus->Action(kCmdViewStatusBar)->setChecked(!m_StatusBar->isHidden());
 }

@@ -166,6 +166,11 @@ QMenuBar* CMenuSet::BuildAnalysisMenu(bool withModel17Items) const {
     file->addAction(Action(kCmdExit));
     Functions(bar, withModel17Items);
     View(bar, true);
+    // The operator must reach "Data Analysis" and "Serve SeedLink" from here too.
+    QMenu* operation = bar->addMenu("&Operation");
+    operation->addAction(Action(kCmdDataAnalysis));
+    operation->addAction(Action(kCmdDebugWindow));
+    operation->addAction(Action(kCmdServeSeedLink));
     QMenu* window = bar->addMenu("&Window");
     window->addAction(Action(kCmdWindowCascade));
     window->addAction(Action(kCmdWindowTile));

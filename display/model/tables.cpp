@@ -27,6 +27,21 @@ int FrozenWindowStart(int position, int startAtFreeze) {
     return static_cast<int>(((start % kRingHundredths) + kRingHundredths) % kRingHundredths);
 }
 
+int TimePaneHeight(int height, float spectrumShare, int divider, int minPane) {
+    if (height <= 0)
+        return 0;
+    if (divider != kInitialDivider && divider >= minPane && divider <= height - minPane)
+        return divider;
+    const float share = spectrumShare >= 0.0f && spectrumShare <= 1.0f ? spectrumShare : 0.5f;
+    return std::clamp(static_cast<int>(static_cast<float>(height) * (1.0f - share)), 0, height);
+}
+
+float ShareOfDivider(int height, int divider) {
+    if (height <= 0)
+        return 0.5f;
+    return std::clamp(1.0f - static_cast<float>(divider) / static_cast<float>(height), 0.0f, 1.0f);
+}
+
 bool IsFftSize(int n) {
     return std::find(kFftSizes.begin(), kFftSizes.end(), n) != kFftSizes.end();
 }

@@ -38,6 +38,15 @@ int RealTimeWindowStart(int curIndex, int spanHundredths);
 // from the start at the moment of freezing.
 int FrozenWindowStart(int position, int startAtFreeze);
 
+// The divider's initial position: a layout still holding it was never dragged.
+constexpr int kInitialDivider = 60;
+// Height of the time pane above the spectra in an area `height` pixels high. A divider the
+// operator dragged (pixels from the top) decides while it leaves each pane at least
+// `minPane` pixels; otherwise the stored share of the spectra does (0.5 when out of 0..1).
+int TimePaneHeight(int height, float spectrumShare, int divider, int minPane);
+// The share of the spectra that a divider at `divider` pixels gives.
+float ShareOfDivider(int height, int divider);
+
 // True for 256, 512, ..., 8192.
 bool IsFftSize(int n);
 // Bins-shown index reduced so that the bins shown never exceed N / 2 (index into kBinsShown).

@@ -153,9 +153,12 @@ private slots:
         QMenu* menu = view->ContextMenuAt(placed[0].plot.center());
         QVERIFY(menu != nullptr);
         QCOMPARE(menu->title(), QString("1"));
-        QVERIFY(FindAction(menu, "Range/1024")->isChecked()); // first run: scale 1024
+        // First run: no stored range, so the channel is fitted ("Auto").
+        QVERIFY(FindAction(menu, "Range/Auto")->isChecked());
+        QVERIFY(!FindAction(menu, "Range/1024")->isChecked());
         FindAction(menu, "Range/262K")->trigger();
         QCOMPARE(view->Channel(0)->range, 262144u);
+        QVERIFY(!view->Channel(0)->autoRange);
         QCOMPARE(frame.Display().m_YScales[1], 262144);
         QVERIFY(
             FindAction(view->ContextMenuAt(placed[0].plot.center()), "Range/262K")->isChecked());
@@ -165,10 +168,12 @@ private slots:
         menu = view->ContextMenuAt(placed[4].plot.center());
         QCOMPARE(menu->title(), QString("2"));
         QVERIFY(FindAction(menu, "FFT Output Mode/Power Spectrum")->isChecked());
+        QVERIFY(FindAction(menu, "Range/Auto")->isChecked());
         QVERIFY(FindAction(menu, "BackGround Color/BLUE") != nullptr);
         FindAction(menu, "FFT Output Mode/Amplitude Spectrum")->trigger();
         FindAction(view->ContextMenuAt(placed[4].plot.center()), "Range/10M")->trigger();
         QCOMPARE(view->Channel(0)->spectrumRange, 10000000u);
+        QVERIFY(!view->Channel(0)->autoSpectrumRange);
 
         // Enough data for the 4 s window and the 1024-point block (10.24 s at 100/s).
         const std::uint32_t first = frame.IntakeState().m_LastSecond.load();
@@ -189,9 +194,9 @@ private slots:
             const auto peak = std::max_element(s.begin() + 1, s.end()) - s.begin();
             QVERIFY2(peak == 10 || peak == 11, qPrintable(QString::number(peak)));
         }
-        // A read-out over the plot: minutes:seconds.hundredths of the ring row, the sample.
+        // A read-out over the plot: the recorder's time of day to the millisecond, the sample.
         QTest::mouseMove(view, plot.center());
-        QVERIFY(QRegularExpression("^\\d\\d:\\d\\d\\.\\d\\d$")
+        QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$")
                     .match(wnd->ControlBar()->xValue->text())
                     .hasMatch());
         // The picture for the documentation: every trace in a range that holds it.
@@ -215,10 +220,12 @@ private slots:
         QVERIFY(!wnd->RealTimeRunning());
         QVERIFY(!frame.IntakeState().m_bIntakeEnabled.load());
         QCOMPARE(wnd->ControlBar()->realTime->text(), QString("RealTime"));
-        // Frozen: the scroll bar moves the window back through the ring.
-        const int frozen = view->WindowStart();
+        // Frozen: the bar stands at its right end, where the window stood; moving it left goes
+        // back towards the oldest second held.
+        const std::uint64_t frozen = view->WindowStartTime();
+        QCOMPARE(view->TimeScroll()->value(), view->TimeScroll()->maximum());
         view->TimeScroll()->setValue(10);
-        QCOMPARE(view->WindowStart(), (frozen + 600) % 12000);
+        QVERIFY(view->WindowStartTime() < frozen);
 
         // The layout file is written when the window goes, with the four channels open.
         frame.AnalysisWindow()->close();
@@ -266,7 +273,6 @@ private:
         QVERIFY(m_Sim->WaitReady());
         ::setenv("NEREID_PORTS", link.c_str(), 1);
     }
-
 
     std::unique_ptr<testing::TempFolder> m_Folder;
     std::unique_ptr<testing::Simulator> m_Sim;

@@ -66,6 +66,18 @@ TEST(PlotWindow, StartSpanAndRanges) {
     EXPECT_STREQ(SpectrumRangeLabel(9), "1000M");
 }
 
+TEST(PlotWindow, DraggedDividerDecidesThePanesWhileBothHaveRoom) {
+    EXPECT_EQ(TimePaneHeight(600, 0.5f, kInitialDivider, 80), 300); // never dragged: the share
+    EXPECT_EQ(TimePaneHeight(600, 0.25f, kInitialDivider, 80), 450);
+    EXPECT_EQ(TimePaneHeight(600, 0.5f, 420, 80), 420);
+    EXPECT_EQ(TimePaneHeight(600, 0.25f, 560, 80), 450); // spectra would get 40 pixels
+    EXPECT_EQ(TimePaneHeight(600, 0.25f, 20, 80), 450);
+    EXPECT_EQ(TimePaneHeight(600, 7.0f, kInitialDivider, 80), 300); // a bad share: half
+    EXPECT_EQ(TimePaneHeight(0, 0.5f, 420, 80), 0);
+    EXPECT_FLOAT_EQ(ShareOfDivider(600, 420), 0.3f);
+    EXPECT_FLOAT_EQ(ShareOfDivider(600, 900), 0.0f);
+}
+
 TEST(PlotGrid, StepsOfOneTwoFiveAndPowersOfTwo) {
     EXPECT_EQ(TimeGridStep(1024), 500); // 2048 high: 5 steps of 500
     EXPECT_EQ(TimeGridStep(16), 5);     // 32 high

@@ -218,6 +218,29 @@ TEST_F(ReceiverPassTest, DisplayOffDropsFramesWithoutCountingAndResynchronisesAf
     EXPECT_EQ(nonZeroRows, 1);
 }
 
+TEST_F(ReceiverPassTest, ArmedRecordingTakesFramesWhileTheDisplayIsOff) {
+    state.m_bConnected = true;
+    link.Queue(DataPoll(0, DataPayload(0, 100, 2, 0)));
+    link.Queue(DataPoll(0, DataPayload(0, 101, 2, 7)));
+    Passes(2);
+    state.m_bIntakeEnabled = false;
+    // Armed but not yet resumed: the frame must still reach the intake to start the files.
+    state.m_bResumePending = true;
+    link.Queue(DataPoll(0, DataPayload(0, 102, 2, 9)));
+    Passes(1);
+    EXPECT_EQ(state.m_LastSecond.load(), 102u);
+    state.m_bResumePending = false;
+    state.m_bRecording = true;
+    link.Queue(DataPoll(0, DataPayload(0, 103, 2, 9)));
+    Passes(1);
+    EXPECT_EQ(state.m_LastSecond.load(), 103u);
+    // Once the recording ends, a stopped display drops frames again.
+    state.m_bRecording = false;
+    link.Queue(DataPoll(0, DataPayload(0, 104, 2, 9)));
+    Passes(1);
+    EXPECT_EQ(state.m_LastSecond.load(), 103u);
+}
+
 TEST(ReceiverThread, ParksOnRequestAndResumes) {
     FakeLink link;
     CChannelTable table;

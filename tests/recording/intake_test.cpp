@@ -199,6 +199,55 @@ TEST_F(IntakeTest, GapIsFilledWithStampedZeroRowsWrittenInAscendingOrder) {
     EXPECT_EQ(state.m_TimeStamps[row103], BcdTime::FromSeconds(103));
     EXPECT_EQ(state.m_TimeStamps[row104], BcdTime::FromSeconds(104));
     EXPECT_EQ(state.m_LastSecond.load(), 104u);
+    // Each row carries its own second; only the filled ones are marked as gaps.
+    const RtChannel& rec = *table.Find(1);
+    EXPECT_EQ(rec.rowSecond[static_cast<std::size_t>(row102)], 102u);
+    EXPECT_EQ(rec.rowSecond[static_cast<std::size_t>(row103)], 103u);
+    EXPECT_EQ(rec.rowSecond[static_cast<std::size_t>(row104)], 104u);
+    EXPECT_EQ(rec.rowGap[static_cast<std::size_t>(row102)], 1);
+    EXPECT_EQ(rec.rowGap[static_cast<std::size_t>(row103)], 1);
+    EXPECT_EQ(rec.rowGap[static_cast<std::size_t>(row104)], 0);
+    // A frame that later lands in a gap row's place clears its mark.
+    const int row101 = (row104 + kRingRows - 3) % kRingRows;
+    EXPECT_EQ(rec.rowSecond[static_cast<std::size_t>(row101)], 101u);
+    EXPECT_EQ(rec.rowGap[static_cast<std::size_t>(row101)], 0);
+}
+
+TEST_F(IntakeTest, RowsKeepTheirOwnSecondsAcrossABackwardClockJump) {
+    StartAt(5000);
+    Feed(1, 5001, 1);
+    Feed(1, 5002, 2);
+    const int before = table.Find(1)->slot;
+    Feed(1, 4000, 3); // the recorder's clock was set back by more than the ring holds
+    const RtChannel& rec = *table.Find(1);
+    EXPECT_EQ(rec.slot, before);
+    EXPECT_EQ(rec.rowSecond[static_cast<std::size_t>(rec.slot)], 4000u);
+    // The row before still says 5001: a reader sees that it does not precede 4000.
+    EXPECT_EQ(rec.rowSecond[static_cast<std::size_t>((rec.slot + kRingRows - 1) % kRingRows)],
+              5001u);
+}
+
+TEST_F(IntakeTest, AChannelAddedWhileStreamingStartsWithoutInventedSeconds) {
+    state.m_bRecording = true;
+    StartAt(100);
+    Feed(1, 101);
+    Feed(1, 102);
+    // The table gained a channel (a configuration change): it has seen no second yet.
+    RtChannel& added = table.m_ChanMap[5];
+    added.rate = 4;
+    added.ring.assign(static_cast<std::size_t>(kRingRows) * 4, 0);
+    const std::size_t writesBefore = sink.writes.size();
+    Feed(5, 103, 30);
+    EXPECT_EQ(added.slot, state.m_CurIndex.load() + 1);
+    EXPECT_EQ(added.rowSecond[static_cast<std::size_t>(added.slot)], 103u);
+    int gapRows = 0;
+    for (std::uint8_t g : added.rowGap)
+        gapRows += g;
+    EXPECT_EQ(gapRows, 0);
+    // Only the frame itself reached the recorder, no zero seconds before it.
+    ASSERT_EQ(sink.writes.size(), writesBefore + 1);
+    EXPECT_EQ(sink.writes.back().currentSecond, 103u);
+    EXPECT_EQ(sink.writes.back().samples, Samples(30));
 }
 
 TEST_F(IntakeTest, GapOfAnotherChannelDoesNotStampTheRows) {
@@ -394,6 +443,9 @@ TEST_F(IntakeTest, ResynchroniseClearsRingsAndStamps) {
     }
     for (std::int32_t v : table.Find(1)->ring) {
         ASSERT_EQ(v, 0);
+    }
+    for (std::uint32_t second : table.Find(1)->rowSecond) {
+        ASSERT_EQ(second, 0u);
     }
     Feed(1, 702, 6); // the next frame starts afresh without a gap
     EXPECT_EQ(state.m_LastSecond.load(), 702u);

@@ -286,7 +286,7 @@ private slots:
             CMainFrame frame;
             for (int i = 0; i < CDisplaySettings::kChannels; ++i) {
                 QCOMPARE(frame.Display().m_CurveColors[i], 0xFFFF);
-                QCOMPARE(frame.Display().m_YScales[i], 1024);
+                QCOMPARE(frame.Display().m_YScales[i], 0); // none stored: fitted ranges
             }
             QCOMPARE(frame.Display().m_TrackRectLeft, 0);
             frame.Display().m_CurveColors[0] = 0x00FF00;
