@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/datalink_options.h"
 #include "recording/file_recorder.h"
 #include "recording/mseed_packer.h"
 
@@ -24,6 +25,8 @@ struct ServeOptions {
     double silenceSeconds = 15; // wall seconds without data before the line counts as lost
     double retrySeconds = 2;    // first pause before connecting again; doubles each time
     double retryMaxSeconds = 300;
+    bool seedlinkAsked = false; // --seedlink given; without it, --datalink alone serves no SeedLink
+    DataLinkOptions datalink;   // hubs to push the records to
 };
 
 // Parses the arguments after "serve". Returns kExitOk, or kExitUsage with the reason and the

@@ -401,13 +401,15 @@ CDataLinkClient::Outcome CDataLinkClient::Exchange(std::string& why) {
     std::size_t outputSent = 0;
     bool lastWasRefusal = false;
     auto lastReply = Clock::now();
-    const std::string queued = std::to_string(m_Queue.Size()) + " queued records";
+    const std::size_t waiting = m_Queue.Size();
+    const std::string queued =
+        waiting > 0 ? "; sending " + std::to_string(waiting) + " queued records" : "";
     if (m_Away) {
         const double seconds = std::chrono::duration<double>(Clock::now() - m_AwaySince).count();
-        Say("is back after " + Seconds(seconds) + "; sending " + queued);
+        Say("is back after " + Seconds(seconds) + queued);
         m_Away = false;
     } else {
-        Say("connected (" + m_ServerId + "); sending " + queued);
+        Say("connected (" + m_ServerId + ")" + queued);
     }
     m_Backlog = m_Queue.Size() > 0;
     enum { kRead, kNothing, kClosed, kBroken, kNotDataLink };
