@@ -146,6 +146,45 @@ TEST_F(ClientFixture, EveryRecordOnceAndInOrderAcrossDropsAndARefusal) {
     }
 }
 
+// A server that refuses a record but keeps the connection: the next records go on the same
+// connection, the refused one is not sent again.
+TEST_F(ClientFixture, ARefusalOnAConnectionThatStaysOpen) {
+    hub.KeepOpenAfterRefusal(true);
+    hub.RefuseWrite(3, "Error, out of order");
+    hub.RefuseWrite(4, "Error, out of order");
+    auto client = Started(Settings());
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(client->Enqueue(Record(i)), kQueueOk);
+    }
+    ASSERT_TRUE(TestHub::WaitFor([&] { return client->Queued() == 0; }, 5)) << log.All();
+    EXPECT_EQ(StoredSerials(hub), (std::vector<int>{0, 1, 4, 5, 6, 7}));
+    EXPECT_EQ(client->Refused(), 2u);
+    EXPECT_EQ(hub.Accepted(), 1); // one connection throughout
+    EXPECT_EQ(log.Count("Error, out of order; it is not sent again"), 2) << log.All();
+}
+
+// A hub that takes records but never answers is left after the timeout and tried again; what
+// it did not acknowledge is sent once more (DataLink 1.0 cannot tell whether it was stored).
+TEST_F(ClientFixture, AHubThatNeverAcknowledgesIsLeftAndTriedAgain) {
+    hub.Mute(true);
+    SHubSettings s = Settings();
+    s.timeoutSeconds = 0.4;
+    auto client = Started(s);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(client->Enqueue(Record(i)), kQueueOk);
+    }
+    ASSERT_TRUE(TestHub::WaitFor([&] { return log.Count("no acknowledgement within") >= 1; }, 5))
+        << log.All();
+    EXPECT_EQ(client->Queued(), 3u);
+    hub.Mute(false);
+    ASSERT_TRUE(TestHub::WaitFor([&] { return client->Queued() == 0; }, 5)) << log.All();
+    const std::vector<int> serials = StoredSerials(hub);
+    ASSERT_GE(serials.size(), 6u);
+    // The last delivery holds all three in order.
+    EXPECT_EQ(std::vector<int>(serials.end() - 3, serials.end()), Range(0, 3));
+    EXPECT_GE(log.Count("is back after"), 1) << log.All();
+}
+
 // A hub that is not there at the start gets what was queued meanwhile once it comes.
 TEST_F(ClientFixture, AHubAwayAtTheStartGetsTheQueueWhenItComes) {
     hub.Shutdown();

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "datalink/datalink_client.h"
 #include "test_hub.h"
 #include "tests/recording/recorder_test_support.h"
 #include "tests/seedlink/seedlink_test_client.h"
@@ -147,6 +148,36 @@ TEST(ServeDataLink, TheHubGetsWhatSeedLinkServesAcrossADropAndAnOutage) {
     for (const auto& id : hub.ClientIds()) {
         EXPECT_EQ(id.rfind("nereid:", 0), 0u) << id;
     }
+}
+
+// --datalink alone: no SeedLink port, the records go to the hub.
+TEST(ServeDataLink, DataLinkAloneServesNoSeedLink) {
+    TempFolder folder;
+    const std::string line = folder / "line";
+    Program sim({NEREID_SIM_PATH, "--link", line, "--realtime", "--time-scale", "10"},
+                folder / "sim.err");
+    ASSERT_EQ(sim.Line(), line);
+    TestHub hub;
+    const std::string errors = folder / "serve.err";
+    Program serve({NEREID_CLI_PATH, "--port", line, "serve", "--datalink",
+                   "127.0.0.1:" + std::to_string(hub.Port()), "--datalink-queue-dir",
+                   folder / "queues", "--latency", "1"},
+                  errors);
+    EXPECT_EQ(serve.Line(),
+              "pushing DataLink to 127.0.0.1:" + std::to_string(hub.Port()) + " as XX.SIM1")
+        << Slurp(errors);
+    ASSERT_TRUE(TestHub::WaitFor([&] { return hub.Stored().size() >= 12; }, 20)) << Slurp(errors);
+    EXPECT_EQ(serve.Stop(), 0);
+    EXPECT_EQ(Slurp(errors).find("SeedLink"), std::string::npos) << Slurp(errors);
+    // The queue file is where it was asked to be, and empty after the drain at the end.
+    datalink::CRecordQueue queue;
+    std::string note;
+    ASSERT_EQ(
+        queue.Open(folder / ("queues/datalink-127.0.0.1-" + std::to_string(hub.Port()) + ".queue"),
+                   datalink::kDefaultQueueRecords, note),
+        datalink::kQueueOk);
+    EXPECT_EQ(queue.Size(), 0u) << note;
+    EXPECT_GE(queue.Head(), hub.Stored().size());
 }
 
 TEST(ServeDataLink, BadDataLinkOptionsAreRefusedBeforeAnyConnection) {

@@ -188,11 +188,14 @@ bool TestHub::Serve(Connection& c) {
             }
             if (const auto refused = m_Refuse.find(n); refused != m_Refuse.end()) {
                 Reply(c, "ERROR 0 " + std::to_string(refused->second.size()), refused->second);
+                if (m_KeepOpen.load()) {
+                    continue;
+                }
                 return false;
             }
             m_Stored.push_back({words[1], std::strtoll(words[2].c_str(), nullptr, 10),
                                 std::strtoll(words[3].c_str(), nullptr, 10), data});
-            if (words[4].find('A') != std::string::npos) {
+            if (words[4].find('A') != std::string::npos && !m_Mute.load()) {
                 Reply(c, "OK " + std::to_string(m_NextPacketId++) + " 0");
             }
         } else {

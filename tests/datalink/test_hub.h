@@ -51,6 +51,10 @@ public:
     void GrantWrite(bool granted) { m_GrantWrite.store(granted); }
     // Closes every connection right after accepting it, before reading anything.
     void SlamDoor(bool slam) { m_Slam.store(slam); }
+    // Stores WRITEs without answering them (a hub that hangs).
+    void Mute(bool mute) { m_Mute.store(mute); }
+    // After a refused WRITE the connection stays open (a server less strict than ringserver).
+    void KeepOpenAfterRefusal(bool keep) { m_KeepOpen.store(keep); }
 
     std::vector<StoredRecord> Stored() const;
     std::vector<std::string> ClientIds() const;
@@ -82,6 +86,8 @@ private:
     std::atomic<bool> m_Stop{false};
     std::atomic<bool> m_GrantWrite{true};
     std::atomic<bool> m_Slam{false};
+    std::atomic<bool> m_Mute{false};
+    std::atomic<bool> m_KeepOpen{false};
     std::atomic<std::uint64_t> m_Writes{0};
     std::atomic<int> m_Accepted{0};
     std::int64_t m_Born = 0;
