@@ -196,8 +196,8 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
     }
     seedlink::PackerFactory packers = seedlink::MseedPackerFactory(m_O.latencySeconds);
     std::string pushError;
-    m_Push = StartDataLinkPush(m_O.datalink, "nereid", m_O.retrySeconds, m_O.retryMaxSeconds,
-                               Say, pushError);
+    m_Push = StartDataLinkPush(m_O.datalink, "nereid", m_O.retrySeconds, m_O.retryMaxSeconds, Say,
+                               pushError);
     if (!pushError.empty()) {
         Say(pushError);
         exitCode = kExitNoConfiguration;
@@ -219,8 +219,8 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
                   << std::endl;
     }
     for (std::size_t i = 0; m_Push && i < m_Push->HubCount(); ++i) {
-        std::cout << "pushing DataLink to " << m_Push->Hub(i).Address() << " as "
-                  << m_Who.network << "." << station << std::endl;
+        std::cout << "pushing DataLink to " << m_Push->Hub(i).Address() << " as " << m_Who.network
+                  << "." << station << std::endl;
     }
     return true;
 }
