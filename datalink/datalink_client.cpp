@@ -87,8 +87,8 @@ int CDataLinkClient::Start(std::string& error) {
         error = std::string("cannot make the wake-up event: ") + std::strerror(errno);
         return kClientNoThread;
     }
-    Say("records are queued in " + m_S.queuePath + " (at most " +
-        std::to_string(m_Queue.Capacity()) + "); " + note);
+    Say("queue file " + m_S.queuePath + " (at most " + std::to_string(m_Queue.Capacity()) +
+        " records): " + note);
     m_Stop.store(false);
     m_LastSync = Clock::now();
     try {

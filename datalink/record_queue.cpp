@@ -159,15 +159,20 @@ int CRecordQueue::Open(const std::string& path, std::size_t capacity, std::strin
             m_Error = Reason("cannot open the queue file", path);
             return kQueueCannotOpen;
         }
-        note = "new queue file " + path;
+        note = "new queue file";
         return Create(path, capacity, 0);
     }
     Header header{};
     HeaderFields h;
     if (!ReadAllAt(old.Get(), header.data(), header.size(), 0) || !DecodeHeader(header, h)) {
         old.Reset();
-        const std::string aside = path + ".damaged";
-        if (std::rename(path.c_str(), aside.c_str()) != 0) {
+        // An earlier damaged file keeps its name: the first free one of .damaged, .damaged-2 ...
+        std::string aside = path + ".damaged";
+        struct stat taken {};
+        for (int n = 2; stat(aside.c_str(), &taken) == 0 && n <= 1000; ++n) {
+            aside = path + ".damaged-" + std::to_string(n);
+        }
+        if (stat(aside.c_str(), &taken) == 0 || std::rename(path.c_str(), aside.c_str()) != 0) {
             m_Error = Reason("the queue file is damaged and cannot be moved aside", path);
             return kQueueCannotOpen;
         }
@@ -182,7 +187,7 @@ int CRecordQueue::Open(const std::string& path, std::size_t capacity, std::strin
     m_Capacity = capacity;
     m_Head = h.head;
     m_Count = h.count;
-    note = std::to_string(m_Count) + " records left in " + path + " from before";
+    note = std::to_string(m_Count) + " records left from before";
     return kQueueOk;
 }
 
@@ -224,9 +229,8 @@ int CRecordQueue::Migrate(const std::string& path, std::size_t capacity, std::ui
         return kQueueCannotOpen;
     }
     m_Dropped = first - head;
-    note = "queue file " + path + " resized from " + std::to_string(oldCapacity) + " to " +
-           std::to_string(capacity) + " records; " + std::to_string(m_Count) +
-           " records left from before";
+    note = "resized from " + std::to_string(oldCapacity) + " to " + std::to_string(capacity) +
+           " records; " + std::to_string(m_Count) + " records left from before";
     if (first != head) {
         note += ", the " + std::to_string(first - head) + " oldest did not fit and were dropped";
     }

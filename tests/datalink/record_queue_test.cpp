@@ -166,6 +166,17 @@ TEST(RecordQueue, AFileThatIsNoQueueIsKeptAsideNotDeleted) {
     EXPECT_EQ(Slurp(path + ".damaged"), "these are somebody's notes, not a queue");
     EXPECT_EQ(q.Size(), 0u);
     ASSERT_EQ(q.Push(Make(1)), kQueueOk);
+
+    // Damaged once more: the first damaged file is not overwritten.
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << "more notes";
+    }
+    CRecordQueue again;
+    ASSERT_EQ(again.Open(path, 4, note), kQueueOk);
+    EXPECT_EQ(Slurp(path + ".damaged"), "these are somebody's notes, not a queue");
+    EXPECT_EQ(Slurp(path + ".damaged-2"), "more notes");
+    EXPECT_NE(note.find(".damaged-2"), std::string::npos) << note;
 }
 
 TEST(RecordQueue, AHeaderWithAWrongChecksumIsDamaged) {
