@@ -75,6 +75,9 @@ CServeSettingsDialog::CServeSettingsDialog(QWidget* parent, const QString& addre
     m_Error = new QLabel(this);
     m_Error->setObjectName("serveSettingsError");
     m_Error->setStyleSheet("color: #b00000");
+    m_Error->setWordWrap(true);
+    // Room for two hub addresses side by side (pixels).
+    m_HubText->setMinimumWidth(280);
     auto* form = new QFormLayout;
     form->addRow("Serve on (HOST:PORT):", m_Address);
     form->addRow("Push to DataLink hubs:", m_HubText);

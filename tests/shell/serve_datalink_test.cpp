@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -89,6 +90,8 @@ private slots:
             hubs->selectAll();
             QTest::keyClick(hubs, Qt::Key_Delete);
             QTest::keyClicks(hubs, hubAddress);
+            QDir().mkpath(NEREID_SCREENSHOT_DIR);
+            dialog->grab().save(QString(NEREID_SCREENSHOT_DIR) + "/serve-datalink-dialog.png");
             QTest::mouseClick(ok, Qt::LeftButton);
         });
         frame.OnCommand(kCmdServeSeedLink);
@@ -106,6 +109,7 @@ private slots:
         QVERIFY(hub.Stored().front().streamId.rfind("FDSN:XX_", 0) == 0);
         QTRY_VERIFY(frame.TellusStatusBar()->PaneText(1).contains("hub " + hubAddress + " up"));
         QVERIFY(frame.TellusStatusBar()->PaneText(1).startsWith(control.Address()));
+        QVERIFY(frame.grab().save(QString(NEREID_SCREENSHOT_DIR) + "/serve-datalink.png"));
 
         hub.Shutdown();
         QTRY_VERIFY_WITH_TIMEOUT(
