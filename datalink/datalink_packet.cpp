@@ -163,8 +163,10 @@ std::string IdHeader(const std::string& program) {
     if (uname(&system) == 0) {
         machine = std::string(system.sysname) + "-" + system.machine;
     }
-    return "ID " + WithoutColons(program) + ":" + WithoutColons(UserName()) + ":" +
-           std::to_string(getpid()) + ":" + WithoutColons(machine);
+    // Each field short enough that the line stays within the 255 bytes of a header.
+    return "ID " + WithoutColons(program).substr(0, 64) + ":" +
+           WithoutColons(UserName()).substr(0, 64) + ":" + std::to_string(getpid()) + ":" +
+           WithoutColons(machine).substr(0, 64);
 }
 
 std::string AuthHeader(std::size_t size) {

@@ -57,6 +57,9 @@ TEST(DataLinkPacket, IdLineNamesTheProgramFirst) {
     EXPECT_EQ(fields.find(' '), std::string::npos) << id;
     // A colon in the program's name would shift the fields.
     EXPECT_EQ(IdHeader("a:b").rfind("ID a-b:", 0), 0u);
+    // However long the names, the line still fits a header.
+    EXPECT_LE(IdHeader(std::string(300, 'p')).size(), kMaxHeaderLength);
+    EXPECT_FALSE(FramePacket(IdHeader(std::string(300, 'p'))).empty());
 }
 
 TEST(DataLinkPacket, AuthCarriesUserAndPasswordAsData) {

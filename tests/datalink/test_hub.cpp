@@ -216,19 +216,6 @@ void TestHub::Run() {
         if (poll(fds.data(), fds.size(), 100) <= 0) {
             continue;
         }
-        if (fds[0].revents & POLLIN) {
-            recording::UniqueFd fd(accept4(m_Listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (fd.Valid()) {
-                m_Accepted.fetch_add(1);
-                {
-                    std::lock_guard lock(m_Mutex);
-                    m_AcceptTimes.push_back(static_cast<double>(NowUs() - m_Born) / 1e6);
-                }
-                if (!m_Slam.load()) {
-                    connections.push_back({std::move(fd), {}, false});
-                }
-            }
-        }
         std::size_t index = 2;
         for (auto it = connections.begin(); it != connections.end(); ++index) {
             bool keep = true;
@@ -242,6 +229,20 @@ void TestHub::Run() {
                 }
             }
             it = keep ? std::next(it) : connections.erase(it);
+        }
+        // Only after the polled connections were served: a new one has no entry in `fds`.
+        if (fds[0].revents & POLLIN) {
+            recording::UniqueFd fd(accept4(m_Listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (fd.Valid()) {
+                m_Accepted.fetch_add(1);
+                {
+                    std::lock_guard lock(m_Mutex);
+                    m_AcceptTimes.push_back(static_cast<double>(NowUs() - m_Born) / 1e6);
+                }
+                if (!m_Slam.load()) {
+                    connections.push_back({std::move(fd), {}, false});
+                }
+            }
         }
     }
 }
