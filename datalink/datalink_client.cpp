@@ -396,6 +396,19 @@ void CDataLinkClient::TakeReply(const SStatusReply& reply, std::uint64_t positio
 
 CDataLinkClient::Outcome CDataLinkClient::Exchange(std::string& why) {
     std::deque<std::uint64_t> inFlight; // positions sent, oldest first, awaiting their reply
+    // ringserver closes a connection right after refusing a WRITE; with more WRITEs unread
+    // behind it the close is a reset that can swallow the refusal, and the record would be
+    // sent, refused and swallowed again and again. So the records a lost connection left
+    // unanswered go one at a time, each after the answer to the one before.
+    struct NoteUnanswered {
+        std::uint64_t& carefulUntil;
+        const std::deque<std::uint64_t>& inFlight;
+        ~NoteUnanswered() {
+            if (!inFlight.empty()) {
+                carefulUntil = std::max(carefulUntil, inFlight.back() + 1);
+            }
+        }
+    } note{m_CarefulUntil, inFlight};
     std::uint64_t next = m_Queue.Head();
     std::string output;
     std::size_t outputSent = 0;
@@ -450,7 +463,8 @@ CDataLinkClient::Outcome CDataLinkClient::Exchange(std::string& why) {
             }
         }
         // Send ahead up to the window; a record dropped from a full queue meanwhile is skipped.
-        while (inFlight.size() < m_S.window && output.size() - outputSent < 64 * 1024) {
+        const std::size_t window = std::max(next, m_Queue.Head()) < m_CarefulUntil ? 1 : m_S.window;
+        while (inFlight.size() < window && output.size() - outputSent < 64 * 1024) {
             const std::uint64_t position = std::max(next, m_Queue.Head());
             if (position >= m_Queue.End()) {
                 break;

@@ -115,6 +115,7 @@ private:
     std::chrono::steady_clock::time_point m_AwaySince;
     std::string m_ServerId; // the hub's ID reply
     std::string m_ReadError;
+    std::uint64_t m_CarefulUntil = 0; // records before this position go one at a time
     std::chrono::steady_clock::time_point m_RefusalWindow;
     int m_RefusalsSaid = 0;
     std::uint64_t m_RefusalsUnsaid = 0;

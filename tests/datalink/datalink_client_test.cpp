@@ -146,6 +146,35 @@ TEST_F(ClientFixture, EveryRecordOnceAndInOrderAcrossDropsAndARefusal) {
     }
 }
 
+// ringserver closes at once after refusing, and with WRITEs still unread that close is a reset
+// that may swallow the refusal (and answers before it). The refused record then goes once more,
+// alone, so that the refusal gets through: it is never stored, goes at most twice, and every
+// other record arrives, in order.
+TEST_F(ClientFixture, ARefusalSwallowedByAResetIsNotSentForEver) {
+    hub.CloseAbruptly(true);
+    hub.RefuseRecordAt(Record(9).startUs, "Error, duplicate packet");
+    SHubSettings s = Settings();
+    s.window = 16;
+    auto client = Started(s);
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(client->Enqueue(Record(i)), kQueueOk);
+    }
+    ASSERT_TRUE(TestHub::WaitFor([&] { return client->Queued() == 0; }, 10)) << log.All();
+    std::vector<int> firsts; // each record where it first arrived; a lost answer resends one
+    for (int serial : StoredSerials(hub)) {
+        if (std::find(firsts.begin(), firsts.end(), serial) == firsts.end()) {
+            firsts.push_back(serial);
+        }
+    }
+    std::vector<int> expected = Range(0, 40);
+    expected.erase(expected.begin() + 9);
+    EXPECT_EQ(firsts, expected) << log.All();
+    EXPECT_GE(hub.WritesOfRecordAt(Record(9).startUs), 1);
+    EXPECT_LE(hub.WritesOfRecordAt(Record(9).startUs), 2) << log.All();
+    EXPECT_EQ(client->Refused(), 1u);
+    EXPECT_EQ(log.Count("refused FDSN:XX_NRD01__H_H_Z/MSEED"), 1) << log.All();
+}
+
 // A server that refuses a record but keeps the connection: the next records go on the same
 // connection, the refused one is not sent again.
 TEST_F(ClientFixture, ARefusalOnAConnectionThatStaysOpen) {

@@ -91,6 +91,35 @@ void TestHub::RequireCredentials(const std::string& user, const std::string& pas
     m_Password = password;
 }
 
+void TestHub::RefuseRecordAt(std::int64_t startUs, const std::string& message) {
+    std::lock_guard lock(m_Mutex);
+    m_RefuseAt[startUs] = message;
+}
+
+int TestHub::WritesOfRecordAt(std::int64_t startUs) const {
+    std::lock_guard lock(m_Mutex);
+    const auto it = m_WritesAt.find(startUs);
+    return it == m_WritesAt.end() ? 0 : it->second;
+}
+
+void TestHub::Close(Connection& c) {
+    if (m_Abrupt.load()) {
+        c.fd.Reset();
+        return;
+    }
+    // Our side done, then what the client still sends read and dropped until it closes too
+    // (at most 1 s): a close with unread bytes would be a reset.
+    shutdown(c.fd.Get(), SHUT_WR);
+    for (int i = 0; i < 50; ++i) {
+        pollfd p{c.fd.Get(), POLLIN, 0};
+        char buffer[8192];
+        if (poll(&p, 1, 20) > 0 && recv(c.fd.Get(), buffer, sizeof buffer, 0) <= 0) {
+            break;
+        }
+    }
+    c.fd.Reset();
+}
+
 std::vector<StoredRecord> TestHub::Stored() const {
     std::lock_guard lock(m_Mutex);
     return m_Stored;
@@ -177,6 +206,9 @@ bool TestHub::Serve(Connection& c) {
                   message);
         } else if (words[0] == "WRITE") {
             const std::uint64_t n = m_Writes.fetch_add(1) + 1;
+            const std::int64_t startUs =
+                words.size() > 2 ? std::strtoll(words[2].c_str(), nullptr, 10) : 0;
+            ++m_WritesAt[startUs];
             if (m_Drop.count(n) != 0) {
                 return false;
             }
@@ -186,8 +218,14 @@ bool TestHub::Serve(Connection& c) {
                 Reply(c, "ERROR 0 " + std::to_string(message.size()), message);
                 return false;
             }
+            std::string refusal;
             if (const auto refused = m_Refuse.find(n); refused != m_Refuse.end()) {
-                Reply(c, "ERROR 0 " + std::to_string(refused->second.size()), refused->second);
+                refusal = refused->second;
+            } else if (const auto at = m_RefuseAt.find(startUs); at != m_RefuseAt.end()) {
+                refusal = at->second;
+            }
+            if (!refusal.empty()) {
+                Reply(c, "ERROR 0 " + std::to_string(refusal.size()), refusal);
                 if (m_KeepOpen.load()) {
                     continue;
                 }
@@ -227,6 +265,9 @@ void TestHub::Run() {
                     it->input.append(buffer, static_cast<std::size_t>(n));
                     keep = Serve(*it);
                 }
+            }
+            if (!keep && it->fd.Valid()) {
+                Close(*it);
             }
             it = keep ? std::next(it) : connections.erase(it);
         }

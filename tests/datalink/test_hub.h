@@ -51,6 +51,15 @@ public:
     void GrantWrite(bool granted) { m_GrantWrite.store(granted); }
     // Closes every connection right after accepting it, before reading anything.
     void SlamDoor(bool slam) { m_Slam.store(slam); }
+    // Refuses every WRITE of a record whose first sample is at `startUs` (a duplicate the hub
+    // already holds), each time it comes.
+    void RefuseRecordAt(std::int64_t startUs, const std::string& message);
+    // How many WRITEs of the record at `startUs` arrived, refused or not.
+    int WritesOfRecordAt(std::int64_t startUs) const;
+    // Connections the hub ends (drops, refusals) are closed at once, as ringserver does, not
+    // after reading what the client already sent: with WRITEs unread the close is a reset,
+    // which may swallow answers still on their way.
+    void CloseAbruptly(bool abrupt) { m_Abrupt.store(abrupt); }
     // Stores WRITEs without answering them (a hub that hangs).
     void Mute(bool mute) { m_Mute.store(mute); }
     // After a refused WRITE the connection stays open (a server less strict than ringserver).
@@ -78,6 +87,8 @@ private:
     // Handles every whole packet in `c.input`; false when the connection is to be closed.
     bool Serve(Connection& c);
     void Reply(Connection& c, const std::string& header, const std::string& data = {});
+    // Ends a connection the hub chose to end: answers already sent reach the client first.
+    void Close(Connection& c);
 
     int m_Port = 0;
     recording::UniqueFd m_Listen;
@@ -88,12 +99,15 @@ private:
     std::atomic<bool> m_Slam{false};
     std::atomic<bool> m_Mute{false};
     std::atomic<bool> m_KeepOpen{false};
+    std::atomic<bool> m_Abrupt{false};
     std::atomic<std::uint64_t> m_Writes{0};
     std::atomic<int> m_Accepted{0};
     std::int64_t m_Born = 0;
     mutable std::mutex m_Mutex;
     std::map<std::uint64_t, std::string> m_Refuse;
     std::map<std::uint64_t, bool> m_Drop;
+    std::map<std::int64_t, std::string> m_RefuseAt;
+    std::map<std::int64_t, int> m_WritesAt;
     std::string m_User;
     std::string m_Password;
     std::vector<StoredRecord> m_Stored;
