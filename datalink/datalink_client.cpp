@@ -1,9 +1,5 @@
 #include "datalink/datalink_client.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -11,11 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <sstream>
 
 namespace nereid::datalink {
 
@@ -29,12 +23,6 @@ constexpr int kRefusalsSaidPerMinute = 10; // more are counted and said once a m
 
 std::chrono::milliseconds Millis(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-}
-
-std::string Seconds(double seconds) {
-    std::ostringstream text;
-    text << std::round(seconds * 10) / 10 << " s";
-    return text.str();
 }
 
 // "2026-12-08T04:01:02.123456Z" of microseconds since the epoch.
@@ -52,7 +40,10 @@ std::string TimeText(std::int64_t us) {
 
 } // namespace
 
-CDataLinkClient::CDataLinkClient(SHubSettings settings) : m_S(std::move(settings)) {
+CDataLinkClient::CDataLinkClient(SHubSettings settings)
+    : m_S(std::move(settings)),
+      m_Socket(
+          m_S.timeoutSeconds, [this] { return Stopping(); }, [this] { Housekeeping(); }) {
     m_S.retrySeconds = std::max(m_S.retrySeconds, 0.01);
     m_S.retryMaxSeconds = std::max(m_S.retryMaxSeconds, m_S.retrySeconds);
     m_S.window = std::max<std::size_t>(m_S.window, 1);
@@ -113,7 +104,7 @@ void CDataLinkClient::Stop(double drainSeconds) {
     [[maybe_unused]] const ssize_t n = write(m_Wake.Get(), &one, sizeof one);
     m_Thread.join();
     m_Queue.SyncToDisk();
-    m_Socket.Reset();
+    m_Socket.Close();
     m_Connected.store(false);
 }
 
@@ -171,7 +162,7 @@ void CDataLinkClient::Run() {
         std::string why;
         const Outcome outcome = RunConnection(why);
         m_Connected.store(false);
-        m_Socket.Reset();
+        m_Socket.Close();
         if (outcome == Outcome::kStopped || Stopping()) {
             break;
         }
@@ -186,10 +177,10 @@ void CDataLinkClient::Run() {
             m_AwaySince = Clock::now();
             pause = m_S.retrySeconds;
             Say("went away (" + why + "); " + std::to_string(m_Queue.Size()) +
-                " records are queued; trying again in " + Seconds(pause));
+                " records are queued; trying again in " + SecondsText(pause));
         } else {
             Say("no connection (" + why + "); " + std::to_string(m_Queue.Size()) +
-                " records are queued; trying again in " + Seconds(pause));
+                " records are queued; trying again in " + SecondsText(pause));
         }
         WaitUnlessStopped(pause);
         if (outcome != Outcome::kLost) {
@@ -199,7 +190,7 @@ void CDataLinkClient::Run() {
 }
 
 CDataLinkClient::Outcome CDataLinkClient::RunConnection(std::string& why) {
-    if (!ConnectSocket(why)) {
+    if (!m_Socket.Connect(m_S.host, m_S.port, why)) {
         return Stopping() ? Outcome::kStopped : Outcome::kNoConnection;
     }
     Outcome outcome = Outcome::kNoConnection;
@@ -209,121 +200,12 @@ CDataLinkClient::Outcome CDataLinkClient::RunConnection(std::string& why) {
     return Exchange(why);
 }
 
-bool CDataLinkClient::ConnectSocket(std::string& why) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(m_S.port);
-    if (const int rc = getaddrinfo(m_S.host.c_str(), service.c_str(), &hints, &found); rc != 0) {
-        why = "cannot resolve '" + m_S.host + "': " + gai_strerror(rc);
-        return false;
-    }
-    why = "no address";
-    for (addrinfo* a = found; a != nullptr && !Stopping(); a = a->ai_next) {
-        recording::UniqueFd fd(
-            socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
-        if (!fd.Valid()) {
-            why = std::string("no socket: ") + std::strerror(errno);
-            continue;
-        }
-        if (connect(fd.Get(), a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
-            why = std::strerror(errno);
-            continue;
-        }
-        const auto end = Clock::now() + Millis(m_S.timeoutSeconds);
-        bool done = false;
-        while (!Stopping() && Clock::now() < end) {
-            pollfd p{fd.Get(), POLLOUT, 0};
-            if (poll(&p, 1, kPollMs) > 0) {
-                done = true;
-                break;
-            }
-            Housekeeping();
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (!done) {
-            why = "no answer within " + Seconds(m_S.timeoutSeconds);
-            continue;
-        }
-        if (getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            why = std::strerror(error != 0 ? error : errno);
-            continue;
-        }
-        const int one = 1;
-        setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        m_Socket = std::move(fd);
-        break;
-    }
-    freeaddrinfo(found);
-    return m_Socket.Valid();
-}
-
-bool CDataLinkClient::SendAll(const std::string& bytes, std::string& why) {
-    std::size_t sent = 0;
-    const auto end = Clock::now() + Millis(m_S.timeoutSeconds);
-    while (sent < bytes.size()) {
-        const ssize_t n =
-            send(m_Socket.Get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            why = std::strerror(errno);
-            return false;
-        }
-        if (Stopping() || Clock::now() >= end) {
-            why = "cannot send within " + Seconds(m_S.timeoutSeconds);
-            return false;
-        }
-        pollfd p{m_Socket.Get(), POLLOUT, 0};
-        poll(&p, 1, kPollMs);
-    }
-    return true;
-}
-
-bool CDataLinkClient::AwaitPacket(SPacket& packet, std::string& why) {
-    const auto end = Clock::now() + Millis(m_S.timeoutSeconds);
-    while (true) {
-        const int next = m_Reader.Next(packet);
-        if (next == kReaderPacket) {
-            return true;
-        }
-        if (next == kReaderNotDataLink) {
-            why = "the hub does not answer in DataLink";
-            return false;
-        }
-        if (Stopping() || Clock::now() >= end) {
-            why = "no answer within " + Seconds(m_S.timeoutSeconds);
-            return false;
-        }
-        pollfd p{m_Socket.Get(), POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0) {
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t n = recv(m_Socket.Get(), buffer, sizeof buffer, 0);
-        if (n == 0) {
-            why = "the hub closed the connection";
-            return false;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            why = std::strerror(errno);
-            return false;
-        }
-        if (n > 0) {
-            m_Reader.Feed(buffer, static_cast<std::size_t>(n));
-        }
-    }
-}
-
 bool CDataLinkClient::Handshake(std::string& why, Outcome& outcome) {
     m_Reader.Clear();
     outcome = Outcome::kNoConnection;
     SPacket packet;
-    if (!SendAll(FramePacket(IdHeader(m_S.program)), why) || !AwaitPacket(packet, why)) {
+    if (!m_Socket.SendAll(FramePacket(IdHeader(m_S.program)), why) ||
+        !m_Socket.AwaitPacket(m_Reader, packet, why)) {
         return false;
     }
     if (packet.header.rfind("ID", 0) != 0) {
@@ -350,10 +232,10 @@ bool CDataLinkClient::Handshake(std::string& why, Outcome& outcome) {
     if (!m_S.user.empty()) {
         const std::string credentials = AuthData(m_S.user, m_S.password);
         SStatusReply reply;
-        if (!SendAll(
+        if (!m_Socket.SendAll(
                 FramePacket(AuthHeader(credentials.size()), credentials.data(), credentials.size()),
                 why) ||
-            !AwaitPacket(packet, why)) {
+            !m_Socket.AwaitPacket(m_Reader, packet, why)) {
             return false;
         }
         if (!ParseStatusReply(packet, reply) || !reply.ok) {
@@ -419,7 +301,7 @@ CDataLinkClient::Outcome CDataLinkClient::Exchange(std::string& why) {
         waiting > 0 ? "; sending " + std::to_string(waiting) + " queued records" : "";
     if (m_Away) {
         const double seconds = std::chrono::duration<double>(Clock::now() - m_AwaySince).count();
-        Say("is back after " + Seconds(seconds) + queued);
+        Say("is back after " + SecondsText(seconds) + queued);
         m_Away = false;
     } else {
         Say("connected (" + m_ServerId + ")" + queued);
@@ -541,7 +423,7 @@ CDataLinkClient::Outcome CDataLinkClient::Exchange(std::string& why) {
             }
         }
         if (!inFlight.empty() && Clock::now() - lastReply > Millis(m_S.timeoutSeconds)) {
-            why = "no acknowledgement within " + Seconds(m_S.timeoutSeconds);
+            why = "no acknowledgement within " + SecondsText(m_S.timeoutSeconds);
             return Outcome::kLost;
         }
         Housekeeping();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "datalink/datalink_packet.h"
+#include "datalink/hub_socket.h"
 #include "datalink/record_queue.h"
 #include "recording/unique_fd.h"
 
@@ -81,12 +82,8 @@ private:
 
     void Run();
     Outcome RunConnection(std::string& why);
-    bool ConnectSocket(std::string& why);
     bool Handshake(std::string& why, Outcome& outcome);
     Outcome Exchange(std::string& why);
-    // Waits for a packet from the hub for at most the timeout; false with `why` filled.
-    bool AwaitPacket(SPacket& packet, std::string& why);
-    bool SendAll(const std::string& bytes, std::string& why);
     void TakeReply(const SStatusReply& reply, std::uint64_t position);
     void WaitUnlessStopped(double seconds);
     void Housekeeping();
@@ -97,7 +94,7 @@ private:
     LogFunction m_Log;
     CRecordQueue m_Queue;
     recording::UniqueFd m_Wake;
-    recording::UniqueFd m_Socket;
+    CHubSocket m_Socket;
     CReplyReader m_Reader;
     std::thread m_Thread;
     std::atomic<bool> m_Stop{false};
