@@ -66,6 +66,21 @@ bool CheckDataLinkOptions(DataLinkOptions& o, std::string& why) {
         why = "--datalink-user and --datalink-queue-dir belong to --datalink";
         return false;
     }
+    for (std::size_t i = 0; i < o.hubs.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            std::string hostI;
+            std::string hostJ;
+            int portI = 0;
+            int portJ = 0;
+            std::string ignored;
+            datalink::ParseHubAddress(o.hubs[i], hostI, portI, ignored);
+            datalink::ParseHubAddress(o.hubs[j], hostJ, portJ, ignored);
+            if (hostI == hostJ && portI == portJ) {
+                why = "--datalink " + o.hubs[i] + " is named twice";
+                return false;
+            }
+        }
+    }
     if (!o.user.empty() && o.password.empty()) {
         why = "--datalink-user needs --datalink-pass or NEREID_DATALINK_PASS";
         return false;
@@ -101,12 +116,6 @@ StartDataLinkPush(const DataLinkOptions& o, const std::string& program, double r
         s.password = o.password;
         s.retrySeconds = retrySeconds;
         s.retryMaxSeconds = retryMaxSeconds;
-        for (const auto& other : hubs) {
-            if (other.queuePath == s.queuePath) {
-                error = "--datalink " + address + " is named twice";
-                return nullptr;
-            }
-        }
         hubs.push_back(s);
     }
     auto push = std::make_unique<datalink::CDataLinkPush>(hubs);

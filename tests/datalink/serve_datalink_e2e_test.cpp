@@ -192,6 +192,7 @@ TEST(ServeDataLink, BadDataLinkOptionsAreRefusedBeforeAnyConnection) {
         {"--datalink hub --datalink-queue 5", "--datalink-queue takes a number of records"},
         {"--datalink hub --datalink-user station", "--datalink-user needs --datalink-pass"},
         {"--datalink-user station --datalink-pass pw", "belong to --datalink"},
+        {"--datalink hub --datalink hub:16000", "--datalink hub:16000 is named twice"},
     };
     for (const Case& c : cases) {
         const std::string errors = folder / "usage.err";
