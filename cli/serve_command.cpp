@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/connect.h"
+#include "cli/datalink_options.h"
 #include "cli/serve_options.h"
 #include "cli/transaction_wait.h"
 #include "link/direct_search.h"
@@ -46,6 +47,8 @@ constexpr std::uint8_t kRealTimeDataToPc = 0x94;
 // ring is sized with it, so it keeps at least the minutes asked for.
 constexpr double kSamplesPerRecordEstimate = 200;
 constexpr int kExitFilesFailed = 6;
+// At the end, the longest wait for the hubs to acknowledge what is still queued (seconds).
+constexpr double kDataLinkDrainSeconds = 5;
 
 std::atomic<bool> g_Stop{false};
 
@@ -140,6 +143,11 @@ public:
         if (m_Server) {
             m_Server->Stop();
         }
+        if (m_Push) {
+            // The last records went into the queues with the final flush: a hub that is there
+            // gets them now, the others at the next start.
+            m_Push->Stop(kDataLinkDrainSeconds);
+        }
     }
 
 private:
@@ -152,9 +160,13 @@ private:
     seedlink::SServiceIdentity m_Who;
     std::unique_ptr<seedlink::CRecordRing> m_Ring;
     std::unique_ptr<seedlink::CSeedLinkServer> m_Server;
+    // Before the feed: its packers hand records to the push until the feed is gone.
+    std::unique_ptr<datalink::CDataLinkPush> m_Push;
     std::unique_ptr<seedlink::CStreamFeed> m_Feed;
+    bool m_Serving = false;
     bool m_HadData = false;
     std::uint64_t m_ReportedFailures = 0;
+    std::uint64_t m_ReportedUnqueued = 0;
 };
 
 bool Service::StartServing(const recording::CChannelTable& table, const std::string& station,
@@ -171,22 +183,48 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
     m_Who.station = station;
     m_Who.description = "Nereid recorder " + station;
     m_Who.startedNs = NowNs();
-    m_Server = std::make_unique<seedlink::CSeedLinkServer>(*m_Ring, m_Who);
-    m_Server->SetLog(Say);
-    m_Server->SetLimits(seedlink::SServerLimits{static_cast<std::size_t>(m_O.maxClients),
-                                                static_cast<std::size_t>(m_O.maxPerAddress),
-                                                m_O.handshakeSeconds});
-    if (m_Server->Start(m_O.host, m_O.port) != seedlink::kServerStarted) {
-        Say(m_Server->ErrorText());
+    // --datalink alone pushes to the hubs without listening for SeedLink clients.
+    const bool serveSeedLink = m_O.seedlinkAsked || m_O.datalink.hubs.empty();
+    if (serveSeedLink) {
+        m_Server = std::make_unique<seedlink::CSeedLinkServer>(*m_Ring, m_Who);
+        m_Server->SetLog(Say);
+        m_Server->SetLimits(seedlink::SServerLimits{static_cast<std::size_t>(m_O.maxClients),
+                                                    static_cast<std::size_t>(m_O.maxPerAddress),
+                                                    m_O.handshakeSeconds});
+        if (m_Server->Start(m_O.host, m_O.port) != seedlink::kServerStarted) {
+            Say(m_Server->ErrorText());
+            exitCode = kExitNoConfiguration;
+            return false;
+        }
+    }
+    seedlink::PackerFactory packers = seedlink::MseedPackerFactory(m_O.latencySeconds);
+    std::string pushError;
+    m_Push = StartDataLinkPush(m_O.datalink, "nereid", m_O.retrySeconds, m_O.retryMaxSeconds, Say,
+                               pushError);
+    if (!pushError.empty()) {
+        Say(pushError);
         exitCode = kExitNoConfiguration;
         return false;
     }
+    if (m_Push) {
+        packers = m_Push->Tee(std::move(packers));
+    }
     seedlink::CSeedLinkServer* server = m_Server.get();
-    m_Feed = std::make_unique<seedlink::CStreamFeed>(
-        *m_Ring, seedlink::MseedPackerFactory(m_O.latencySeconds), [server] { server->Notify(); });
-    std::cout << "serving SeedLink on " << m_O.host << ":" << m_Server->Port() << " as "
-              << m_Who.network << "." << station << ", ring of " << capacity << " records"
-              << std::endl;
+    m_Feed = std::make_unique<seedlink::CStreamFeed>(*m_Ring, std::move(packers), [server] {
+        if (server != nullptr) {
+            server->Notify();
+        }
+    });
+    m_Serving = true;
+    if (m_Server) {
+        std::cout << "serving SeedLink on " << m_O.host << ":" << m_Server->Port() << " as "
+                  << m_Who.network << "." << station << ", ring of " << capacity << " records"
+                  << std::endl;
+    }
+    for (std::size_t i = 0; m_Push && i < m_Push->HubCount(); ++i) {
+        std::cout << "pushing DataLink to " << m_Push->Hub(i).Address() << " as " << m_Who.network
+                  << "." << station << std::endl;
+    }
     return true;
 }
 
@@ -212,7 +250,7 @@ Ending Service::RunConnection(int& exitCode) {
         m_O.station.empty()
             ? recording::SeedStationCode(search.StationName(), search.SerialNumber())
             : m_O.station;
-    if (!m_Server && !StartServing(table, station, exitCode)) {
+    if (!m_Serving && !StartServing(table, station, exitCode)) {
         return Ending::kFatal;
     }
     if (station != m_Who.station) {
@@ -311,6 +349,11 @@ Ending Service::RunConnection(int& exitCode) {
             Say(std::to_string(m_Feed->Failures() - m_ReportedFailures) +
                 " stretches of samples could not be packed into records; the next ones go on");
             m_ReportedFailures = m_Feed->Failures();
+        }
+        if (m_Push && m_Push->Unqueued() != m_ReportedUnqueued) {
+            Say(std::to_string(m_Push->Unqueued() - m_ReportedUnqueued) +
+                " records could not be put in a DataLink queue file (is its disk full?)");
+            m_ReportedUnqueued = m_Push->Unqueued();
         }
         if (events.RecordingStopped() && !recordingStopSaid) {
             Say("recording stopped; serving goes on");

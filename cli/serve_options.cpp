@@ -21,7 +21,8 @@ int Usage(const std::string& text) {
                  "         [--network NN] [--station CODE] [--components 1=Z,2=N,3=E]"
                  " [--ring-minutes M]\n"
                  "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n"
-                 "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n";
+                 "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n"
+              << kDataLinkUsage;
     return kExitUsage;
 }
 
@@ -90,11 +91,20 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
         if (numeric) {
             continue;
         }
+        std::string datalinkWhy;
+        if (const int taken = TakeDataLinkOption(name, value, o.datalink, datalinkWhy);
+            taken != 0) {
+            if (taken < 0) {
+                return Usage(datalinkWhy);
+            }
+            continue;
+        }
         if (name == "--seedlink") {
             std::string why;
             if (!seedlink::ParseListenAddress(value, o.host, o.port, why)) {
                 return Usage("--seedlink: " + why);
             }
+            o.seedlinkAsked = true;
         } else if (name == "--record") {
             if (!ParseForm(value, o.form)) {
                 return Usage("--record takes dadisp, css, seisan or mseed, not '" + value + "'");
@@ -136,6 +146,9 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
         std::cerr << "nereid serve: " << recording::kRecordingTimeInvalidText
                   << " (1 to 720 minutes)\n";
         return kExitUsage;
+    }
+    if (std::string why; !CheckDataLinkOptions(o.datalink, why)) {
+        return Usage(why);
     }
     if (o.retryMaxSeconds < o.retrySeconds) {
         o.retryMaxSeconds = o.retrySeconds;

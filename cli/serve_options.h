@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/datalink_options.h"
 #include "recording/file_recorder.h"
 #include "recording/mseed_packer.h"
 
@@ -29,6 +30,9 @@ struct ServeOptions {
     double maxClients = 100;      // --max-clients
     double maxPerAddress = 20;    // --max-per-address
     double handshakeSeconds = 30; // --handshake-timeout
+
+    bool seedlinkAsked = false; // --seedlink given; without it, --datalink alone serves no SeedLink
+    DataLinkOptions datalink;   // hubs to push the records to
 };
 
 // Parses the arguments after "serve". Returns kExitOk, or kExitUsage with the reason and the

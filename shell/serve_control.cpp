@@ -1,13 +1,15 @@
 #include "shell/serve_control.h"
 
 #include <QAction>
-#include <QInputDialog>
+#include <QDir>
 #include <QMessageBox>
+#include <QSettings>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 
+#include "datalink/push_service.h"
 #include "link/receiver_thread.h"
 #include "recording/channel_table.h"
 #include "recording/intake.h"
@@ -19,6 +21,7 @@
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/menu_set.h"
+#include "shell/serve_settings_dialog.h"
 #include "shell/tellus_status_bar.h"
 
 namespace nereid::shell {
@@ -28,6 +31,9 @@ namespace {
 constexpr int kWatchMs = 500;
 constexpr double kLatencySeconds = 10;
 constexpr double kSamplesPerRecordEstimate = 200;
+// Stopping waits at most this long for a connected hub to take what is queued (seconds).
+constexpr double kDataLinkDrainSeconds = 2;
+constexpr std::size_t kKeptMessages = 100;
 
 // Runs `change` with the receiver thread parked (or with no thread running). False when the
 // thread would not park.
@@ -58,6 +64,9 @@ CServeControl::~CServeControl() {
     m_Timer.stop();
     if (m_Server) {
         m_Server->Stop();
+    }
+    if (m_Push) {
+        m_Push->Stop();
     }
 }
 
@@ -109,9 +118,17 @@ int CServeControl::Start(const std::string& address, QString& error) {
         error = QString::fromStdString(server->ErrorText());
         return 0;
     }
+    seedlink::PackerFactory packers = seedlink::MseedPackerFactory(kLatencySeconds);
+    std::unique_ptr<datalink::CDataLinkPush> push = StartPush(error);
+    if (!error.isEmpty()) {
+        return 0;
+    }
+    if (push) {
+        packers = push->Tee(std::move(packers));
+    }
     seedlink::CSeedLinkServer* raw = server.get();
-    auto feed = std::make_unique<seedlink::CStreamFeed>(
-        *ring, seedlink::MseedPackerFactory(kLatencySeconds), [raw] { raw->Notify(); });
+    auto feed = std::make_unique<seedlink::CStreamFeed>(*ring, std::move(packers),
+                                                        [raw] { raw->Notify(); });
     for (const auto& [number, channel] : channels) {
         if (channel.rate > 0) {
             feed->SetStream(number,
@@ -127,6 +144,7 @@ int CServeControl::Start(const std::string& address, QString& error) {
     }
     m_Ring = std::move(ring);
     m_Server = std::move(server);
+    m_Push = std::move(push);
     m_Feed = std::move(feed);
     m_Address = QString::fromStdString(host) + ":" + QString::number(m_Server->Port());
     m_Timer.start();
@@ -145,7 +163,11 @@ void CServeControl::Stop() {
     }
     m_Feed->FlushAll();
     m_Server->Stop();
+    if (m_Push) {
+        m_Push->Stop(kDataLinkDrainSeconds);
+    }
     m_Feed.reset();
+    m_Push.reset();
     m_Server.reset();
     m_Ring.reset();
     m_Address.clear();
@@ -163,7 +185,9 @@ void CServeControl::Watch() {
 void CServeControl::ShowState() {
     if (CTellusStatusBar* bar = m_Frame.TellusStatusBar()) {
         if (Running()) {
-            bar->HoldStatePane(m_Address);
+            bar->HoldStatePane(m_Push
+                                   ? m_Address + "  " + QString::fromStdString(m_Push->StateText())
+                                   : m_Address);
         } else {
             bar->ReleaseStatePane();
         }
@@ -173,21 +197,63 @@ void CServeControl::ShowState() {
     }
 }
 
+std::unique_ptr<datalink::CDataLinkPush> CServeControl::StartPush(QString& error) {
+    error.clear();
+    if (m_Hubs.empty()) {
+        return nullptr;
+    }
+    const std::string folder = (CMainFrame::ConfigurationFolder() + "/datalink").toStdString();
+    QDir().mkpath(QString::fromStdString(folder));
+    std::vector<datalink::SHubSettings> hubs;
+    for (const std::string& address : m_Hubs) {
+        datalink::SHubSettings s;
+        std::string why;
+        if (!datalink::ParseHubAddress(address, s.host, s.port, why)) {
+            error = QString::fromStdString("Not a DataLink hub address: " + why);
+            return nullptr;
+        }
+        s.queuePath = datalink::QueueFileName(folder, s.host, s.port);
+        s.program = "TellusW32";
+        hubs.push_back(s);
+    }
+    auto push = std::make_unique<datalink::CDataLinkPush>(hubs);
+    push->SetLog([this](const std::string& text) {
+        qInfo("%s", text.c_str());
+        std::lock_guard lock(m_MessagesMutex);
+        m_Messages.push_back(QString::fromStdString(text));
+        while (m_Messages.size() > kKeptMessages) {
+            m_Messages.pop_front();
+        }
+    });
+    std::string why;
+    if (push->Start(why) != datalink::kClientStarted) {
+        error = QString::fromStdString(why);
+        return nullptr;
+    }
+    return push;
+}
+
+QStringList CServeControl::DataLinkMessages() const {
+    std::lock_guard lock(m_MessagesMutex);
+    return QStringList(m_Messages.begin(), m_Messages.end());
+}
+
 int ToggleServeSeedLink(CMainFrame& frame) {
     CServeControl& control = CServeControl::Of(frame);
     if (control.Running()) {
         control.Stop();
         return 1;
     }
-    bool ok = false;
-    const QString address =
-        QInputDialog::getText(&frame, "Serve SeedLink", "Serve on (HOST:PORT):", QLineEdit::Normal,
-                              CServeControl::kDefaultAddress, &ok);
-    if (!ok) {
+    QSettings profile("NR-Utility", "TellusW32");
+    CServeSettingsDialog dialog(&frame, CServeControl::kDefaultAddress, LoadDataLinkHubs(profile));
+    if (dialog.exec() != QDialog::Accepted) {
         return 1;
     }
+    SaveDataLinkHubs(profile, dialog.Hubs());
+    control.SetDataLinkHubs(dialog.Hubs());
+    const QString address = dialog.Address();
     QString error;
-    if (control.Start(address.trimmed().toStdString(), error) != 1) {
+    if (control.Start(address.toStdString(), error) != 1) {
         QMessageBox::warning(&frame, "Serve SeedLink", error);
     }
     return 1;

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+
+namespace nereid::datalink {
+class CDataLinkPush;
+} // namespace nereid::datalink
 
 namespace nereid::seedlink {
 class CRecordRing;
@@ -42,13 +50,27 @@ public:
     // The frame's control, made on first use.
     static CServeControl& Of(CMainFrame& frame);
 
+    // DataLink hubs ("HOST:PORT") that get every record too from the next Start on; their
+    // queue files live in the profile's folder. The state pane shows how each one fares.
+    void SetDataLinkHubs(std::vector<std::string> hubs) { m_Hubs = std::move(hubs); }
+    const datalink::CDataLinkPush* Push() const { return m_Push.get(); }
+    // What the hubs' clients told the operator, oldest first (at most the last 100).
+    QStringList DataLinkMessages() const;
+
 private:
     void Watch();
     void ShowState();
+    // The push to the hubs set, started; null without hubs, or with `error` said.
+    std::unique_ptr<datalink::CDataLinkPush> StartPush(QString& error);
 
     CMainFrame& m_Frame;
     std::unique_ptr<seedlink::CRecordRing> m_Ring;
     std::unique_ptr<seedlink::CSeedLinkServer> m_Server;
+    std::vector<std::string> m_Hubs;
+    mutable std::mutex m_MessagesMutex; // the hubs' threads add, the window reads
+    std::deque<QString> m_Messages;
+    // Before the feed: its packers hand records to the push until the feed is gone.
+    std::unique_ptr<datalink::CDataLinkPush> m_Push;
     std::unique_ptr<seedlink::CStreamFeed> m_Feed;
     QString m_Address;
     QTimer m_Timer;

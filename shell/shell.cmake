@@ -44,3 +44,5 @@ set_target_properties(TellusW32 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURR
 if(TARGET nereid_display_gui)
     target_link_libraries(nereid_shell PUBLIC nereid_display_gui)
 endif()
+# The DataLink side of "Serve SeedLink": its settings dialog.
+target_sources(nereid_shell PRIVATE ${CMAKE_CURRENT_LIST_DIR}/serve_settings_dialog.cpp)
