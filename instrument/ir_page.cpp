@@ -31,17 +31,18 @@ void CIRPage::ShowDrive(int index) {
     if (m_Names == nullptr) {
         return;
     }
-    for (const std::string& name : m_Names->Listed()) {
+    const std::vector<std::string> offered = m_Names->Offered(index);
+    for (const std::string& name : offered) {
         m_Drive->addItem(QString::fromStdString(name));
     }
-    m_Drive->setCurrentIndex(m_Names->ListPosition(index));
+    m_Drive->setCurrentIndex(CDriveNames::OfferedPosition(offered, index));
 }
 
 int CIRPage::ChosenDrive(int current) const {
     if (m_Names == nullptr || m_Drive->currentIndex() < 0) {
         return current;
     }
-    const int index = m_Names->IndexOfName(m_Drive->currentText().toStdString());
+    const int index = CDriveNames::IndexOfOffered(m_Drive->currentText().toStdString());
     return index < 0 ? current : index;
 }
 

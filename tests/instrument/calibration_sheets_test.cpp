@@ -307,6 +307,58 @@ private slots:
         QCOMPARE(messages.texts.size(), 2);
     }
 
+    // A second opening whose setup read fails sends nothing: the record goes out whole, and
+    // the first recorder's windows, triggers and station name would overwrite the second's.
+    void secondOpeningAfterAFailedReadSendsNothing() {
+        SimulatedRecorder first(17, 6);
+        SimulatedRecorder second(17, 6, {"--refuse", "0xB5"});
+        QVERIFY(first.Ready() && second.Ready());
+        CIRSheet sheet(first.Context());
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Accepted"));
+        sheet.reject();
+
+        QVERIFY(nereid::testing::Reconnect(first, second));
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Rejected"));
+        QVERIFY(!sheet.Setup().SetupReceived());
+        MessageCapture messages;
+        for (int tab : {0, 3, 5}) {
+            sheet.Tabs()->setCurrentIndex(tab);
+            QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+            QVERIFY(!sheet.Cycle().Waiting());
+        }
+        QCOMPARE(messages.texts, QStringList(3, QString(kSetupNotReadText)));
+        QVERIFY(sheet.Indicator()->isHidden());
+    }
+
+    // The "Storage Drive:" boxes show what the recorder has: its storage drive, and drive A
+    // when that is all it reports.
+    void storageDriveListsShowTheRecordersDrives() {
+        {
+            SimulatedRecorder recorder(17, 6); // drive A and the internal card E
+            QVERIFY(recorder.Ready());
+            CIRSheet sheet(recorder.Context());
+            sheet.Open();
+            QCOMPARE(Settle(sheet), QString("Accepted"));
+            sheet.Tabs()->setCurrentIndex(5);
+            QCOMPARE(sheet.StatusPage()->DriveCombo()->count(), 1);
+            QCOMPARE(sheet.StatusPage()->DriveCombo()->currentText(), QString("E"));
+        }
+        QTemporaryDir drive;
+        QVERIFY(drive.isValid());
+        SimulatedRecorder recorder(17, 6, {"--drive", "A=" + drive.path().toStdString()});
+        QVERIFY(recorder.Ready());
+        CIRSheet sheet(recorder.Context());
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Accepted"));
+        sheet.Tabs()->setCurrentIndex(1);
+        QComboBox* box = sheet.ContinuousPage()->DriveCombo();
+        QCOMPARE(box->count(), 1);
+        QCOMPARE(box->currentText(), QString("A"));
+        QVERIFY(SaveWidgetPicture(sheet, "ir-continuous-drive-a.png"));
+    }
+
     void internalRecordingRejectedAndNoResponse() {
         {
             SimulatedRecorder recorder(17, 3, {"--refuse", "0x8F"});
