@@ -1,5 +1,7 @@
 #include "instrument/cal_page_model.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 
 #include "instrument/cal_signal.h"
@@ -26,6 +28,15 @@ void CCalPageModel::SetModelCode(int modelCode) {
 
 std::vector<std::string> CCalPageModel::SignalNames() const {
     return CalSignalNames(m_ModelCode);
+}
+
+bool CCalPageModel::ShowsDampingBox(int channel) const {
+    if (!ShowsDampingGroups() || channel < 0 || channel >= kDampingChannels) {
+        return false;
+    }
+    return std::any_of(m_Rows.begin(), m_Rows.end(), [channel](const CalChannelRow& row) {
+        return row.visible && row.channel == channel + 1;
+    });
 }
 
 void CCalPageModel::SetChannels(const std::vector<recording::StreamEntry>& streams,

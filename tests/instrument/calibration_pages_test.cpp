@@ -96,6 +96,17 @@ private slots:
         QVERIFY(!page.NormalModeBox()->isChecked());
         page.DigitalModeBox()->click();
         QVERIFY(page.NormalModeBox()->isChecked());
+
+        // A six-channel model 3: damping boxes for channels 1..6 only (the record has six);
+        // three channels: three boxes.
+        page.Configure(3, Streams(6), 6);
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(page.DampingBox(c)->isHidden(), c >= 6);
+        page.Configure(3, Streams(3), 3);
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(page.DampingBox(c)->isHidden(), c >= 3);
+        page.Configure(0, Streams(6), 6);
+        QVERIFY(page.DampingBox(0)->isHidden());
     }
 
     void neitherRunChoiceBeforeAnAnswerAndStopDisablesTheValues() {
