@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -262,9 +263,16 @@ private slots:
         sheet.Tabs()->setCurrentIndex(0);
         QTest::keyClicks(sheet.StationPage()->EditorEdit(), "AB");
         sheet.Tabs()->setCurrentIndex(2);
+        MessageCapture messages;
         Type(sheet.EventPage()->PostEventEdit(), "0");
         Type(sheet.EventPage()->TotalVotesEdit(), "-150");
         QVERIFY(sheet.Setup().PageModified(kIREventPage));
+        // Each correction is said, with the value that will be sent.
+        QCOMPARE(
+            messages.texts,
+            (QStringList{"Post-Event Length: 0 is outside the accepted values; 1 will be sent.",
+                         "Total Event Votes: -150 is outside the accepted values; -99 will "
+                         "be sent."}));
         sheet.Tabs()->setCurrentIndex(5);
         Choose(sheet.StatusPage()->DriveCombo(), 1);
         sheet.Execute(); // from the Status page: every page's values go out
@@ -357,6 +365,47 @@ private slots:
         QCOMPARE(box->count(), 1);
         QCOMPARE(box->currentText(), QString("A"));
         QVERIFY(SaveWidgetPicture(sheet, "ir-continuous-drive-a.png"));
+    }
+
+    // Typed and left with Tab: a correction is said once, naming the field and the value that
+    // will be sent, and the focus goes back to the field; a text that is no number is kept out.
+    void typedEntriesAreCheckedWhenLeftAndCorrectionsAreSaid() {
+        SimulatedRecorder recorder(17, 6);
+        QVERIFY(recorder.Ready());
+        CIRSheet sheet(recorder.Context());
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Accepted"));
+        sheet.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        QTabBar* bar = sheet.Tabs()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+        QCOMPARE(sheet.Tabs()->currentIndex(), 2);
+
+        MessageCapture messages;
+        QLineEdit* total = sheet.EventPage()->TotalVotesEdit();
+        QTest::mouseClick(total, Qt::LeftButton);
+        QTest::keyClick(total, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(total, "500");
+        QTest::keyClick(total, Qt::Key_Tab);
+        QCOMPARE(messages.texts,
+                 QStringList{"Total Event Votes: 500 is outside the accepted values; 99 will be "
+                             "sent."});
+        QCOMPARE(total->text(), QString("99"));
+        QVERIFY(total->hasFocus());
+        QTest::keyClick(total, Qt::Key_Tab); // left again: nothing more to say
+        QCOMPARE(messages.texts.size(), 1);
+        QCOMPARE(sheet.Setup().event.edit.totalVotes, 99);
+
+        QLineEdit* pre = sheet.EventPage()->PreEventEdit();
+        QTest::mouseClick(pre, Qt::LeftButton);
+        QTest::keyClick(pre, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(pre, "12x4");
+        QTest::keyClick(pre, Qt::Key_Tab);
+        QCOMPARE(messages.texts.value(1),
+                 QString("Pre-Event Length: \"12x4\" is not a whole number; 10 is kept."));
+        QCOMPARE(pre->text(), QString("10"));
+        QVERIFY(pre->hasFocus());
+        QCOMPARE(sheet.Setup().event.edit.preEvent, 10);
     }
 
     void internalRecordingRejectedAndNoResponse() {
