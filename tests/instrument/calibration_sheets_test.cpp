@@ -141,7 +141,7 @@ private slots:
             page->DateEdit(k)->setText(date[k]);
         sheet.Execute();
         QVERIFY(!sheet.Cycle().Waiting()); // 2001 has no February 29
-        QCOMPARE(messages.texts.value(0), QString("Invalid data input"));
+        QCOMPARE(messages.texts.value(0), QString("Start Time: Invalid data input"));
         QCOMPARE(messages.captions.value(0), QString("Tellus Application"));
         page->DateEdit(2)->setText("04");
         sheet.Execute();
