@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/ir_keys.h"
+#include "cli/ir_values.h"
 #include "cli/setup_session.h"
 #include "instrument/drive_names.h"
 #include "instrument/ir_setup_model.h"
@@ -64,12 +65,17 @@ int SetKeys(CSetupSession& session, const KeyValues& keys) {
             std::cerr << "nereid ir set: " << key << ": " << note << "\n";
         }
     }
-    // Every window is checked as the page checks the one it shows before a Send.
+    // Only the windows the keys changed are checked, as the Window page checks the window the
+    // operator edited; the others go back as the recorder holds them (an unused one may be
+    // all zero). Nothing is corrected: a window that fails is refused.
     for (int w = 0; w < instrument::kRecordingWindows; ++w) {
         std::string message;
-        setup.window.Select(w, message);
-        if (setup.window.ValidateCurrent(message) != 1) {
-            std::cerr << "nereid ir set: window " << w + 1 << ": " << message << "\n";
+        if (setup.window.CheckWindow(w, message) != 1) {
+            const instrument::IRWindow& window =
+                setup.window.edit.windows[static_cast<std::size_t>(w)];
+            std::cerr << "nereid ir set: window " << w + 1 << ": " << message << " (duration "
+                      << SpanText(window.duration) << ", interval " << SpanText(window.interval)
+                      << ")\n";
             refused = true;
         }
     }

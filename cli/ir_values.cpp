@@ -64,10 +64,11 @@ bool ParseMode(const std::string& value, int count, int& mode) {
 
 bool ParseDrive(const CDriveNames& drives, const std::string& value, int& index,
                 std::string& error) {
-    const auto listed = drives.Listed();
+    // A drive the recorder reports; drive A only when it reports no other.
+    const auto listed = drives.Offered(-1);
     for (const std::string& name : listed) {
         if (value.size() == 1 && name[0] == value[0]) {
-            index = drives.IndexOfName(name);
+            index = CDriveNames::IndexOfOffered(name);
             return true;
         }
     }

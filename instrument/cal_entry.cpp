@@ -93,7 +93,9 @@ DurationEntry EnterDuration(double value, int unit, bool scheduled, std::uint32_
     if (entry.seconds == kMaxDuration) {
         entry.messages.push_back({kDurationMaximumText, kCalMessageCaption});
     }
-    if (scheduled && entry.seconds >= interval) {
+    // The pair is checked when its second field is left: before an interval is entered (0)
+    // the duration is not yet wrong, the interval's own check speaks then.
+    if (scheduled && interval > 0 && entry.seconds >= interval) {
         entry.messages.push_back({kDurationBelowIntervalText, kCalMessageCaption});
     }
     return entry;

@@ -60,7 +60,7 @@ struct DurationEntry {
 // clamped and the edit shows 65535 s in the unit (" 1092.2" minutes on the Immediate page,
 // "1092.2" on the Scheduled page). A value under one second (zero, a fraction, or negative) is
 // refused with the at-least-one-second message and stores 0. On the Scheduled page the
-// duration is also checked against `interval` seconds.
+// duration is also checked against `interval` seconds once an interval is set (not 0).
 DurationEntry EnterDuration(double value, int unit, bool scheduled, std::uint32_t interval);
 
 // Leaving the interval edit: seconds of `value` in `unit`, clamped to 0..4294967295 (a

@@ -250,6 +250,9 @@ void CCalPage::Configure(int modelCode, const std::vector<recording::StreamEntry
     m_Refreshing = false;
     m_DampingGroup->setVisible(m_Model.ShowsDampingGroups());
     m_ControlGroup->setVisible(m_Model.ShowsDampingGroups());
+    for (int c = 0; c < kCalChannelRows; ++c) {
+        m_Damping[static_cast<std::size_t>(c)]->setVisible(m_Model.ShowsDampingBox(c));
+    }
     Refresh();
 }
 

@@ -1,5 +1,7 @@
 #include "instrument/cal_page_model.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 
 #include "instrument/cal_signal.h"
@@ -8,9 +10,14 @@ namespace nereid::instrument {
 
 namespace {
 
-CalMessage RangeMessage(const char* low, const char* high) {
-    return {std::string("Enter a number between ") + low + " and " + high + ".",
+// The message names the field it is about: the operator may have left it long before Send.
+CalMessage RangeMessage(const char* field, const char* low, const char* high) {
+    return {std::string(field) + ": Enter a number between " + low + " and " + high + ".",
             kCalMessageCaption};
+}
+
+CalMessage InvalidData(const char* field) {
+    return {std::string(field) + ": " + kInvalidDataText, kCalMessageCaption};
 }
 
 } // namespace
@@ -26,6 +33,15 @@ void CCalPageModel::SetModelCode(int modelCode) {
 
 std::vector<std::string> CCalPageModel::SignalNames() const {
     return CalSignalNames(m_ModelCode);
+}
+
+bool CCalPageModel::ShowsDampingBox(int channel) const {
+    if (!ShowsDampingGroups() || channel < 0 || channel >= kDampingChannels) {
+        return false;
+    }
+    return std::any_of(m_Rows.begin(), m_Rows.end(), [channel](const CalChannelRow& row) {
+        return row.visible && row.channel == channel + 1;
+    });
 }
 
 void CCalPageModel::SetChannels(const std::vector<recording::StreamEntry>& streams,
@@ -230,24 +246,28 @@ int CCalPageModel::BuildSend(CalCommand& command, std::vector<CalMessage>& messa
     }
     // Reading the page: every range is checked before anything goes out.
     if (!(amplitude >= -20.0 && amplitude <= 20.0)) {
-        messages.push_back(RangeMessage("-20", "20"));
+        messages.push_back(RangeMessage("Amplitude", "-20", "20"));
         return -1;
     }
     if (signalPosition < 0 || signalPosition >= static_cast<int>(SignalNames().size())) {
-        messages.push_back({kInvalidDataText, kCalMessageCaption});
+        messages.push_back(InvalidData("Cal Signal"));
         return -1;
     }
     if (m_Scheduled) {
         if (!(durationValue >= 0.0 && durationValue <= 6400000.0)) {
-            messages.push_back(RangeMessage("0", "6400000"));
+            messages.push_back(RangeMessage("Duration", "0", "6400000"));
             return -1;
         }
         if (!(intervalValue >= 0.0 && intervalValue <= 1000000000.0)) {
-            messages.push_back(RangeMessage("0", "1000000000"));
+            messages.push_back(RangeMessage("Interval", "0", "1000000000"));
             return -1;
         }
-        if (index < 0 || index >= kScheduledRuns || !ValidStartTime(start)) {
-            messages.push_back({kInvalidDataText, kCalMessageCaption});
+        if (index < 0 || index >= kScheduledRuns) {
+            messages.push_back(InvalidData("Index"));
+            return -1;
+        }
+        if (!ValidStartTime(start)) {
+            messages.push_back(InvalidData("Start Time"));
             return -1;
         }
     }

@@ -62,6 +62,10 @@ public:
     void SetModelCode(int modelCode);
     int ModelCode() const { return m_ModelCode; }
     bool ShowsDampingGroups() const { return m_ModelCode == kCalDampingModel; }
+    // The damping box of channel 0..7 is shown only on a model-3 unit that has the channel
+    // among its rows and among the six the record carries: a box for a channel the unit lacks
+    // would be a setting that does nothing.
+    bool ShowsDampingBox(int channel) const;
     std::vector<std::string> SignalNames() const;
 
     // Rows 1..n of the channel list (n primary entries, then n secondary ones), at most 8.

@@ -55,17 +55,35 @@ int ByteOrder(std::uint8_t order, std::uint8_t value, std::uint8_t& code,
     return kPrepared;
 }
 
+// With no radio button chosen nothing is sent: a default order (stop acquisition, switch the
+// supply off) is not what the operator asked for, and its "Accepted" would read as if it were.
+template <std::size_t N> int NothingChosen(const char* const (&choices)[N], std::string& message) {
+    message = "Choose ";
+    for (std::size_t k = 0; k < N; ++k) {
+        message += k == 0 ? "" : k + 1 == N ? " or " : ", ";
+        message += std::string("\"") + choices[k] + "\"";
+    }
+    message += " first; nothing was sent.";
+    return kNothingToSend;
+}
+
 } // namespace
 
 int CPowerDownDriveModel::Prepare(std::uint8_t& code, link::CommandRecord& record,
                                   std::string& message) {
     const int choice = Choice();
-    const auto drive = static_cast<std::uint8_t>(choice >= 0 && choice <= 2 ? choice + 1 : 0);
+    if (choice < 0 || choice > 2) {
+        return NothingChosen(kChoices, message);
+    }
+    const auto drive = static_cast<std::uint8_t>(choice + 1);
     return ByteOrder(0x93, drive, code, record, message);
 }
 
 int CAcquisitionModel::Prepare(std::uint8_t& code, link::CommandRecord& record,
                                std::string& message) {
+    if (Choice() < 0) {
+        return NothingChosen(kChoices, message);
+    }
     code = Choice() == 0 ? 0x84 : 0x85;
     record = link::CommandRecord{};
     message.clear();
@@ -73,6 +91,9 @@ int CAcquisitionModel::Prepare(std::uint8_t& code, link::CommandRecord& record,
 }
 
 int CSwitchModel::Prepare(std::uint8_t& code, link::CommandRecord& record, std::string& message) {
+    if (Choice() < 0) {
+        return NothingChosen(kChoices, message);
+    }
     return ByteOrder(m_Code, Choice() == 0 ? 1 : 0, code, record, message);
 }
 
@@ -85,7 +106,10 @@ CSwitchModel MakeLedModel() {
 
 int CRealTimeModel::Prepare(std::uint8_t& code, link::CommandRecord& record, std::string& message) {
     const int choice = Choice();
-    return ByteOrder(0x94, choice == 0 ? 0 : choice == 1 ? 1 : 255, code, record, message);
+    if (choice != 0 && choice != 1) {
+        return NothingChosen(kChoices, message);
+    }
+    return ByteOrder(0x94, static_cast<std::uint8_t>(choice), code, record, message);
 }
 
 int CAdcOffsetModel::Prepare(std::uint8_t& code, link::CommandRecord& record,

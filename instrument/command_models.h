@@ -38,8 +38,8 @@ private:
     int m_Choice = -1;
 };
 
-// "Power Down Drive" (model code 17): choice 0 B, 1 C, 2 D; sends 0x93 with 1, 2 or 3, and 0
-// when nothing is chosen.
+// "Power Down Drive" (model code 17): choice 0 B, 1 C, 2 D; sends 0x93 with 1, 2 or 3. The
+// choice pages send nothing while no choice is made (the message names the choices).
 class CPowerDownDriveModel : public CChoiceModel {
 public:
     static constexpr const char* kChoices[3] = {"B (PCMCIA Slot 1)", "C (PCMCIA Slot 2)",
@@ -49,7 +49,7 @@ public:
     int Prepare(std::uint8_t& code, link::CommandRecord& record, std::string& message) override;
 };
 
-// "Acquisition": choice 0 "Start" sends 0x84; "Stop" or nothing chosen sends 0x85.
+// "Acquisition": choice 0 "Start" sends 0x84; "Stop" sends 0x85.
 class CAcquisitionModel : public CChoiceModel {
 public:
     static constexpr const char* kChoices[2] = {"Start", "Stop"};
@@ -58,7 +58,7 @@ public:
     int Prepare(std::uint8_t& code, link::CommandRecord& record, std::string& message) override;
 };
 
-// "Vpp Supply" and "LED Display": choice 0 "On" sends 1; "Off" or nothing chosen sends 0.
+// "Vpp Supply" and "LED Display": choice 0 "On" sends 1; "Off" sends 0.
 class CSwitchModel : public CChoiceModel {
 public:
     static constexpr const char* kChoices[2] = {"On", "Off"};
@@ -76,8 +76,8 @@ private:
 CSwitchModel MakeVppModel(); // "Vpp Supply", 0x87
 CSwitchModel MakeLedModel(); // "LED Display", 0x88
 
-// "Real Time Data to PC" (model code 17): choice 0 stop sends 0, 1 start sends 1, nothing
-// chosen sends 255; command 0x94.
+// "Real Time Data to PC" (model code 17): choice 0 stop sends 0, 1 start sends 1; command
+// 0x94.
 class CRealTimeModel : public CChoiceModel {
 public:
     static constexpr const char* kChoices[2] = {"Stop Real Time Data to PC",

@@ -4,6 +4,8 @@ namespace nereid::instrument {
 
 void CConfigModel::Open(int modelCode, const recording::CStreamList& streams) {
     m_ModelCode = modelCode;
+    m_Received.reset();
+    m_LastSent.reset();
     m_Communication.SetStreams(streams);
     m_Cha.Open(modelCode, streams);
     m_Channel.SetStreams(streams);
@@ -33,7 +35,7 @@ int CConfigModel::Assemble(link::ConfigurationRecord& out) {
     // Without the recorder's own record every field no control shows would go out as 0: the
     // ports' words among them, which can cut the recorder off its line.
     if (!m_Received) {
-        return kInvalidEntry;
+        return kConfigurationNotRead;
     }
     link::ConfigurationRecord record = *m_Received;
     if (SixChannel()) {

@@ -16,6 +16,11 @@ namespace nereid::instrument {
 constexpr std::uint8_t kGetConfiguration = 0xB2;
 constexpr std::uint8_t kSetConfiguration = 0x89;
 constexpr std::uint8_t kSetClock = 0x8B;
+// Assemble's refusal when this opening of the sheet has no configuration answer.
+constexpr int kConfigurationNotRead = -3;
+inline constexpr const char* kConfigurationNotReadText =
+    "The configuration was not read from the recorder when this sheet opened, so nothing was "
+    "sent. Close the sheet and open it again to read it.";
 
 // The pages of the Configuration sheet without their widgets: which pages a model has, the
 // routing of the configuration answer to them, the assembly of the 0x89 record from them, and
@@ -24,7 +29,9 @@ class CConfigModel {
 public:
     // Chooses the page set (model code 17: one-port Communications, six-channel Channels,
     // Time, Triggers; every other model: five-port Communications, eight-channel Channels,
-    // Time) and lets the pages take their rows from the stream list.
+    // Time) and lets the pages take their rows from the stream list. Forgets the record of an
+    // earlier opening: the recorder may have changed (or be another one) since, and only an
+    // answer to this opening's query may be sent back.
     void Open(int modelCode, const recording::CStreamList& streams);
     int ModelCode() const { return m_ModelCode; }
     bool SixChannel() const { return m_ModelCode == 17; }
@@ -55,8 +62,8 @@ public:
     // Builds the 0x89 record from all present pages in the order Communications, Time, then
     // Triggers and six-channel Channels, or eight-channel Channels; header word 0. The
     // record starts from the last answer, so that a field no page writes goes back as the
-    // recorder sent it. Returns 1, or kInvalidEntry (out unchanged) before the first answer or
-    // when the five-port page refuses.
+    // recorder sent it. Returns 1, kConfigurationNotRead (out unchanged) before this opening's
+    // answer, or kInvalidEntry (out unchanged) when the five-port page refuses.
     int Assemble(link::ConfigurationRecord& out);
 
     // Keeps the copy of the record sent with 0x89; freed when the sheet closes.

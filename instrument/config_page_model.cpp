@@ -5,7 +5,12 @@ namespace nereid::instrument {
 int CConfigPageModel::Prepare(std::uint8_t& code, link::CommandRecord& record,
                               std::string& message) {
     link::ConfigurationRecord assembled;
-    if (m_Config.Assemble(assembled) != 1) {
+    const int result = m_Config.Assemble(assembled);
+    if (result == kConfigurationNotRead) {
+        message = kConfigurationNotReadText;
+        return kNothingToSend;
+    }
+    if (result != 1) {
         message.clear();
         if (m_InvalidEntry) {
             m_InvalidEntry();

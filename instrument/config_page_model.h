@@ -17,9 +17,10 @@ public:
     int DialogId() const override { return m_DialogId; }
     const char* Caption() const override { return m_Caption; }
 
-    // Assembles the 0x89 record and keeps the copy of what is sent. When the five-port page
-    // refuses, calls the invalid-entry hook (the sheet's "Invalid Entry" box) and returns
-    // kNothingToSend.
+    // Assembles the 0x89 record and keeps the copy of what is sent. Without this opening's
+    // configuration answer returns kNothingToSend with kConfigurationNotReadText. When the
+    // five-port page refuses, calls the invalid-entry hook (the sheet's "Invalid Entry" box)
+    // and returns kNothingToSend.
     int Prepare(std::uint8_t& code, link::CommandRecord& record, std::string& message) override;
 
     void SetInvalidEntryHook(std::function<void()> hook) { m_InvalidEntry = std::move(hook); }

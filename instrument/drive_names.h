@@ -31,8 +31,8 @@ public:
     void ClearRemovable();
 
     // Entries 1..4 become "B".."E" when installed[k] == 1 (the installed byte of drive record
-    // k of the drive-status answer), else empty; entry 0 is left as it is. installed[0] is
-    // not used.
+    // k of the drive-status answer), else empty; entry 0 is left as it is. installed[0] only
+    // says whether DriveAInstalled().
     void ApplyInstalled(const std::array<std::uint8_t, kDriveCount>& installed);
     // The same, from a decoded drive-status answer.
     void ApplyDriveStatus(const link::DriveStatus& status);
@@ -52,8 +52,25 @@ public:
     // listed name matches (drive A is never listed).
     int ListPosition(int driveIndex) const;
 
+    // What a "Storage Drive:" box offers, so that it is never an empty list the operator
+    // cannot fill while the recorder has a drive: Listed(); drive A when the recorder reports
+    // A and none of B..E; and the drive of the current setting `currentIndex` (0..4) when it
+    // is not among those, as "<letter> (not installed)" unless the recorder reports it. Every
+    // name starts with its drive's letter, in index order. `currentIndex` outside 0..4 adds
+    // nothing.
+    std::vector<std::string> Offered(int currentIndex) const;
+    // The drive index of an offered name (its first letter), -1 for an empty or foreign one.
+    static int IndexOfOffered(const std::string& name);
+    // The position of drive `driveIndex` in `offered`, -1 when it is not there.
+    static int OfferedPosition(const std::vector<std::string>& offered, int driveIndex);
+
+    // Whether the last drive-status answer reported drive A installed (true after Reset,
+    // false while the answer is awaited).
+    bool DriveAInstalled() const { return m_DriveAInstalled; }
+
 private:
     std::array<std::string, kDriveCount> m_Names;
+    bool m_DriveAInstalled = true;
 };
 
 // The one table of the program, shared by the Internal Recording sheet and the upload. Used on

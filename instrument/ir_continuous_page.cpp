@@ -111,10 +111,14 @@ void CIRDContinuousPage::ReadControls() {
         m_Model.SetFileSizePosition(m_FileSize->currentIndex());
     }
     v.bufferFullMode = m_BufferFull->currentIndex();
-    v.maxSpace = CorrectMaxSpace(m_MaxSpace->text().trimmed().toLongLong());
+    v.maxSpace =
+        static_cast<int>(ReadEntry(m_MaxSpace, "Max Space to use", v.maxSpace, CorrectMaxSpace));
     v.flush = m_Flush->isChecked();
-    v.start = m_Start.Read(v.start);
-    v.delayValue = CorrectDelay(m_Delay->text().trimmed().toLongLong(), v.delayUnit);
+    v.start = m_Start.Read(v.start, *this, "Start Time");
+    const int unit = v.delayUnit;
+    v.delayValue =
+        static_cast<int>(ReadEntry(m_Delay, "Start Delay", v.delayValue,
+                                   [unit](long long d) { return CorrectDelay(d, unit); }));
     v.channels = m_Channels.Read();
 }
 

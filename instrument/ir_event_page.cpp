@@ -135,13 +135,21 @@ void CIRDEventPage::ReadControls() {
     IREventValues& v = m_Model.edit;
     v.drive = ChosenDrive(v.drive);
     v.startMode = m_StartMode->currentIndex();
-    v.preEvent = CorrectPreEvent(m_Pre->text().trimmed().toLongLong());
-    v.postEvent = CorrectPostEvent(m_Post->text().trimmed().toLongLong());
-    v.maxEvent = CorrectMaxEvent(m_Max->text().trimmed().toLongLong());
-    v.triggerWindow = CorrectPostEvent(m_TriggerWindow->text().trimmed().toLongLong());
-    v.totalVotes = CorrectTotalVotes(m_Total->text().trimmed().toLongLong());
-    v.start = m_Start.Read(v.start);
-    v.delayValue = CorrectDelay(m_Delay->text().trimmed().toLongLong(), v.delayUnit);
+    v.preEvent =
+        static_cast<int>(ReadEntry(m_Pre, "Pre-Event Length", v.preEvent, CorrectPreEvent));
+    v.postEvent =
+        static_cast<int>(ReadEntry(m_Post, "Post-Event Length", v.postEvent, CorrectPostEvent));
+    v.maxEvent = static_cast<std::uint32_t>(
+        ReadEntry(m_Max, "Max Event Length", v.maxEvent, CorrectMaxEvent));
+    v.triggerWindow = static_cast<int>(
+        ReadEntry(m_TriggerWindow, "Trigger Window", v.triggerWindow, CorrectPostEvent));
+    v.totalVotes =
+        static_cast<int>(ReadEntry(m_Total, "Total Event Votes", v.totalVotes, CorrectTotalVotes));
+    v.start = m_Start.Read(v.start, *this, "Start Time");
+    const int unit = v.delayUnit;
+    v.delayValue =
+        static_cast<int>(ReadEntry(m_Delay, "Start Delay", v.delayValue,
+                                   [unit](long long d) { return CorrectDelay(d, unit); }));
     for (std::size_t k = 0; k < 6; ++k) {
         // A vote outside the list (as received) stays as it is until another is chosen.
         if (m_Votes[k]->currentIndex() != CIREventModel::VotePosition(v.votes[k])) {

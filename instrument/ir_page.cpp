@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "instrument/entry_check.h"
+#include "link/dialogs/message_box.h"
+
 namespace nereid::instrument {
 
 CIRPage::CIRPage(CIRSetupModel& setup, int page, QWidget* parent)
@@ -22,8 +25,41 @@ CIRPage::CIRPage(CIRSetupModel& setup, int page, QWidget* parent)
 
 int CIRPage::Collect(std::string& message) {
     message.clear();
+    m_Note.clear();
+    m_NoteEdit = nullptr;
     ReadControls();
     return 1;
+}
+
+long long CIRPage::ReadEntry(QLineEdit* edit, const std::string& field, long long current,
+                             const std::function<long long(long long)>& correct) {
+    std::string note;
+    const long long value =
+        ReadWholeEntry(field, edit->text().toStdString(), current, correct, note);
+    if (!note.empty() && m_Note.empty()) {
+        m_Note = note;
+        m_NoteEdit = edit;
+    }
+    return value;
+}
+
+void CIRPage::ShowNote() {
+    if (m_Note.empty()) {
+        return;
+    }
+    // While the box is up the edit loses the focus and reports its end again: that second
+    // report must not read (and note) once more.
+    m_ShowingNote = true;
+    const std::string note = m_Note;
+    QLineEdit* edit = m_NoteEdit;
+    m_Note.clear();
+    m_NoteEdit = nullptr;
+    emit message(link::kTellusCaption, QString::fromStdString(note));
+    if (edit != nullptr && edit->isVisible()) {
+        edit->setFocus();
+        edit->selectAll();
+    }
+    m_ShowingNote = false;
 }
 
 void CIRPage::ShowDrive(int index) {
@@ -31,17 +67,18 @@ void CIRPage::ShowDrive(int index) {
     if (m_Names == nullptr) {
         return;
     }
-    for (const std::string& name : m_Names->Listed()) {
+    const std::vector<std::string> offered = m_Names->Offered(index);
+    for (const std::string& name : offered) {
         m_Drive->addItem(QString::fromStdString(name));
     }
-    m_Drive->setCurrentIndex(m_Names->ListPosition(index));
+    m_Drive->setCurrentIndex(CDriveNames::OfferedPosition(offered, index));
 }
 
 int CIRPage::ChosenDrive(int current) const {
     if (m_Names == nullptr || m_Drive->currentIndex() < 0) {
         return current;
     }
-    const int index = m_Names->IndexOfName(m_Drive->currentText().toStdString());
+    const int index = CDriveNames::IndexOfOffered(m_Drive->currentText().toStdString());
     return index < 0 ? current : index;
 }
 
@@ -58,12 +95,15 @@ void CIRPage::Watch(QWidget* control) {
 }
 
 void CIRPage::Changed() {
-    if (m_Refreshing) {
+    if (m_Refreshing || m_ShowingNote) {
         return;
     }
+    m_Note.clear();
+    m_NoteEdit = nullptr;
     ReadControls();
     Refresh();
     emit modified();
+    ShowNote();
 }
 
 void CIRDateEdits::Build(QWidget* parent, bool withSeconds) {
@@ -97,18 +137,21 @@ void CIRDateEdits::Show(const IRDateTime& t) {
     }
 }
 
-IRDateTime CIRDateEdits::Read(const IRDateTime& current) const {
-    auto value = [&](std::size_t k, int fallback) {
-        return edits[k] == nullptr ? fallback : edits[k]->text().trimmed().toLongLong();
-    };
-    IRDateTime t;
-    t.month = CorrectMonth(value(0, current.month));
-    t.day = CorrectDay(value(1, current.day));
-    t.year = CorrectYear(value(2, current.year));
-    t.hour = CorrectHour(value(3, current.hour));
-    t.minute = CorrectMinute(value(4, current.minute));
-    t.second = edits[5] == nullptr ? 0 : CorrectMinute(value(5, current.second));
-    return t;
+IRDateTime CIRDateEdits::Read(const IRDateTime& current, CIRPage& page,
+                              const std::string& what) const {
+    static const char* const kParts[6] = {"month", "day", "year", "hour", "minute", "second"};
+    const std::function<long long(long long)> corrections[6] = {
+        CorrectMonth, CorrectDay, CorrectYear, CorrectHour, CorrectMinute, CorrectMinute};
+    const int fields[6] = {current.month, current.day,    current.year,
+                           current.hour,  current.minute, current.second};
+    int read[6] = {};
+    for (std::size_t k = 0; k < 6; ++k) {
+        read[k] = edits[k] == nullptr
+                      ? (k == 5 ? 0 : fields[k])
+                      : static_cast<int>(page.ReadEntry(edits[k], what + " " + kParts[k], fields[k],
+                                                        corrections[k]));
+    }
+    return IRDateTime{read[0], read[1], read[2], read[3], read[4], read[5]};
 }
 
 void CIRChannelBoxes::Build(QWidget* parent) {

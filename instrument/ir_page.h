@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <string>
 
 #include "instrument/cal_sheet_models.h"
 #include "instrument/drive_names.h"
@@ -46,10 +48,22 @@ protected:
     // Every edit, box and list of the page reads the controls and marks the page modified.
     void Watch(QWidget* control);
     void Changed();
+    // Reads a whole-number edit through `correct` (the page's correction). A correction or an
+    // entry that is not a number is noted: the first note of a reading is shown once the page
+    // has redisplayed its values, and the focus returns to that edit.
+    long long ReadEntry(QLineEdit* edit, const std::string& field, long long current,
+                        const std::function<long long(long long)>& correct);
 
     bool m_Refreshing = false;
 
 private:
+    void ShowNote();
+    friend struct CIRDateEdits;
+
+    QLineEdit* m_NoteEdit = nullptr;
+    std::string m_Note;
+    bool m_ShowingNote = false;
+
     CIRPageAdapter m_Adapter;
     const CDriveNames* m_Names = nullptr;
     QComboBox* m_Drive = nullptr;
@@ -64,8 +78,8 @@ struct CIRDateEdits {
     QWidget* box = nullptr;
     void Build(QWidget* parent, bool withSeconds);
     void Show(const IRDateTime& t);
-    // Corrected as on leaving each edit.
-    IRDateTime Read(const IRDateTime& current) const;
+    // Corrected as on leaving each edit; `page` notes each correction ("<what> month" ...).
+    IRDateTime Read(const IRDateTime& current, CIRPage& page, const std::string& what) const;
 };
 
 // "Channels to Record:" primary and secondary check boxes of channels 1..6.

@@ -25,6 +25,10 @@ link::InternalRecordingRecord CIRSetupModel::Encode() const {
 }
 
 int CIRSetupModel::PrepareSend(int activePage, std::string& message) {
+    if (!m_SetupReceived) {
+        message = kSetupNotReadText;
+        return -1;
+    }
     switch (activePage) {
     case kIRContinuousPage:
         continuous.CorrectForSend();

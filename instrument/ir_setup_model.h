@@ -16,6 +16,9 @@ namespace nereid::instrument {
 constexpr std::uint8_t kReadDriveStatusCode = 0xB7;
 constexpr std::uint8_t kReadSetupCode = 0xB5;
 constexpr std::uint8_t kWriteSetupCode = 0x8F;
+inline constexpr const char* kSetupNotReadText =
+    "The internal recording setup was not read from the recorder when this sheet opened, so "
+    "nothing was sent. Close the sheet and open it again to read it.";
 
 // The six pages of the Internal Recording sheet, in tab order.
 enum IRPage : int {
@@ -50,7 +53,9 @@ public:
 
     // Reads the active page before a Send: start-time day corrections of the continuous and
     // event pages, validation of the shown window. Returns 1, or -1 with the message to show
-    // (the Send is refused).
+    // (the Send is refused). Without a setup received since the sheet opened nothing may be
+    // sent: the record goes out whole, and the pages' defaults (or an earlier recorder's
+    // values) would overwrite the recorder's windows, triggers and station name.
     int PrepareSend(int activePage, std::string& message);
 
     // The setup-received mark: cleared when a setup read fails, set when one succeeds. While

@@ -15,13 +15,32 @@ IRSpan SpanFromSeconds(std::uint32_t seconds) {
             static_cast<int>(seconds % 60)};
 }
 
-int CIRWindowModel::ValidateCurrent(std::string& message) {
-    IRWindow& w = Current();
-    const std::uint32_t duration = SpanSeconds(w.duration);
-    if (duration < SpanSeconds(w.interval)) {
+bool CIRWindowModel::WindowChanged(int window) const {
+    if (window < 0 || window >= kRecordingWindows) {
+        return false;
+    }
+    const auto at = static_cast<std::size_t>(window);
+    return !(edit.windows[at] == Received().windows[at]);
+}
+
+int CIRWindowModel::CheckWindow(int window, std::string& message) const {
+    if (!WindowChanged(window)) {
+        return 1;
+    }
+    const IRWindow& w = edit.windows[static_cast<std::size_t>(window)];
+    if (SpanSeconds(w.duration) < SpanSeconds(w.interval)) {
         return 1;
     }
     message = kWindowDurationMessage;
+    return -1;
+}
+
+int CIRWindowModel::ValidateCurrent(std::string& message) {
+    if (CheckWindow(m_Selected, message) == 1) {
+        return 1;
+    }
+    IRWindow& w = Current();
+    const std::uint32_t duration = SpanSeconds(w.duration);
     // Carried into minutes and hours, so that 00:00:59 gives 00:01:00, not 60 seconds.
     w.interval = SpanFromSeconds(duration + 1);
     return -1;

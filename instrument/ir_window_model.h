@@ -54,7 +54,15 @@ public:
     // Checks the shown window: its duration must be below its interval. When it is not, the
     // interval becomes the duration plus one second, `message` is set, and -1 is returned;
     // the switch, page change or Send that asked is refused. Returns 1 when the window is good.
+    // A window as the recorder holds it is not the operator's entry and passes unchecked: an
+    // unused window may well be all zero (duration 0, interval 0).
     int ValidateCurrent(std::string& message);
+    // The same check of window 0..15 without correcting anything: 1 when it passes (or is
+    // unchanged from the recorder's), -1 with `message` when its duration is not below its
+    // interval.
+    int CheckWindow(int window, std::string& message) const;
+    // True when window 0..15 differs from what the recorder last reported.
+    bool WindowChanged(int window) const;
     // Shows window 0..15 after validating the current one; on -1 the current one stays.
     int Select(int window, std::string& message);
 

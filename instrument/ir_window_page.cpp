@@ -143,17 +143,22 @@ void CIRDWindowPage::ReadControls() {
     IRWindow& w = m_Model.Current();
     w.enabled = m_Enabled->isChecked();
     w.mode = m_Mode->currentIndex();
-    w.start = m_Start.Read(w.start);
-    auto span = [this](int first) {
+    w.start = m_Start.Read(w.start, *this, "Start Time");
+    auto span = [this](int first, const IRSpan& current, const std::string& name) {
+        auto at = [this, first](int k) { return m_Span[static_cast<std::size_t>(first + k)]; };
         return IRSpan{
-            CorrectWindowHours(m_Span[static_cast<std::size_t>(first)]->text().toLongLong()),
-            CorrectMinute(m_Span[static_cast<std::size_t>(first + 1)]->text().toLongLong()),
-            CorrectMinute(m_Span[static_cast<std::size_t>(first + 2)]->text().toLongLong())};
+            static_cast<int>(ReadEntry(at(0), name + " hours", current.hours, CorrectWindowHours)),
+            static_cast<int>(ReadEntry(at(1), name + " minutes", current.minutes, CorrectMinute)),
+            static_cast<int>(ReadEntry(at(2), name + " seconds", current.seconds, CorrectMinute))};
     };
-    w.duration = span(0);
-    w.interval = span(3);
-    w.repetitions = CorrectRepetitions(m_Repetitions->text().trimmed().toLongLong());
-    w.maxFileValue = CorrectMaxFileSize(m_MaxFile->text().trimmed().toLongLong(), w.maxFileUnit);
+    w.duration = span(0, w.duration, "Duration");
+    w.interval = span(3, w.interval, "Interval");
+    w.repetitions = static_cast<std::uint32_t>(
+        ReadEntry(m_Repetitions, "Repetitions", w.repetitions, CorrectRepetitions));
+    const int unit = w.maxFileUnit;
+    w.maxFileValue = static_cast<std::uint32_t>(
+        ReadEntry(m_MaxFile, "Max File Size", w.maxFileValue,
+                  [unit](long long v) { return CorrectMaxFileSize(v, unit); }));
     w.channels = m_Channels.Read();
 }
 

@@ -195,6 +195,9 @@ bool CPropertySheet::ActivatePage(int dialogId) {
 }
 
 void CPropertySheet::OnTabChanged(int index) {
+    // A result left from an earlier transaction (the opening's read, another page's order)
+    // would read as the outcome of this page's own command.
+    ClearResult();
     if (CSheetPage* page = PageAt(index))
         page->OnActivate(*this);
 }
@@ -224,6 +227,7 @@ void CPropertySheet::Execute() {
         return;
     std::string message;
     if (page->Collect(message) != 1) {
+        ClearResult();
         link::ShowMessage(this, link::kTellusCaption, QString::fromStdString(message));
         return;
     }
@@ -232,8 +236,18 @@ void CPropertySheet::Execute() {
     const int prepared = page->Model().Prepare(code, record, message);
     if (prepared == kPrepared) {
         Transact(code, record);
-    } else if (!message.empty()) {
+        return;
+    }
+    ClearResult();
+    if (!message.empty()) {
         link::ShowMessage(this, link::kTellusCaption, QString::fromStdString(message));
+    }
+}
+
+void CPropertySheet::ClearResult() {
+    if (!m_Cycle.Waiting()) {
+        m_Indicator->SetDone(QString());
+        m_Indicator->hide();
     }
 }
 

@@ -68,6 +68,8 @@ public:
     // The execute/send/refresh button: the active page collects and prepares its command and
     // the sheet sends it; a refused entry shows the framework's message and sends nothing.
     void Execute();
+    // Hides the result of the last finished transaction (nothing while one waits).
+    void ClearResult();
     // One tick of the poll timer (the timer calls it; tests may call it directly).
     void PollTick();
     bool PollTimerActive() const { return m_PollActive; }

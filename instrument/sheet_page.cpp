@@ -1,6 +1,9 @@
 #include "instrument/sheet_page.h"
 
+#include <QLineEdit>
 #include <QVariant>
+
+#include "link/dialogs/message_box.h"
 
 #include "instrument/help_topics.h"
 
@@ -32,6 +35,19 @@ unsigned CSheetPage::HelpTopicFor(const QWidget* control) const {
 
 void CSheetPage::SetHelpId(QWidget* control, int id) {
     control->setProperty(kHelpIdProperty, id);
+}
+
+void CSheetPage::SayCorrection(QLineEdit* field, const std::string& note) {
+    if (note.empty() || m_Saying) {
+        return;
+    }
+    m_Saying = true;
+    link::ShowMessage(this, link::kTellusCaption, QString::fromStdString(note));
+    if (field != nullptr && field->isVisible()) {
+        field->setFocus();
+        field->selectAll();
+    }
+    m_Saying = false;
 }
 
 } // namespace nereid::instrument

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QWidget>
+
+class QLineEdit;
 #include <string>
 
 #include "instrument/page_model.h"
@@ -51,7 +53,15 @@ public:
     CPropertySheet* Sheet() const { return m_Sheet; }
     void SetSheet(CPropertySheet* sheet) { m_Sheet = sheet; }
 
+protected:
+    // Says what became of an entry (CorrectionNote's text) in a message box and returns the
+    // focus to the field. One box at a time: the field's end-of-editing report while the box
+    // is up does not raise a second one. Nothing for an empty note.
+    void SayCorrection(QLineEdit* field, const std::string& note);
+    bool SayingCorrection() const { return m_Saying; }
+
 private:
+    bool m_Saying = false;
     CPageModel& m_Model;
     CPropertySheet* m_Sheet = nullptr;
 };

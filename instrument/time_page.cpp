@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
+#include "instrument/entry_check.h"
+
 #include "link/dialogs/message_box.h"
 
 namespace nereid::instrument {
@@ -88,7 +90,8 @@ CTimePage::CTimePage(CPageModel& page, CTimePageModel& model, QWidget* parent)
         m_TimeSet[static_cast<std::size_t>(i)] = field;
         timeLayout->addWidget(new QLabel(QString::fromLatin1(names[i]), timeSet), i / 3 * 2, i % 3);
         timeLayout->addWidget(field, i / 3 * 2 + 1, i % 3);
-        connect(field, &QLineEdit::editingFinished, this, [this, i] { ClampTimeSetField(i); });
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, i] { ClampTimeSetField(i, true); });
     }
     m_ClockSendButton = new QPushButton(QStringLiteral("Send"), timeSet);
     timeLayout->addWidget(m_ClockSendButton, 4, 2);
@@ -163,15 +166,25 @@ int CTimePage::Prepare(std::string& message) {
     return 1;
 }
 
-void CTimePage::ClampTimeSetField(int index) {
+void CTimePage::ClampTimeSetField(int index, bool say) {
+    static const char* const kNames[] = {"Time Set month", "Time Set day",    "Time Set year",
+                                         "Time Set hour",  "Time Set minute", "Time Set second"};
+    if (SayingCorrection()) {
+        return;
+    }
     QLineEdit* field = m_TimeSet[static_cast<std::size_t>(index)];
     const std::int64_t value = field->text().trimmed().toLongLong();
-    field->setText(QString::number(CTimePageModel::Clamp(value, kTimeSetRanges[index])));
+    const std::int64_t kept = CTimePageModel::Clamp(value, kTimeSetRanges[index]);
+    field->setText(QString::number(kept));
+    if (say) {
+        SayCorrection(field,
+                      CorrectionNote(kNames[index], std::to_string(value), std::to_string(kept)));
+    }
 }
 
 ClockFields CTimePage::TimeSetFields() {
     for (int i = 0; i < 6; ++i) {
-        ClampTimeSetField(i);
+        ClampTimeSetField(i, false);
     }
     auto value = [this](int i) { return m_TimeSet[static_cast<std::size_t>(i)]->text().toInt(); };
     return ClockFields{value(0), value(1), value(2), value(3), value(4), value(5)};

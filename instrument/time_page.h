@@ -43,7 +43,8 @@ private:
                   std::string& message);
     // The same on leaving the field, with the message shown.
     void LeaveField(QLineEdit* field, const FieldRange& range, std::int64_t& value, bool& ok);
-    void ClampTimeSetField(int index);
+    // Holds field `index` to its range; `say` tells the operator what changed (on leaving it).
+    void ClampTimeSetField(int index, bool say);
 
     CTimePageModel& m_Model;
     std::array<QRadioButton*, 3> m_Sync{};

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include "instrument/entry_check.h"
+
 #include "instrument/config_text.h"
 #include "instrument/config_widgets.h"
 
@@ -155,23 +157,55 @@ void CTriggerPage::StoreFields() {
     if (v == nullptr) {
         return;
     }
+    if (SayingCorrection()) {
+        return;
+    }
     const int k = m_Model.Selected();
+    // The first value the page changes is said, with what will be sent.
+    QLineEdit* noted = nullptr;
+    std::string note;
+    auto take = [&](QLineEdit* field, const char* name, double typed, double kept,
+                    const char* unit) {
+        if (note.empty() && kept != typed) {
+            note = CorrectionNote(name, field->text().trimmed().toStdString(), DecimalText(kept),
+                                  unit);
+            noted = field;
+        }
+        return kept;
+    };
     // Only the fields the mode shows are taken: a hidden field shows 0 and must not replace
     // the value the recorder holds.
     if (v->mode == CTriggerPageModel::kModeLevel || v->mode == CTriggerPageModel::kModeStaLta) {
-        v->highPass = m_Model.LimitCorner(k, m_HighPass->text().toDouble());
-        v->lowPass = m_Model.LimitCorner(k, m_LowPass->text().toDouble());
+        const double high = m_HighPass->text().toDouble();
+        const double low = m_LowPass->text().toDouble();
+        v->highPass =
+            take(m_HighPass, "High Pass Filter Corner", high, m_Model.LimitCorner(k, high), " Hz");
+        v->lowPass =
+            take(m_LowPass, "Low Pass Filter Corner", low, m_Model.LimitCorner(k, low), " Hz");
     }
     if (v->mode == CTriggerPageModel::kModeLevel) {
-        v->level = CTriggerPageModel::LimitLevel(m_Level->text().toDouble());
+        const double level = m_Level->text().toDouble();
+        v->level = take(m_Level, "Trigger Level", level, CTriggerPageModel::LimitLevel(level),
+                        " % Full Scale");
     }
     if (v->mode == CTriggerPageModel::kModeStaLta) {
-        v->sta = CTriggerPageModel::LimitTimeConstant(m_Sta->text().toLongLong());
-        v->lta = CTriggerPageModel::LimitTimeConstant(m_Lta->text().toLongLong());
-        v->ratio = m_Ratio->text().toDouble();
-        v->detrigger = m_Detrigger->text().toDouble();
+        const double sta = static_cast<double>(m_Sta->text().toLongLong());
+        const double lta = static_cast<double>(m_Lta->text().toLongLong());
+        v->sta = static_cast<int>(
+            take(m_Sta, "STA Time Constant", sta,
+                 CTriggerPageModel::LimitTimeConstant(static_cast<long long>(sta)), " s"));
+        v->lta = static_cast<int>(
+            take(m_Lta, "LTA Time Constant", lta,
+                 CTriggerPageModel::LimitTimeConstant(static_cast<long long>(lta)), " s"));
+        const double ratio = m_Ratio->text().toDouble();
+        const double detrigger = m_Detrigger->text().toDouble();
+        v->ratio =
+            take(m_Ratio, "STA/LTA Trigger Ratio", ratio, CTriggerPageModel::LimitRatio(ratio), "");
+        v->detrigger = take(m_Detrigger, "STA/LTA Detrigger Ratio", detrigger,
+                            CTriggerPageModel::LimitRatio(detrigger), "");
     }
     Load();
+    SayCorrection(noted, note);
 }
 
 void CTriggerPage::Activate() {

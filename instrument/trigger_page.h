@@ -26,6 +26,7 @@ public:
     QComboBox* ChannelBox() const { return m_Channel; }
     QComboBox* ModeBox() const { return m_Mode; }
     QLineEdit* LowPassField() const { return m_LowPass; }
+    QLineEdit* RatioField() const { return m_Ratio; }
     QLineEdit* LevelField() const { return m_Level; }
 
 private:

@@ -57,6 +57,11 @@ int CTriggerPageModel::LimitTimeConstant(long long secs) {
     return secs > 65535 ? 65535 : static_cast<int>(secs);
 }
 
+double CTriggerPageModel::LimitRatio(double ratio) {
+    constexpr double kLargest = 655.35;
+    return ratio > kLargest ? kLargest : ratio < 0 ? 0.0 : ratio;
+}
+
 int CTriggerPageModel::LimitAllCorners() {
     int changed = 0;
     for (int k = 1; k <= kChannels; ++k) {

@@ -58,6 +58,9 @@ public:
     double LimitCorner(int k, double hz) const;
     static double LimitLevel(double percent);     // below 0.01 -> 0, above 100 -> 100
     static int LimitTimeConstant(long long secs); // at or below 0 -> 1, above 65535 -> 65535
+    // A ratio is carried in hundredths in 16 bits: above 655.35 it cannot be sent and is held
+    // at 655.35 (the page says so); below 0 it is 0.
+    static double LimitRatio(double ratio);
     // Limits the corners of every channel (on activation and before sending); returns how
     // many fields changed.
     int LimitAllCorners();

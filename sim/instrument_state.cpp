@@ -72,6 +72,8 @@ void InstrumentState::ResetDefaults() {
     std::uint16_t channels = 0;
     for (int k = 1; k <= std::min(m_Identity.streams, 6); ++k)
         channels = static_cast<std::uint16_t>(channels | (1u << (k - 1)));
+    for (std::size_t at : {3u, 21u, 440u, 463u, 468u}) // the pages' storage drives
+        m_Setup[at] = m_Identity.storageDrive;
     m_Setup[2] = 1;            // continuous: immediate
     m_Setup[5] = 0;            // ring buffer
     PutU32(&m_Setup[6], 3600); // one-hour files
@@ -86,7 +88,7 @@ void InstrumentState::ResetDefaults() {
     for (int k = 0; k < 6; ++k)
         PutU16(&m_Setup[static_cast<std::size_t>(40 + 2 * k)], 1);
     PutU16(&m_Setup[54], channels);
-    for (int w = 0; w < 16; ++w) {
+    for (int w = 0; w < (m_Identity.blankWindows ? 0 : 16); ++w) {
         std::uint8_t* e = &m_Setup[static_cast<std::size_t>(56 + 24 * w)];
         PutU32(e + 6, 600);
         PutU32(e + 10, 3600);

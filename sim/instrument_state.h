@@ -14,6 +14,10 @@ struct InstrumentIdentity {
     std::string station = "SIM1";
     int calFormat = 26; // 26, 34 or 36 bytes of calibration settings answer
     bool modemOnLocalPort = false;
+    // Drive index (1..4 = B..E) the power-up internal recording setup writes to: a recorder
+    // records on its PC cards or SCSI disk, never on its RAM drive A. 0 when it has none.
+    std::uint8_t storageDrive = 0;
+    bool blankWindows = false; // power-up recording windows all zero
 };
 
 // One calibration run as the recorder keeps it (the immediate run and 32 scheduled ones).

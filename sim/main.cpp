@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
 
     DriveStore drives;
     TemporaryFolder generated;
+    TemporaryFolder storage;
     std::string why;
     if (options.drives.empty()) {
         const std::string base = std::filesystem::temp_directory_path().string();
@@ -78,6 +79,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         options.drives['A'] = generated.path;
+        std::string card = base + "/nereid-sim-drive-XXXXXX";
+        if (!mkdtemp(card.data())) {
+            std::fprintf(stderr, "nereid-sim: cannot create a folder for drive E in %s\n",
+                         base.c_str());
+            return 1;
+        }
+        storage.path = card;
+        options.drives['E'] = storage.path;
     }
     for (const auto& [letter, folder] : options.drives) {
         if (drives.SetDrive(letter, folder) < 0) {

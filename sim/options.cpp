@@ -159,6 +159,8 @@ std::string UsageText() {
            "  --station NAME         station name, up to 4 characters (default SIM1)\n"
            "  --cal-format 26|34|36  length of the calibration settings answer (default 26)\n"
            "  --drive L=DIR          drive L (A..E) backed by folder DIR; repeatable\n"
+           "                         (default: A with generated recordings, E empty)\n"
+           "  --blank-windows        internal recording windows all zero (never set up)\n"
            "  --start-time T         recorder clock at start: seconds since 1970 or\n"
            "                         YYYY-MM-DD[THH:MM[:SS]][Z] (UTC; default: the PC clock)\n"
            "  --time-scale X         recorder seconds per wall second (default 1)\n"
@@ -218,6 +220,8 @@ int ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string& 
             o.realtime = true;
         } else if (name == "--acquiring") {
             o.acquiring = true;
+        } else if (name == "--blank-windows") {
+            o.blankWindows = true;
         } else if (name == "--verbose") {
             o.verbose = true;
         } else if (!TakesValue(name)) {

@@ -16,7 +16,8 @@ struct SkipRange {
 };
 
 // Everything the command line can set. Defaults give a six-stream model 17 recorder with
-// drive A filled with generated recordings, no faults and no pacing.
+// drive A (its RAM card) filled with generated recordings and an empty internal flash card E
+// that internal recording writes to, no faults and no pacing.
 struct SimOptions {
     std::string linkPath;   // symlink to the pseudo-terminal; empty: DefaultLinkPath()
     std::string devicePath; // serve this serial device instead of a pseudo-terminal
@@ -57,9 +58,10 @@ struct SimOptions {
     std::vector<double> signalAmp;  // counts per channel; empty: 100000 x channel number
     int noise = 0;                  // uniform noise amplitude in counts
 
-    bool realtime = false;  // stream from the start, as after 0x94 with 1
-    bool acquiring = false; // acquisition started at power-up
-    bool verbose = false;   // log every frame on stderr
+    bool blankWindows = false; // the 16 recording windows all zero, as never set up
+    bool realtime = false;     // stream from the start, as after 0x94 with 1
+    bool acquiring = false;    // acquisition started at power-up
+    bool verbose = false;      // log every frame on stderr
 };
 
 // Parses the command line. Returns 1 when the simulator should run, 0 when help was asked for

@@ -26,6 +26,11 @@ InstrumentIdentity IdentityOf(const SimOptions& o) {
     id.station = o.station;
     id.calFormat = o.calFormat;
     id.modemOnLocalPort = o.modem;
+    id.blankWindows = o.blankWindows;
+    for (char letter = 'B'; letter <= 'E' && id.storageDrive == 0; ++letter) {
+        if (o.drives.count(letter) != 0)
+            id.storageDrive = static_cast<std::uint8_t>(letter - 'A');
+    }
     return id;
 }
 

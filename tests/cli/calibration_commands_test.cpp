@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,6 +27,20 @@ Outcome Nereid(const SimProcess& sim, std::vector<std::string> args) {
     args.insert(args.begin(), {"--port", sim.Link()});
     return RunCli(std::move(args), sim.Folder());
 }
+
+// A folder for a simulated drive, removed with the test.
+struct DriveFolder {
+    std::string path;
+    DriveFolder() {
+        char name[] = "/tmp/nereid-ir-drive-XXXXXX";
+        if (const char* made = ::mkdtemp(name))
+            path = made;
+    }
+    ~DriveFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
 
 TEST(NereidCal, ImmediateRunStartedAndStopped) {
     SimProcess sim({});
@@ -148,6 +162,8 @@ TEST(NereidIr, ShowsTheSetupAsKeysAndJson) {
     EXPECT_TRUE(o.Has("continuous.filesize=60\n")) << o.out;
     EXPECT_TRUE(o.Has("window.16.interval=01:00:00\n")) << o.out;
     EXPECT_TRUE(o.Has("soh.10.interval=60\n")) << o.out;
+    // The simulator records on its internal card E, as a recorder records on a storage drive.
+    EXPECT_TRUE(o.Has("continuous.drive=E\n")) << o.out;
     o = Nereid(sim, {"ir", "show", "--json"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out.rfind("{\n  \"station\": \"AB  \",\n", 0), 0u) << o.out;
@@ -157,18 +173,7 @@ TEST(NereidIr, ShowsTheSetupAsKeysAndJson) {
 TEST(NereidIr, ChangeSentAndReadBack) {
     // Drives of their own: other tests create and remove folders in the shared temporary
     // folder while the simulator counts the space its drives use.
-    struct DriveFolder {
-        std::string path;
-        DriveFolder() {
-            char name[] = "/tmp/nereid-ir-drive-XXXXXX";
-            if (const char* made = ::mkdtemp(name))
-                path = made;
-        }
-        ~DriveFolder() {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-    } drive;
+    DriveFolder drive;
     ASSERT_FALSE(drive.path.empty());
     SimProcess sim({"--drive", "B=" + drive.path, "--drive", "D=" + drive.path});
     Outcome o =
@@ -181,7 +186,7 @@ TEST(NereidIr, ChangeSentAndReadBack) {
     EXPECT_TRUE(o.Has("event.post: 30 -> 1\n")) << o.out;
     EXPECT_TRUE(o.Has("event.pre: 10 -> 0\n")) << o.out;
     EXPECT_TRUE(o.Has("event.votes: 1 -> -99\n")) << o.out;
-    EXPECT_TRUE(o.Has("event.drive: A -> D\n")) << o.out;
+    EXPECT_TRUE(o.Has("event.drive: B -> D\n")) << o.out; // the first storage drive before
     EXPECT_TRUE(o.Has("window.3.start: 1970-01-01T00:00:00 -> 2025-03-04T05:06:07\n")) << o.out;
     EXPECT_NE(o.err.find("event.votes: -150 corrected to -99"), std::string::npos) << o.err;
 
@@ -192,6 +197,58 @@ TEST(NereidIr, ChangeSentAndReadBack) {
     o = Nereid(sim, {"ir", "station", "XY"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
     EXPECT_TRUE(o.Has("station: AB   -> XY  \n")) << o.out;
+}
+
+// Only the windows the keys change are checked; an unused all-zero window (as a recorder that
+// never had windows set up reports them) goes back unchanged and blocks nothing.
+TEST(NereidIr, OnlyTheChangedWindowsAreCheckedAndNoneIsCorrected) {
+    SimProcess sim({"--blank-windows"});
+    Outcome o = Nereid(sim, {"ir", "station", "AB"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.Has("Send: Accepted\n")) << o.out;
+    EXPECT_TRUE(o.Has("station: SIM1 -> AB  \n")) << o.out;
+    EXPECT_EQ(o.err.find("window"), std::string::npos) << o.err;
+    o = Nereid(sim, {"ir", "show"});
+    EXPECT_TRUE(o.Has("window.1.duration=00:00:00\n")) << o.out;
+    EXPECT_TRUE(o.Has("window.1.interval=00:00:00\n")) << o.out;
+
+    // Window 1 goes out as given.
+    o = Nereid(sim, {"ir", "set", "window.1.duration=00:10:00", "window.1.interval=01:00:00"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.Has("window.1.interval: 00:00:00 -> 01:00:00\n")) << o.out;
+    EXPECT_EQ(o.err.find("window"), std::string::npos) << o.err;
+
+    // A changed window whose duration is not below its interval is refused as it stands, not
+    // "corrected" to interval = duration + 1 s.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"ir", "set", "window.2.duration=00:10:00"},
+          {"ir", "set", "window.1.interval=00:10:00"}}) {
+        o = Nereid(sim, args);
+        EXPECT_EQ(o.exitCode, 2) << args.back();
+        EXPECT_NE(o.err.find("The duration must be less than the interval!!!"), std::string::npos)
+            << o.err;
+        EXPECT_NE(o.err.find("nothing sent"), std::string::npos) << o.err;
+    }
+    EXPECT_NE(o.err.find("window 1: The duration must be less than the interval!!! (duration "
+                         "00:10:00, interval 00:10:00)"),
+              std::string::npos)
+        << o.err;
+    o = Nereid(sim, {"ir", "show"});
+    EXPECT_TRUE(o.Has("window.1.interval=01:00:00\n")) << o.out;
+    EXPECT_TRUE(o.Has("window.2.duration=00:00:00\n")) << o.out;
+}
+
+// A recorder with drive A only: A is what it has, so A is what may be chosen.
+TEST(NereidIr, ARecorderWithOnlyDriveAOffersA) {
+    DriveFolder drive;
+    ASSERT_FALSE(drive.path.empty());
+    SimProcess sim({"--drive", "A=" + drive.path});
+    Outcome o = Nereid(sim, {"ir", "set", "event.drive=A", "event.pre=5"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.Has("event.pre: 10 -> 5\n")) << o.out;
+    o = Nereid(sim, {"ir", "set", "event.drive=B"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("drive 'B' is not installed (installed: A)"), std::string::npos) << o.err;
 }
 
 TEST(NereidIr, NothingSentWhenAnythingIsRefused) {

@@ -112,6 +112,9 @@ TEST(CalDurationTest, ConvertsClampsAndSaysSo) {
     ASSERT_EQ(e.messages.size(), 1u);
     EXPECT_EQ(e.messages[0].text, "Duration time must be smaller than intervale time");
     EXPECT_TRUE(EnterDuration(10, kUnitMinute, true, 601).messages.empty());
+    // No interval yet: the pair is checked when the interval is left, not before.
+    EXPECT_TRUE(EnterDuration(10, kUnitMinute, true, 0).messages.empty());
+    EXPECT_EQ(EnterInterval(5, kUnitMinute, 600).messages.size(), 1u);
     // No unit chosen: nothing happens.
     EXPECT_TRUE(EnterDuration(10, -1, false, 0).messages.empty());
 }
@@ -244,7 +247,7 @@ TEST(CalPageModelTest, RefusesAnInvalidStartDateAndOutOfRangeAmplitude) {
     std::vector<CalMessage> messages;
     EXPECT_EQ(page.BuildSend(command, messages), -1);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], (CalMessage{"Invalid data input", "Tellus Application"}));
+    EXPECT_EQ(messages[0], (CalMessage{"Start Time: Invalid data input", "Tellus Application"}));
     page.start = {29, 2, 4, 0, 0, 0};
     messages.clear();
     EXPECT_EQ(page.BuildSend(command, messages), 1);
@@ -252,7 +255,7 @@ TEST(CalPageModelTest, RefusesAnInvalidStartDateAndOutOfRangeAmplitude) {
 
     page.amplitude = 20.5;
     EXPECT_EQ(page.BuildSend(command, messages), -1);
-    EXPECT_EQ(messages.back().text, "Enter a number between -20 and 20.");
+    EXPECT_EQ(messages.back().text, "Amplitude: Enter a number between -20 and 20.");
 }
 
 TEST(CalPageModelTest, StopDisableAndNoChoiceCancelTheRun) {

@@ -15,6 +15,7 @@
 #include "instrument/drive_names.h"
 #include "instrument/ir_event_page.h"
 #include "instrument/ir_setup_model.h"
+#include "instrument/ir_soh_page.h"
 #include "instrument/ir_station_page.h"
 #include "instrument/ir_window_page.h"
 #include "recording/stream_list.h"
@@ -95,6 +96,17 @@ private slots:
         QVERIFY(!page.NormalModeBox()->isChecked());
         page.DigitalModeBox()->click();
         QVERIFY(page.NormalModeBox()->isChecked());
+
+        // A six-channel model 3: damping boxes for channels 1..6 only (the record has six);
+        // three channels: three boxes.
+        page.Configure(3, Streams(6), 6);
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(page.DampingBox(c)->isHidden(), c >= 6);
+        page.Configure(3, Streams(3), 3);
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(page.DampingBox(c)->isHidden(), c >= 3);
+        page.Configure(0, Streams(6), 6);
+        QVERIFY(page.DampingBox(0)->isHidden());
     }
 
     void neitherRunChoiceBeforeAnAnswerAndStopDisablesTheValues() {
@@ -170,7 +182,9 @@ private slots:
         CDriveNames names;
         names.ApplyInstalled({0, 1, 0, 1, 0});
         CIRSetupModel setup;
-        setup.Decode(Received());
+        link::InternalRecordingRecord received = Received();
+        received.eventDrive = 1;
+        setup.Decode(received);
         CIRDEventPage page(setup);
         page.SetDriveNames(&names);
         page.Refresh();
@@ -180,6 +194,15 @@ private slots:
         page.DriveCombo()->setCurrentIndex(1);
         emit page.DriveCombo()->activated(1);
         QCOMPARE(setup.event.edit.drive, 3);
+        // A setting on a drive the recorder does not report stays visible, and is kept.
+        setup.status.edit.drive = 2;
+        CIRDStatusPage status(setup);
+        status.SetDriveNames(&names);
+        status.Refresh();
+        QCOMPARE(status.DriveCombo()->count(), 3);
+        QCOMPARE(status.DriveCombo()->currentText(), QString("C (not installed)"));
+        status.ReadControls();
+        QCOMPARE(setup.status.edit.drive, 2);
         Type(page.PostEventEdit(), "0");
         QCOMPARE(page.PostEventEdit()->text(), QString("1"));
         Type(page.PreEventEdit(), "0");

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -140,7 +141,7 @@ private slots:
             page->DateEdit(k)->setText(date[k]);
         sheet.Execute();
         QVERIFY(!sheet.Cycle().Waiting()); // 2001 has no February 29
-        QCOMPARE(messages.texts.value(0), QString("Invalid data input"));
+        QCOMPARE(messages.texts.value(0), QString("Start Time: Invalid data input"));
         QCOMPARE(messages.captions.value(0), QString("Tellus Application"));
         page->DateEdit(2)->setText("04");
         sheet.Execute();
@@ -262,9 +263,16 @@ private slots:
         sheet.Tabs()->setCurrentIndex(0);
         QTest::keyClicks(sheet.StationPage()->EditorEdit(), "AB");
         sheet.Tabs()->setCurrentIndex(2);
+        MessageCapture messages;
         Type(sheet.EventPage()->PostEventEdit(), "0");
         Type(sheet.EventPage()->TotalVotesEdit(), "-150");
         QVERIFY(sheet.Setup().PageModified(kIREventPage));
+        // Each correction is said, with the value that will be sent.
+        QCOMPARE(
+            messages.texts,
+            (QStringList{"Post-Event Length: 0 is outside the accepted values; 1 will be sent.",
+                         "Total Event Votes: -150 is outside the accepted values; -99 will "
+                         "be sent."}));
         sheet.Tabs()->setCurrentIndex(5);
         Choose(sheet.StatusPage()->DriveCombo(), 1);
         sheet.Execute(); // from the Status page: every page's values go out
@@ -305,6 +313,99 @@ private slots:
         sheet.Tabs()->setCurrentIndex(4);
         QCOMPARE(sheet.Tabs()->currentIndex(), 3);
         QCOMPARE(messages.texts.size(), 2);
+    }
+
+    // A second opening whose setup read fails sends nothing: the record goes out whole, and
+    // the first recorder's windows, triggers and station name would overwrite the second's.
+    void secondOpeningAfterAFailedReadSendsNothing() {
+        SimulatedRecorder first(17, 6);
+        SimulatedRecorder second(17, 6, {"--refuse", "0xB5"});
+        QVERIFY(first.Ready() && second.Ready());
+        CIRSheet sheet(first.Context());
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Accepted"));
+        sheet.reject();
+
+        QVERIFY(nereid::testing::Reconnect(first, second));
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Rejected"));
+        QVERIFY(!sheet.Setup().SetupReceived());
+        MessageCapture messages;
+        for (int tab : {0, 3, 5}) {
+            sheet.Tabs()->setCurrentIndex(tab);
+            QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+            QVERIFY(!sheet.Cycle().Waiting());
+        }
+        QCOMPARE(messages.texts, QStringList(3, QString(kSetupNotReadText)));
+        QVERIFY(sheet.Indicator()->isHidden());
+    }
+
+    // The "Storage Drive:" boxes show what the recorder has: its storage drive, and drive A
+    // when that is all it reports.
+    void storageDriveListsShowTheRecordersDrives() {
+        {
+            SimulatedRecorder recorder(17, 6); // drive A and the internal card E
+            QVERIFY(recorder.Ready());
+            CIRSheet sheet(recorder.Context());
+            sheet.Open();
+            QCOMPARE(Settle(sheet), QString("Accepted"));
+            sheet.Tabs()->setCurrentIndex(5);
+            QCOMPARE(sheet.StatusPage()->DriveCombo()->count(), 1);
+            QCOMPARE(sheet.StatusPage()->DriveCombo()->currentText(), QString("E"));
+        }
+        QTemporaryDir drive;
+        QVERIFY(drive.isValid());
+        SimulatedRecorder recorder(17, 6, {"--drive", "A=" + drive.path().toStdString()});
+        QVERIFY(recorder.Ready());
+        CIRSheet sheet(recorder.Context());
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Accepted"));
+        sheet.Tabs()->setCurrentIndex(1);
+        QComboBox* box = sheet.ContinuousPage()->DriveCombo();
+        QCOMPARE(box->count(), 1);
+        QCOMPARE(box->currentText(), QString("A"));
+        QVERIFY(SaveWidgetPicture(sheet, "ir-continuous-drive-a.png"));
+    }
+
+    // Typed and left with Tab: a correction is said once, naming the field and the value that
+    // will be sent, and the focus goes back to the field; a text that is no number is kept out.
+    void typedEntriesAreCheckedWhenLeftAndCorrectionsAreSaid() {
+        SimulatedRecorder recorder(17, 6);
+        QVERIFY(recorder.Ready());
+        CIRSheet sheet(recorder.Context());
+        sheet.Open();
+        QCOMPARE(Settle(sheet), QString("Accepted"));
+        sheet.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        QTabBar* bar = sheet.Tabs()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+        QCOMPARE(sheet.Tabs()->currentIndex(), 2);
+
+        MessageCapture messages;
+        QLineEdit* total = sheet.EventPage()->TotalVotesEdit();
+        QTest::mouseClick(total, Qt::LeftButton);
+        QTest::keyClick(total, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(total, "500");
+        QTest::keyClick(total, Qt::Key_Tab);
+        QCOMPARE(messages.texts,
+                 QStringList{"Total Event Votes: 500 is outside the accepted values; 99 will be "
+                             "sent."});
+        QCOMPARE(total->text(), QString("99"));
+        QVERIFY(total->hasFocus());
+        QTest::keyClick(total, Qt::Key_Tab); // left again: nothing more to say
+        QCOMPARE(messages.texts.size(), 1);
+        QCOMPARE(sheet.Setup().event.edit.totalVotes, 99);
+
+        QLineEdit* pre = sheet.EventPage()->PreEventEdit();
+        QTest::mouseClick(pre, Qt::LeftButton);
+        QTest::keyClick(pre, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(pre, "12x4");
+        QTest::keyClick(pre, Qt::Key_Tab);
+        QCOMPARE(messages.texts.value(1),
+                 QString("Pre-Event Length: \"12x4\" is not a whole number; 10 is kept."));
+        QCOMPARE(pre->text(), QString("10"));
+        QVERIFY(pre->hasFocus());
+        QCOMPARE(sheet.Setup().event.edit.preEvent, 10);
     }
 
     void internalRecordingRejectedAndNoResponse() {

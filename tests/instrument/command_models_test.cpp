@@ -53,25 +53,33 @@ TEST(OrderModels, HeaderOnlyOrders) {
     EXPECT_STREQ(MakeFlushModel().Caption(), " Flush   Data");
 }
 
-TEST(OrderModels, ChoicesAndTheirDefaultsWhenNothingIsChosen) {
+TEST(OrderModels, ChoicesSendNothingUntilOneIsMade) {
     CAcquisitionModel acquisition;
-    EXPECT_EQ(Execute(acquisition).code, 0x85); // nothing chosen: stop
+    Sent s = Execute(acquisition);
+    EXPECT_EQ(s.result, kNothingToSend); // not a silent "stop"
+    EXPECT_EQ(s.message, "Choose \"Start\" or \"Stop\" first; nothing was sent.");
     acquisition.SetChoice(0);
     EXPECT_EQ(Execute(acquisition).code, 0x84);
     acquisition.SetChoice(1);
     EXPECT_EQ(Execute(acquisition).code, 0x85);
 
     CRealTimeModel realtime;
-    Sent s = Execute(realtime);
-    EXPECT_EQ(s.code, 0x94);
-    EXPECT_EQ(ByteOf(s), 255);
+    s = Execute(realtime);
+    EXPECT_EQ(s.result, kNothingToSend);
+    EXPECT_EQ(s.message, "Choose \"Stop Real Time Data to PC\" or \"Start Real Time Data to PC\" "
+                         "first; nothing was sent.");
     realtime.SetChoice(0);
-    EXPECT_EQ(ByteOf(Execute(realtime)), 0);
+    s = Execute(realtime);
+    EXPECT_EQ(s.code, 0x94);
+    EXPECT_EQ(ByteOf(s), 0);
     realtime.SetChoice(1);
     EXPECT_EQ(ByteOf(Execute(realtime)), 1);
 
     CPowerDownDriveModel drive;
-    EXPECT_EQ(ByteOf(Execute(drive)), 0);
+    s = Execute(drive);
+    EXPECT_EQ(s.result, kNothingToSend);
+    EXPECT_EQ(s.message, "Choose \"B (PCMCIA Slot 1)\", \"C (PCMCIA Slot 2)\" or "
+                         "\"D (SCSI Drive)\" first; nothing was sent.");
     for (int choice = 0; choice < 3; ++choice) {
         drive.SetChoice(choice);
         s = Execute(drive);
@@ -81,16 +89,18 @@ TEST(OrderModels, ChoicesAndTheirDefaultsWhenNothingIsChosen) {
 
     CSwitchModel vpp = MakeVppModel();
     CSwitchModel led = MakeLedModel();
-    EXPECT_EQ(Execute(vpp).code, 0x87);
-    EXPECT_EQ(ByteOf(Execute(vpp)), 0); // 0 until "On" is clicked
-    EXPECT_EQ(Execute(led).code, 0x88);
-    EXPECT_EQ(ByteOf(Execute(led)), 0);
+    EXPECT_EQ(Execute(vpp).result, kNothingToSend);
+    EXPECT_EQ(Execute(led).result, kNothingToSend);
     vpp.SetChoice(0);
     led.SetChoice(0);
+    EXPECT_EQ(Execute(vpp).code, 0x87);
     EXPECT_EQ(ByteOf(Execute(vpp)), 1);
+    EXPECT_EQ(Execute(led).code, 0x88);
     EXPECT_EQ(ByteOf(Execute(led)), 1);
     led.SetChoice(1);
     EXPECT_EQ(ByteOf(Execute(led)), 0);
+    led.ClearChoice();
+    EXPECT_EQ(Execute(led).result, kNothingToSend);
 
     CAdcOffsetModel adc;
     s = Execute(adc);

@@ -4,6 +4,8 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QtTest>
 
 #include "instrument/command_pages.h"
@@ -103,6 +105,38 @@ private slots:
         sheet.reject();
     }
 
+    // A choice page with nothing chosen sends nothing and says what to choose; the result of
+    // an earlier order goes when another tab is clicked, so it cannot pass for this page's.
+    void executeWithoutAChoiceSendsNothingAndSaysWhy() {
+        SimulatedRecorder recorder(17, 6);
+        QVERIFY(recorder.Ready());
+        CCommandSheet sheet(recorder.Context());
+        sheet.Open();
+        QCOMPARE(ExecutePage(sheet, kColdResetPage), QString("Accepted"));
+        QTabBar* bar = sheet.Tabs()->tabBar();
+        const std::pair<int, const char*> pages[] = {
+            {kAcquisitionPage, "Choose \"Start\" or \"Stop\" first; nothing was sent."},
+            {kVppPage, "Choose \"On\" or \"Off\" first; nothing was sent."},
+            {kLedPage, "Choose \"On\" or \"Off\" first; nothing was sent."},
+            {kRealTimePage, "Choose \"Stop Real Time Data to PC\" or \"Start Real Time Data to "
+                            "PC\" first; nothing was sent."},
+            {kPowerDownDrivePage, "Choose \"B (PCMCIA Slot 1)\", \"C (PCMCIA Slot 2)\" or \"D "
+                                  "(SCSI Drive)\" first; nothing was sent."}};
+        for (const auto& [page, text] : pages) {
+            QVERIFY(!sheet.Indicator()->isHidden() || page != kAcquisitionPage);
+            const int tab = sheet.Tabs()->indexOf(sheet.Page(page));
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+            QCOMPARE(sheet.Tabs()->currentIndex(), tab);
+            QVERIFY(sheet.Indicator()->isHidden());
+            testing::MessageCapture messages;
+            QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+            QVERIFY(!sheet.Cycle().Waiting());
+            QCOMPARE(sheet.Cycle().PendingCode(), std::uint8_t(0x80));
+            QCOMPARE(messages.texts, QStringList{QString::fromUtf8(text)});
+            QVERIFY(sheet.Indicator()->isHidden());
+        }
+    }
+
     void lumenHasTenPagesWithDampingAndQuillNine() {
         {
             SimulatedRecorder recorder(3, 3);
@@ -113,9 +147,13 @@ private slots:
             QVERIFY(sheet.Page(kDampingPage) != nullptr);
             QVERIFY(sheet.Page(kPowerDownDrivePage) == nullptr);
             QVERIFY(sheet.Page(kRealTimePage) == nullptr);
-            for (int page : {kColdResetPage, kWarmResetPage, kPowerOffPage, kFlushPage,
-                             kAcquisitionPage, kRelaysPage, kVppPage, kLedPage, kAdcOffsetPage})
-                QCOMPARE(ExecutePage(sheet, page), QString("Accepted"));
+            // Choice pages with their "Stop" or "Off"; the others have no choice to make.
+            const std::pair<int, int> pages[] = {
+                {kColdResetPage, -1}, {kWarmResetPage, -1},  {kPowerOffPage, -1},
+                {kFlushPage, -1},     {kAcquisitionPage, 1}, {kRelaysPage, -1},
+                {kVppPage, 1},        {kLedPage, 1},         {kAdcOffsetPage, -1}};
+            for (const auto& [page, choice] : pages)
+                QCOMPARE(ExecutePage(sheet, page, choice), QString("Accepted"));
             // Three streams: three relay rows.
             QVERIFY(!sheet.RelPage()->RowLabel(2)->isHidden());
             QVERIFY(sheet.RelPage()->RowLabel(3)->isHidden());

@@ -50,6 +50,7 @@ class ConfigPageWidgetsTest : public QObject {
     Q_OBJECT
 private slots:
     void timeSetFieldsAreClampedOnLeavingThem() {
+        testing::MessageCapture messages;
         CTimePageModel model;
         CTimePage page(g_Page, model);
         QLineEdit* month = page.TimeSetField(0);
@@ -60,6 +61,10 @@ private slots:
         year->setText("1969");
         emit year->editingFinished();
         QCOMPARE(year->text(), QString("1970"));
+        QCOMPARE(messages.texts,
+                 (QStringList{"Time Set month: 13 is outside the accepted values; 12 will be sent.",
+                              "Time Set year: 1969 is outside the accepted values; 1970 will be "
+                              "sent."}));
 
         link::ClockSetCommand sent{};
         int calls = 0;
@@ -94,6 +99,7 @@ private slots:
     }
 
     void triggerCornerAndLevelLimits() {
+        testing::MessageCapture messages;
         recording::CStreamList streams;
         streams.SetStreams(6);
         CConfigModel config;
@@ -106,6 +112,8 @@ private slots:
         emit page.LowPassField()->editingFinished();
         QCOMPARE(page.LowPassField()->text(), QString("250"));
         QCOMPARE(config.TriggerPage().Values(2).lowPass, 250.0);
+        QCOMPARE(messages.texts.value(0), QString("Low Pass Filter Corner: 300 Hz is outside the "
+                                                  "accepted values; 250 Hz will be sent."));
 
         page.ModeBox()->setCurrentIndex(CTriggerPageModel::kModeLevel);
         QVERIFY(!page.LevelField()->isHidden());
@@ -115,6 +123,10 @@ private slots:
         page.LevelField()->setText("150");
         emit page.LevelField()->editingFinished();
         QCOMPARE(page.LevelField()->text(), QString("100"));
+        QCOMPARE(messages.texts.size(), 3);
+        QCOMPARE(messages.texts.value(2),
+                 QString("Trigger Level: 150 % Full Scale is outside the "
+                         "accepted values; 100 % Full Scale will be sent."));
         // Channel 1 kept its STA/LTA values while channel 2 was edited.
         page.ChannelBox()->setCurrentIndex(0);
         QCOMPARE(page.ModeBox()->currentIndex(), int(CTriggerPageModel::kModeStaLta));
@@ -122,6 +134,32 @@ private slots:
         page.ModeBox()->setCurrentIndex(CTriggerPageModel::kModeNone);
         QVERIFY(page.LowPassField()->isHidden());
         QCOMPARE(config.TriggerPage().Values(1).lta, 30); // hidden, kept
+    }
+
+    // The ratio is carried in hundredths in 16 bits: above 655.35 the page says what it sends.
+    void triggerRatioAboveWhatTheRecordHoldsIsSaid() {
+        testing::MessageCapture messages;
+        recording::CStreamList streams;
+        streams.SetStreams(6);
+        CConfigModel config;
+        config.Open(17, streams);
+        config.ShowAnswer(Record());
+        CTriggerPage page(g_Page, config.TriggerPage());
+        page.show();
+        page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        QCOMPARE(page.ModeBox()->currentIndex(), int(CTriggerPageModel::kModeStaLta));
+        QLineEdit* ratio = page.RatioField();
+        QTest::mouseClick(ratio, Qt::LeftButton);
+        QTest::keyClick(ratio, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(ratio, "1000");
+        QTest::keyClick(ratio, Qt::Key_Tab);
+        QCOMPARE(messages.texts, QStringList{"STA/LTA Trigger Ratio: 1000 is outside the accepted "
+                                             "values; 655.35 will be sent."});
+        QCOMPARE(ratio->text(), QString("655.35"));
+        QVERIFY(ratio->hasFocus());
+        QCOMPARE(config.TriggerPage().Values(1).ratio, 655.35);
+        QCOMPARE(CTriggerPageModel::Hundredths(config.TriggerPage().Values(1).ratio), 65535);
     }
 
     void eightChannelRowsFollowTheStreams() {

@@ -387,7 +387,7 @@ TEST(ConfigModel, NothingIsAssembledBeforeTheFirstAnswerOrPastARefusal) {
     model.Open(3, Streams(3));
     link::ConfigurationRecord out;
     out.syncMode = 7;
-    EXPECT_EQ(model.Assemble(out), kInvalidEntry);
+    EXPECT_EQ(model.Assemble(out), kConfigurationNotRead);
     EXPECT_EQ(out.syncMode, 7);
     link::ConfigurationRecord in = Received();
     in.portWords[3] = 0x8F57; // protocol position 7, past the accepted ones
@@ -397,9 +397,13 @@ TEST(ConfigModel, NothingIsAssembledBeforeTheFirstAnswerOrPastARefusal) {
 
     CConfigModel six;
     six.Open(17, Streams(6));
-    EXPECT_EQ(six.Assemble(out), kInvalidEntry);
+    EXPECT_EQ(six.Assemble(out), kConfigurationNotRead);
     six.ShowAnswer(Received());
     EXPECT_EQ(six.Assemble(out), 1);
+    // A new opening forgets the answer of the last one.
+    six.Open(17, Streams(6));
+    EXPECT_FALSE(six.HasAnswer());
+    EXPECT_EQ(six.Assemble(out), kConfigurationNotRead);
 }
 
 TEST(ConfigModel, SixChannelReadBackAndTriggerLimitsFollowTheChannelPage) {

@@ -157,9 +157,34 @@ private slots:
         QVERIFY(!sheet.Config().HasAnswer());
         testing::MessageCapture messages;
         sheet.Execute();
-        QCOMPARE(messages.texts, QStringList{"Invalid Entry"});
-        QCOMPARE(messages.captions, QStringList{QString()});
+        QCOMPARE(messages.texts, QStringList{QString(kConfigurationNotReadText)});
         QVERIFY(!sheet.Cycle().Waiting());
+    }
+
+    // The sheet lives for the whole run: a second opening whose query fails must not send the
+    // record the first opening read (another recorder's ports, rates and triggers).
+    void secondOpeningAfterAFailedReadSendsNothing() {
+        for (int model : {17, 3}) {
+            testing::SimulatedRecorder first(model, model == 17 ? 6 : 3);
+            testing::SimulatedRecorder second(model, model == 17 ? 6 : 3, {"--refuse", "0xB2"});
+            QVERIFY(first.Ready() && second.Ready());
+            CConfigSheet sheet(first.Context());
+            sheet.Open();
+            QCOMPARE(testing::TickToEnd(sheet), QString("Accepted"));
+            QVERIFY(sheet.Config().HasAnswer());
+            sheet.reject();
+
+            QVERIFY(testing::Reconnect(first, second));
+            sheet.Open();
+            QVERIFY(!sheet.Config().HasAnswer());
+            QCOMPARE(testing::TickToEnd(sheet), QString("Rejected"));
+            testing::MessageCapture messages;
+            QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+            QCOMPARE(messages.texts, QStringList{QString(kConfigurationNotReadText)});
+            QVERIFY(!sheet.Cycle().Waiting());
+            QVERIFY(!sheet.Config().LastSent().has_value());
+            QVERIFY(sheet.Indicator()->isHidden());
+        }
     }
 
     void silentRecorderGivesNoResponse() {
@@ -173,9 +198,9 @@ private slots:
         // port and channel words the pages do not show.
         testing::MessageCapture messages;
         sheet.Execute();
-        QCOMPARE(messages.texts, QStringList{"Invalid Entry"});
+        QCOMPARE(messages.texts, QStringList{QString(kConfigurationNotReadText)});
         QVERIFY(!sheet.Cycle().Waiting());
-        QCOMPARE(sheet.Indicator()->Text(), QString("No Response"));
+        QVERIFY(sheet.Indicator()->isHidden()); // no result of a Send that did not happen
     }
 };
 

@@ -77,6 +77,38 @@ TEST(DriveNamesTest, TakesTheInstalledBytesOfADriveStatusAnswer) {
     EXPECT_EQ(table.IndexOfName("E"), 4);
 }
 
+// A "Storage Drive:" box is never an empty list while the recorder has a drive, and always
+// shows the drive the recorder's setting names.
+TEST(DriveNamesTest, OfferedDrivesShowWhatTheRecorderHas) {
+    CDriveNames table;
+    table.ApplyInstalled({1, 0, 0, 0, 1});
+    EXPECT_EQ(table.Offered(4), (Names{"E"}));
+    // A setting on drive A beside a storage drive: A stays visible, so it is kept as it is.
+    EXPECT_EQ(table.Offered(0), (Names{"A", "E"}));
+    EXPECT_EQ(table.Offered(2), (Names{"C (not installed)", "E"}));
+    EXPECT_EQ(CDriveNames::OfferedPosition(table.Offered(2), 2), 0);
+    EXPECT_EQ(CDriveNames::OfferedPosition(table.Offered(2), 4), 1);
+
+    // Only drive A: it is offered, whatever the setting says.
+    table.ApplyInstalled({1, 0, 0, 0, 0});
+    EXPECT_EQ(table.Offered(-1), (Names{"A"}));
+    EXPECT_EQ(table.Offered(0), (Names{"A"}));
+    EXPECT_EQ(table.Offered(3), (Names{"A", "D (not installed)"}));
+
+    // Nothing reported at all (no answer yet): only the setting itself.
+    table.ClearRemovable();
+    EXPECT_FALSE(table.DriveAInstalled());
+    EXPECT_TRUE(table.Offered(-1).empty());
+    EXPECT_EQ(table.Offered(0), (Names{"A (not installed)"}));
+    EXPECT_EQ(table.Offered(9), Names{});
+
+    EXPECT_EQ(CDriveNames::IndexOfOffered("D (not installed)"), 3);
+    EXPECT_EQ(CDriveNames::IndexOfOffered("A"), 0);
+    EXPECT_EQ(CDriveNames::IndexOfOffered("F"), -1);
+    EXPECT_EQ(CDriveNames::IndexOfOffered(""), -1);
+    EXPECT_EQ(CDriveNames::OfferedPosition(Names{"B"}, 0), -1);
+}
+
 TEST(DriveNamesTest, TheSharedTableIsOneTable) {
     CDriveNames& shared = SharedDriveNames();
     shared.ApplyInstalled({0, 0, 0, 1, 0});

@@ -134,6 +134,48 @@ TEST(IRSetupModelTest, WindowDurationMustStayBelowItsInterval) {
     EXPECT_EQ(setup.PrepareSend(kIRWindowPage, message), 1);
 }
 
+// The recorder's own windows are not the operator's entries: an unused all-zero window passes
+// until the operator changes it, and the check that reports never corrects.
+TEST(IRSetupModelTest, OnlyAChangedWindowIsChecked) {
+    link::InternalRecordingRecord r = Received();
+    r.windows[0] = link::RecordingWindow{};
+    r.windows[1] = link::RecordingWindow{};
+    CIRSetupModel setup;
+    setup.Decode(r);
+    std::string message;
+    EXPECT_EQ(setup.PrepareSend(kIRWindowPage, message), 1);
+    EXPECT_EQ(setup.window.Select(1, message), 1);
+    EXPECT_EQ(setup.window.Select(0, message), 1);
+    EXPECT_TRUE(message.empty());
+    EXPECT_EQ(setup.Encode().windows[0].interval, 0u);
+
+    setup.window.Current().repetitions = 2;
+    EXPECT_TRUE(setup.window.WindowChanged(0));
+    EXPECT_FALSE(setup.window.WindowChanged(1));
+    EXPECT_EQ(setup.window.CheckWindow(0, message), -1);
+    EXPECT_EQ(message, kWindowDurationMessage);
+    EXPECT_EQ(setup.window.Current().interval, (IRSpan{0, 0, 0})); // reported, not corrected
+    EXPECT_EQ(setup.window.CheckWindow(1, message), 1);
+    EXPECT_EQ(setup.window.CheckWindow(16, message), 1);
+    // The page's own check still corrects the interval it shows, as the operator sees.
+    EXPECT_EQ(setup.PrepareSend(kIRWindowPage, message), -1);
+    EXPECT_EQ(setup.window.Current().interval, (IRSpan{0, 0, 1}));
+}
+
+TEST(IRSetupModelTest, NothingIsPreparedWithoutASetupReadAtThisOpening) {
+    CIRSetupModel setup;
+    std::string message;
+    for (int page = 0; page < kIRPageCount; ++page) {
+        message.clear();
+        EXPECT_EQ(setup.PrepareSend(page, message), -1) << page;
+        EXPECT_EQ(message, kSetupNotReadText);
+    }
+    setup.Decode(Received());
+    EXPECT_EQ(setup.PrepareSend(kIRStatusPage, message), 1);
+    setup.SetSetupReceived(false); // the next opening's read failed
+    EXPECT_EQ(setup.PrepareSend(kIRStatusPage, message), -1);
+}
+
 TEST(IRSetupModelTest, StationNameIsSentSpacePadded) {
     CIRSetupModel setup;
     setup.Decode(Received());

@@ -36,6 +36,8 @@ public:
         m_Model = model;
     }
     bool Ready() const { return m_Ready; }
+    // The simulator's line, for a link that moves to this recorder.
+    const std::string& Path() const { return m_Path; }
     link::CSerialLink& Link() { return m_Link; }
     recording::CStreamList& Streams() { return m_Streams; }
     instrument::SheetContext Context() {
@@ -65,6 +67,13 @@ inline QString TickToEnd(instrument::CPropertySheet& sheet, int gapMs = 5) {
         sheet.PollTick();
     }
     return QString::fromLatin1(sheet.Cycle().ResultText());
+}
+
+// The link of `from` moves to the recorder `to`, as a reconnection to another recorder of the
+// same model does; the sheets keep their objects.
+inline bool Reconnect(SimulatedRecorder& from, const SimulatedRecorder& to) {
+    from.Link().Close();
+    return from.Link().Open(to.Path(), 9600, 0, 0, 8) == 1;
 }
 
 // Ticks as fast as possible: an answer that needs real time to travel does not come in.
