@@ -248,7 +248,7 @@ int RunRecordCommand(const GlobalOptions& options, const std::vector<std::string
         if (program.empty()) {
             std::cerr << "nereid record: wavexport not found; the DADiSP files stay as they are\n";
         }
-        converter = std::make_unique<recording::CConverterLauncher>(program);
+        converter = std::make_unique<recording::CConverterLauncher>(program, &messages);
     }
     recording::CFileRecorder::Services services;
     services.messages = &messages;

@@ -16,8 +16,9 @@ constexpr int kExitRecordingFailed = 6;
 // records N seconds of recorder time into files of M-minute periods (channels of LIST, default
 // 1 to 4, into DIR, default the current directory), stops the data and prints the full path of
 // every file it closed, one a line. In SEISAN form it waits (at most 60 s) for the converter
-// "wavexport", looked for in $NEREID_WAVEXPORT_DIR and then beside this program. Returns an
-// exit code.
+// "wavexport", looked for in $NEREID_WAVEXPORT_DIR, then beside this program, in the build tree
+// and under the installed prefix; a conversion that failed is said on standard error. Returns
+// an exit code.
 int RunRecordCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 
 } // namespace nereid::cli

@@ -281,7 +281,8 @@ Ending Service::RunConnection(int& exitCode) {
         if (m_O.form == recording::RecordingForm::kSeisan) {
             const char* folder = std::getenv("NEREID_WAVEXPORT_DIR");
             converter = std::make_unique<recording::CConverterLauncher>(
-                recording::CConverterLauncher::FindConverter(folder != nullptr ? folder : ""));
+                recording::CConverterLauncher::FindConverter(folder != nullptr ? folder : ""),
+                &m_Messages);
         }
         recording::CFileRecorder::Services services;
         services.messages = &m_Messages;

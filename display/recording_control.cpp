@@ -67,7 +67,8 @@ int StartRecording(RecordingContext& context, recording::RecordingForm form,
     if (form == recording::RecordingForm::kSeisan) {
         const char* folder = std::getenv("NEREID_WAVEXPORT_DIR");
         converter = std::make_unique<recording::CConverterLauncher>(
-            recording::CConverterLauncher::FindConverter(folder != nullptr ? folder : ""));
+            recording::CConverterLauncher::FindConverter(folder != nullptr ? folder : ""),
+            sink.get());
     }
     recording::CFileRecorder::Services services;
     services.messages = sink.get();

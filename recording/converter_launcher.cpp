@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,9 +10,12 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "recording/recorder_file_names.h"
+#include "recording/recorder_messages.h"
 
 extern char** environ;
 
@@ -37,10 +41,37 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The last line with more than blanks of what the converter wrote (at most its last 4 KiB).
+std::string LastLine(int fd) {
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size <= 0) {
+        return {};
+    }
+    const off_t from = size > 4096 ? size - 4096 : 0;
+    std::string text(static_cast<std::size_t>(size - from), '\0');
+    const ssize_t n = ::pread(fd, text.data(), text.size(), from);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    const auto end = text.find_last_not_of(" \r\n\t");
+    if (end == std::string::npos) {
+        return {};
+    }
+    const auto newline = text.find_last_of('\n', end);
+    const auto begin = text.find_first_not_of(' ', newline == std::string::npos ? 0 : newline + 1);
+    return text.substr(begin, end + 1 - begin);
+}
+
+std::string DurationText(int ms) {
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
 } // namespace
 
 CConverterLauncher::CConverterLauncher(std::string programPath, int waitLimitMs)
-    : m_Program(std::move(programPath)), m_WaitLimitMs(waitLimitMs) {
+    : CConverterLauncher(std::move(programPath), nullptr, waitLimitMs) {}
+
+CConverterLauncher::CConverterLauncher(std::string programPath, CRecorderMessages* messages,
+                                       int waitLimitMs)
+    : m_Program(std::move(programPath)), m_Messages(messages), m_WaitLimitMs(waitLimitMs) {
     m_Thread = std::thread([this] { Run(); });
 }
 
@@ -55,19 +86,29 @@ CConverterLauncher::~CConverterLauncher() {
 }
 
 std::string CConverterLauncher::FindConverter(const std::string& configuredFolder) {
-    if (!configuredFolder.empty()) {
-        const std::string candidate = JoinRecorderPath(configuredFolder, kConverterName);
-        if (IsExecutableFile(candidate)) {
-            return candidate;
-        }
-    }
     char self[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        self[n] = '\0';
-        const std::string candidate = JoinRecorderPath(FolderOf(self), kConverterName);
+    return FindConverterFrom(
+        configuredFolder, n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string());
+}
+
+std::string CConverterLauncher::FindConverterFrom(const std::string& configuredFolder,
+                                                  const std::string& self) {
+    std::vector<std::string> candidates;
+    if (!configuredFolder.empty()) {
+        candidates.push_back(JoinRecorderPath(configuredFolder, kConverterName));
+    }
+    if (!self.empty()) {
+        const std::string folder = FolderOf(self);
+        candidates.push_back(JoinRecorderPath(folder, kConverterName));
+        candidates.push_back(JoinRecorderPath(folder, "../wavexport/wavexport"));
+        candidates.push_back(JoinRecorderPath(folder, "../bin/wavexport"));
+    }
+    for (const std::string& candidate : candidates) {
         if (IsExecutableFile(candidate)) {
-            return candidate;
+            char resolved[PATH_MAX];
+            return ::realpath(candidate.c_str(), resolved) != nullptr ? std::string(resolved)
+                                                                      : candidate;
         }
     }
     return {};
@@ -100,17 +141,23 @@ int CConverterLauncher::ReleasedCount() const {
     return m_Released;
 }
 
-pid_t CConverterLauncher::Spawn(const std::string& file) const {
+pid_t CConverterLauncher::Spawn(const std::string& file, int output, int& error) const {
+    error = 0;
     if (m_Program.empty()) {
         return -1;
     }
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
+    if ((error = posix_spawn_file_actions_init(&actions)) != 0) {
         return -1;
     }
-    // Detached from our terminal: no input, and its console messages do not mix with ours.
+    // Detached from our terminal: no input, and its console messages do not mix with ours;
+    // what it writes is kept to say why a conversion failed.
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     // Only the child changes its directory; ours is shared by every thread of the recorder.
     posix_spawn_file_actions_addchdir_np(&actions, FolderOf(file).c_str());
@@ -119,9 +166,15 @@ pid_t CConverterLauncher::Spawn(const std::string& file) const {
     std::string argument = file;
     char* argv[] = {program.data(), argument.data(), nullptr};
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    return error == 0 ? pid : -1;
+}
+
+void CConverterLauncher::Report(const std::string& file, const std::string& reason) const {
+    if (m_Messages != nullptr) {
+        m_Messages->ShowMessage(kConversionFailedText + file + ": " + reason, kRecorderCaption);
+    }
 }
 
 void CConverterLauncher::ReapReleased() {
@@ -155,7 +208,10 @@ void CConverterLauncher::Run() {
         m_Busy = true;
         lock.unlock();
 
-        const pid_t pid = Spawn(file);
+        // Its standard output, read back when it failed; a memory file needs no folder.
+        const int output = ::memfd_create("wavexport-output", MFD_CLOEXEC);
+        int error = 0;
+        const pid_t pid = Spawn(file, output, error);
         bool released = false;
         if (pid > 0) {
             {
@@ -167,7 +223,21 @@ void CConverterLauncher::Run() {
             for (;;) {
                 int status = 0;
                 const pid_t r = ::waitpid(pid, &status, WNOHANG);
-                if (r == pid || (r < 0 && errno != EINTR)) {
+                if (r == pid) {
+                    const std::string said = output >= 0 ? LastLine(output) : std::string();
+                    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+                        Report(file, "wavexport ended with exit status " +
+                                         std::to_string(WEXITSTATUS(status)) +
+                                         (said.empty() ? "" : " (" + said + ")") +
+                                         "; the DADiSP files stay");
+                    } else if (WIFSIGNALED(status)) {
+                        Report(file, "wavexport was ended by signal " +
+                                         std::to_string(WTERMSIG(status)) +
+                                         "; the DADiSP files stay");
+                    }
+                    break;
+                }
+                if (r < 0 && errno != EINTR) {
                     break;
                 }
                 bool quit = false;
@@ -178,10 +248,23 @@ void CConverterLauncher::Run() {
                 if (quit || std::chrono::steady_clock::now() >= limit) {
                     m_ReleasedPids.push_back(pid);
                     released = true;
+                    if (!quit) {
+                        Report(file, "wavexport still runs after " + DurationText(m_WaitLimitMs) +
+                                         "; recording goes on without waiting for it");
+                    }
                     break;
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
             }
+        } else if (m_Program.empty()) {
+            Report(file, "wavexport was not found beside the program, in its build tree or in "
+                         "the configured folder; the DADiSP files stay");
+        } else {
+            Report(file, "wavexport (" + m_Program + ") could not be started: " +
+                             std::strerror(error) + "; the DADiSP files stay");
+        }
+        if (output >= 0) {
+            ::close(output);
         }
 
         lock.lock();

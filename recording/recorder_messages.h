@@ -21,6 +21,9 @@ inline constexpr const char* kRecorderMemoryText = "Memory allocation failure ( 
 // not set the system clock; recording goes on.
 inline constexpr const char* kClockPermissionText =
     "Can't set the system clock from the recorder time: permission denied";
+// A period's SEISAN conversion did not produce the merged file: + the full path of the period's
+// last DADiSP file, ": " and the reason (the converter's own last words when it ran).
+inline constexpr const char* kConversionFailedText = "SEISAN conversion failed for ";
 
 // Where the recorder reports what the operator must see. Called on the receiver thread: an
 // implementation must not block it (the GUI queues the message box to its own thread).

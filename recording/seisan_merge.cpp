@@ -79,11 +79,14 @@ int MergeDadispToSeisan(const std::vector<std::string>& inputs, const std::strin
         message = "Can't save file " + path + ": " + std::strerror(-r);
         return kMergeWriteFailed;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        message = "Can't save file " + path + ": " + std::strerror(errno);
+    // link, unlike rename, refuses to replace a merged file of an earlier run with this name.
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
+        message = errno == EEXIST ? path + " exists already"
+                                  : "Can't save file " + path + ": " + std::strerror(errno);
         ::unlink(temporary.c_str());
         return kMergeWriteFailed;
     }
+    ::unlink(temporary.c_str());
     outputPath = path;
     return kMergeOk;
 }

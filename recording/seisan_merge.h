@@ -21,8 +21,9 @@ std::string SeisanFileName(unsigned startSecond, const std::string& network, int
 // Writes the DADiSP channel files `inputs` (one channel each) as one multi-channel SEISAN
 // file into `folder`: station "N" + the unit digits of the file name, component "CH" + the
 // channel character, the header time the earliest start. The file is written under a
-// temporary name and renamed when complete, so a failure leaves no partial file. On success
-// `outputPath` is set; the inputs are not touched. `message` explains a failure.
+// temporary name and linked to its own name when complete, so a failure leaves no partial
+// file, and a file of that name already there is left as it is (kMergeWriteFailed). On
+// success `outputPath` is set; the inputs are not touched. `message` explains a failure.
 int MergeDadispToSeisan(const std::vector<std::string>& inputs, const std::string& folder,
                         const std::string& network, std::string& outputPath, std::string& message);
 

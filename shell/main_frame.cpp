@@ -688,6 +688,9 @@ void CMainFrame::ShutDown() {
     if (m_Thread)
         m_Thread->Stop();
     FinishRecording();
+    // A failed last conversion is said now: the closing program's event loop would not show
+    // its queued message any more.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     m_Channels.FreeChannels();
     m_StreamList = recording::CStreamList{};
     m_Thread.reset();

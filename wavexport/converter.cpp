@@ -6,9 +6,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace nereid::wavexport {
 
@@ -19,6 +23,9 @@ constexpr const char* kListFile = "filenr.lis";
 constexpr const char* kCopySuffix = ".00";
 // Any SEISAN waveform file name: the start time, then "S." and the network part.
 constexpr const char* kSeisanName = "\?\?\?\?-\?\?-\?\?-\?\?\?\?-\?\?S.*";
+// Anything the tools write: SEISAN files, and seisei's miniSEED ("...-ssM.") when it is given
+// an answer it takes for another output format.
+constexpr const char* kToolOutput = "\?\?\?\?-\?\?-\?\?-\?\?\?\?-\?\?*";
 constexpr std::size_t kInpLine = 80;
 
 } // namespace
@@ -70,7 +77,7 @@ std::string CConverter::WithTwoDigitFraction(const std::string& file) {
 }
 
 std::vector<std::string> CConverter::SeiseiAnswers(const std::string& network) {
-    return {"1\n" + network + "\n \n", "1\nseisan\n" + network + "\n\n"};
+    return {"1\nseisan\n" + network + "\n\n", "1\n" + network + "\n \n"};
 }
 
 bool CConverter::ToolsPresent() const {
@@ -82,15 +89,29 @@ bool CConverter::ToolsPresent() const {
     return true;
 }
 
-int CConverter::RunTool(const std::string& command) {
+int CConverter::RunTool(const char* tool, const std::vector<std::string>& args, bool answers) {
     m_out.flush();
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    const std::string program = m_folder + "/" + tool;
+    const std::string input = answers ? m_folder + "/" + kAnswerFile : std::string("/dev/null");
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
         return -1;
     }
-    if (pid == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, m_folder.empty() ? "/" : m_folder.c_str());
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) {
+        argv.push_back(w.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        return -1;
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
@@ -105,52 +126,60 @@ bool CConverter::WriteAnswers(const std::string& text) {
     return WriteWholeFile(m_folder + "/" + kAnswerFile, text);
 }
 
-// pdasei gets a copy whose TIME line ends "ss.00"; the stored file stays as it is. True when
-// the run left a new SEISAN file of the period.
-bool CConverter::Convert(const std::string& channelFile, ExpectedChannel& expected) {
+// pdasei gets a copy whose TIME line ends "ss.00"; the stored file stays as it is. Returns the
+// name of the SEISAN file the run left in the program folder, empty when it left none.
+std::string CConverter::Convert(const std::string& channelFile) {
     const std::string base = channelFile.substr(channelFile.find_last_of('/') + 1);
     std::string bytes;
     if (!ReadWholeFile(channelFile, bytes)) {
         m_out << " Can't read " << channelFile << "\n";
-        return false;
+        return {};
     }
-    const std::string copy = WithTwoDigitFraction(bytes);
     const std::string copyName = base + kCopySuffix;
     const std::string copyPath = m_folder + "/" + copyName;
-    if (!WriteWholeFile(copyPath, copy)) {
+    if (!WriteWholeFile(copyPath, WithTwoDigitFraction(bytes))) {
         m_out << " Can't write " << copyPath << "\n";
         std::remove(copyPath.c_str());
-        return false;
+        return {};
     }
     // One line of 80 characters; the relative name serves when the full path is longer.
     std::string line = copyPath.size() <= kInpLine ? copyPath : copyName;
     line.resize(std::max(line.size(), kInpLine), ' ');
-    const std::string pattern = PatternOf(channelFile);
-    const std::vector<std::string> before = ListMatching(m_folder, pattern);
+    const std::set<std::string> before = FolderNames(m_folder);
     int status = -1;
     if (WriteAnswers(line + "\n")) {
-        status = RunTool(ShellQuote(m_folder + "/pdasei") + " < inp > /dev/null");
+        status = RunTool("pdasei", {}, true);
     }
     std::remove(copyPath.c_str());
-    const std::vector<std::string> after = ListMatching(m_folder, pattern);
-    const bool converted = std::any_of(after.begin(), after.end(), [&](const std::string& n) {
-        return std::find(before.begin(), before.end(), n) == before.end();
-    });
-    if (!converted) {
+    std::string made;
+    for (const std::string& name : FolderNames(m_folder)) {
+        if (before.count(name) == 0 && ::fnmatch(kSeisanName, name.c_str(), 0) == 0) {
+            if (!made.empty()) {
+                m_out << " pdasei left more than one SEISAN file for " << channelFile << "\n";
+                return {};
+            }
+            made = name;
+        }
+    }
+    if (made.empty()) {
         m_out << " pdasei left no SEISAN file for " << channelFile << " (exit status " << status
               << ")\n";
-        return false;
     }
-    // pdasei reads in records of the header's length: a tail shorter than one record is lost.
-    const std::size_t data = copy.find("\r\nDATA\r\n");
-    const std::uint64_t headerLength = data == std::string::npos ? 0 : data + 8;
-    expected.path = channelFile;
-    expected.allowedTail = headerLength > 0 ? (headerLength - 1) / 4 : 0;
-    return true;
+    return made;
+}
+
+// Removes the tool output that appeared in the program folder since `before`, except `keep`.
+void CConverter::RemoveNew(const std::set<std::string>& before, const std::string& keep) {
+    for (const std::string& name : FolderNames(m_folder)) {
+        if (before.count(name) == 0 && name != keep &&
+            ::fnmatch(kToolOutput, name.c_str(), 0) == 0) {
+            std::remove((m_folder + "/" + name).c_str());
+        }
+    }
 }
 
 // Runs seisei with each answer file in turn until one leaves a merged file; returns its name
-// (empty when none did).
+// (empty when none did). What a failed try wrote is removed before the next.
 std::string CConverter::Merge(const std::string& network) {
     const std::string mergedPattern = "*." + TrimRight(network) + "*";
     for (const std::string& answers : SeiseiAnswers(network)) {
@@ -158,12 +187,25 @@ std::string CConverter::Merge(const std::string& network) {
             m_out << " Can't write " << m_folder << "/" << kAnswerFile << "\n";
             return {};
         }
-        RunTool(ShellQuote(m_folder + "/seisei") + " < inp > /dev/null");
-        for (const std::string& name : ListMatching(m_folder, mergedPattern)) {
-            if (m_before.count(name) == 0 && TrimRight(name).size() < 30) {
-                return name;
+        const std::set<std::string> before = FolderNames(m_folder);
+        const int status = RunTool("seisei", {}, true);
+        std::string merged;
+        for (const std::string& name : FolderNames(m_folder)) {
+            if (before.count(name) == 0 && merged.empty() &&
+                ::fnmatch(kSeisanName, name.c_str(), 0) == 0 &&
+                ::fnmatch(mergedPattern.c_str(), name.c_str(), 0) == 0 &&
+                TrimRight(name).size() < 30) {
+                merged = name;
             }
         }
+        RemoveNew(before, merged);
+        if (!merged.empty()) {
+            return merged;
+        }
+        std::string shown = answers;
+        std::replace(shown.begin(), shown.end(), '\n', '|');
+        m_out << " seisei answered \"" << shown << "\" left no merged file (exit status " << status
+              << ")\n";
     }
     return {};
 }
@@ -172,7 +214,7 @@ std::string CConverter::Merge(const std::string& network) {
 // the run began, the list file and the answer file.
 void CConverter::RemoveIntermediates() {
     for (const std::string& name : FolderNames(m_folder)) {
-        if (m_before.count(name) == 0 && ::fnmatch(kSeisanName, name.c_str(), 0) == 0) {
+        if (m_before.count(name) == 0 && ::fnmatch(kToolOutput, name.c_str(), 0) == 0) {
             std::remove((m_folder + "/" + name).c_str());
         }
     }
@@ -186,11 +228,7 @@ int CConverter::Keep(const std::string& why) {
     return kExitNotMerged;
 }
 
-void CConverter::Finish(const std::vector<std::string>& channelFiles, const std::string& merged,
-                        const std::vector<std::string>& notes) {
-    for (const std::string& note : notes) {
-        m_out << " " << note << "\n";
-    }
+void CConverter::Finish(const std::vector<std::string>& channelFiles, const std::string& merged) {
     for (const std::string& f : channelFiles) {
         std::remove(f.c_str());
     }
@@ -225,44 +263,39 @@ int CConverter::Run(const std::string& dataPath) {
     }
     m_before = FolderNames(m_folder);
     if (!ToolsPresent()) {
-        return RunBuiltIn(dataPath, found);
+        return RunBuiltIn(dataPath, found, "pdasei, dirf or seisei is not in " + m_folder);
     }
     return RunWithTools(dataPath, found);
 }
 
-int CConverter::RunBuiltIn(const std::string& dataPath, const std::vector<std::string>& found) {
+int CConverter::RunBuiltIn(const std::string& dataPath, const std::vector<std::string>& found,
+                           const std::string& why) {
     const std::size_t b = dataPath.find_last_of('/');
     const std::string folder = dataPath.substr(0, b);
     const std::string network = "NR" + dataPath.substr(b + 4, 3);
     std::vector<std::string> inputs = found;
     std::sort(inputs.begin(), inputs.end());
-    m_out << "pdasei, dirf or seisei is not in " << m_folder
-          << ": merging with the built-in SEISAN writer\n";
+    m_out << "Merging with the built-in SEISAN writer: " << why << "\n";
     std::string output, message;
     const int r = recording::MergeDadispToSeisan(inputs, folder, network, output, message);
     if (r != recording::kMergeOk) {
         m_out << " Merge failed: " << message << "; the channel files are kept\n";
         return kExitNotMerged;
     }
-    std::vector<ExpectedChannel> expected;
-    for (const std::string& f : inputs) {
-        expected.push_back({f, 0});
-    }
-    std::vector<std::string> notes;
     std::string failure;
-    if (CheckMerged(output, expected, notes, failure) != kMergeSound) {
+    if (CheckMerged(output, inputs, failure) != kMergeSound) {
         std::remove(output.c_str());
         m_out << " The merged file is not sound: " << failure << "; the channel files are kept\n";
         return kExitNotMerged;
     }
-    Finish(inputs, output, notes);
+    Finish(inputs, output);
     return kExitMerged;
 }
 
 int CConverter::RunWithTools(const std::string& dataPath, const std::vector<std::string>& found) {
     m_out << "Converting with the SEISAN tools of " << m_folder << "\n";
     const std::string pattern = PatternOf(dataPath);
-    // dirf would list such files with this period's and seisei merge them in.
+    // Such a file could carry this period's name and be taken for what pdasei makes now.
     const std::vector<std::string> stale = ListMatching(m_folder, pattern);
     if (!stale.empty()) {
         std::string names;
@@ -272,24 +305,31 @@ int CConverter::RunWithTools(const std::string& dataPath, const std::vector<std:
         return Keep("SEISAN files of an earlier run in " + m_folder + " match " + pattern + " (" +
                     names + "); remove them");
     }
-    std::vector<ExpectedChannel> expected;
+    std::vector<std::string> made;
     for (const std::string& f : found) {
-        ExpectedChannel e;
-        if (!Convert(f, e)) {
+        const std::string name = Convert(f);
+        if (name.empty()) {
             return Keep("pdasei failed on " + f);
         }
-        expected.push_back(e);
+        made.push_back(name);
     }
-    const std::vector<std::string> listed = ListMatching(m_folder, pattern);
-    const std::string network = NetworkCodeOf(listed.front());
-    RunTool(ShellQuote(m_folder + "/dirf") + " " + ShellQuote(pattern) + " > /dev/null");
+    const std::string network = NetworkCodeOf(made.front());
+    // dirf lists its arguments as given: the names themselves, in the order a shell's pattern
+    // would have given them.
+    std::sort(made.begin(), made.end());
+    RunTool("dirf", made, false);
     const std::string merged = Merge(network);
     if (merged.empty()) {
         return Keep("seisei left no merged SEISAN file");
     }
-    std::vector<std::string> notes;
     std::string failure;
-    if (CheckMerged(m_folder + "/" + merged, expected, notes, failure) != kMergeSound) {
+    const int check = CheckMerged(m_folder + "/" + merged, found, failure);
+    if (check == kMergeSamplesLost) {
+        RemoveIntermediates();
+        return RunBuiltIn(dataPath, found,
+                          "the merge of the SEISAN tools lost samples (" + failure + ")");
+    }
+    if (check != kMergeSound) {
         return Keep("The merged file is not sound: " + failure);
     }
     const std::string destination = dataPath.substr(0, dataPath.find_last_of('/') + 1) + merged;
@@ -300,7 +340,8 @@ int CConverter::RunWithTools(const std::string& dataPath, const std::vector<std:
         return Keep("Can't move " + merged + " to " + destination);
     }
     RemoveIntermediates();
-    Finish(found, destination, notes);
+    m_out << " The SEISAN tools' merge holds every sample of every channel file\n";
+    Finish(found, destination);
     return kExitMerged;
 }
 

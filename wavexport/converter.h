@@ -18,13 +18,16 @@ enum ExitCode : int {
 
 // Turns the DADiSP channel files of one recorded period into one multi-channel SEISAN file
 // in their folder, with the SEISAN tools pdasei, dirf and seisei of the program folder, or,
-// when one of them is missing there, with the built-in SEISAN writer.
+// when one of them is missing there or their merge lacks samples, with the built-in SEISAN
+// writer.
 //
 // All work happens in the program folder (the folder of the executable), which becomes the
-// current directory. The tools are run through /bin/sh with their input redirected from the
-// answer file "inp" and their output to /dev/null, and each is waited for. The channel files
-// are deleted only once the merged file has been read back and holds every one of them; on
-// any failure they are all kept and the program folder is left as it was found.
+// current directory. The tools are started without a shell, from an argument vector (pdasei
+// names its output files with a space in them, and dirf lists its arguments as they come: it
+// expands no pattern), with their input from the answer file "inp" and their output to
+// /dev/null, and each is waited for. The channel files are deleted only once the merged file
+// has been read back and holds every sample of every one of them; on any failure they are all
+// kept and the program folder is left as it was found.
 class CConverter {
 public:
     // `programFolder` without trailing "/". `out` receives the console messages.
@@ -40,23 +43,28 @@ public:
     // The DADiSP file with its TIME line's seconds written "ss.00" (pdasei of SEISAN 13 stops
     // with a read error on "ss.0"); other bytes unchanged.
     static std::string WithTwoDigitFraction(const std::string& file);
-    // The answer files for seisei, in the order they are tried: the older tools' (merge,
-    // network code, a blank line), which SEISAN 13 refuses without writing anything, then
-    // SEISAN 13's (merge, output format, network code, default time difference).
+    // The answer files for seisei, in the order they are tried: SEISAN 13's (merge, output
+    // format, network code, default time difference), then the older tools' (merge, network
+    // code, a blank line), which SEISAN 13 refuses at the end of its input without writing
+    // anything. An older seisei takes the first file's "seisan" as the network code; what it
+    // writes then is removed before the second try.
     static std::vector<std::string> SeiseiAnswers(const std::string& network);
 
 private:
     bool ToolsPresent() const;
-    int RunTool(const std::string& command);
+    // Runs the tool of the program folder with `args`, its input from the answer file when
+    // `answers`; returns its exit status, or -1 when it did not start or did not end normally.
+    int RunTool(const char* tool, const std::vector<std::string>& args, bool answers);
     bool WriteAnswers(const std::string& text);
-    bool Convert(const std::string& channelFile, ExpectedChannel& expected);
+    std::string Convert(const std::string& channelFile);
     std::string Merge(const std::string& network);
+    void RemoveNew(const std::set<std::string>& before, const std::string& keep);
     int RunWithTools(const std::string& dataPath, const std::vector<std::string>& found);
-    int RunBuiltIn(const std::string& dataPath, const std::vector<std::string>& found);
+    int RunBuiltIn(const std::string& dataPath, const std::vector<std::string>& found,
+                   const std::string& why);
     int Keep(const std::string& why);
     void RemoveIntermediates();
-    void Finish(const std::vector<std::string>& channelFiles, const std::string& merged,
-                const std::vector<std::string>& notes);
+    void Finish(const std::vector<std::string>& channelFiles, const std::string& merged);
 
     std::string m_folder;
     std::ostream& m_out;

@@ -134,16 +134,4 @@ std::string TrimRight(std::string s) {
     return s;
 }
 
-std::string ShellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
-
 } // namespace nereid::wavexport

@@ -26,7 +26,4 @@ std::set<std::string> FolderNames(const std::string& folder);
 // Trailing spaces and NULs removed.
 std::string TrimRight(std::string s);
 
-// Single-quoted for /bin/sh.
-std::string ShellQuote(const std::string& s);
-
 } // namespace nereid::wavexport

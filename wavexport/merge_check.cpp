@@ -5,8 +5,6 @@
 #include "recording/regular_file.h"
 #include "recording/seisan_reader.h"
 
-#include <cstring>
-
 namespace nereid::wavexport {
 
 namespace {
@@ -15,12 +13,12 @@ std::string BaseName(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
 }
 
-// True when `merged` holds the first samples of `file`, all but at most `allowedTail`.
+// True when `merged` holds the first samples of `file`: all of them when `whole`.
 bool HoldsSamples(const recording::FileChannel& merged, const recording::FileChannel& file,
-                  std::uint64_t allowedTail) {
+                  bool whole) {
     if (merged.rate != file.rate || merged.startSecond != file.startSecond ||
         merged.sampleCount > file.sampleCount ||
-        file.sampleCount - merged.sampleCount > allowedTail) {
+        (whole && merged.sampleCount != file.sampleCount)) {
         return false;
     }
     for (std::uint64_t i = 0; i < merged.sampleCount; ++i) {
@@ -33,8 +31,8 @@ bool HoldsSamples(const recording::FileChannel& merged, const recording::FileCha
 
 } // namespace
 
-int CheckMerged(const std::string& mergedPath, const std::vector<ExpectedChannel>& expected,
-                std::vector<std::string>& notes, std::string& failure) {
+int CheckMerged(const std::string& mergedPath, const std::vector<std::string>& channelFiles,
+                std::string& failure) {
     std::shared_ptr<const recording::CMappedFile> file;
     int error = 0;
     if (recording::CMappedFile::Open(mergedPath, file, error) != recording::CMappedFile::kOk) {
@@ -47,41 +45,46 @@ int CheckMerged(const std::string& mergedPath, const std::vector<ExpectedChannel
         return kMergeUnreadable;
     }
     std::vector<bool> used(merged.size(), false);
-    std::vector<std::string> lost;
-    for (const ExpectedChannel& e : expected) {
+    std::string lost;
+    for (const std::string& path : channelFiles) {
         std::vector<recording::FileChannel> opened;
         recording::ReaderMessage m;
-        if (recording::OpenDataFile(e.path, opened, m) != recording::kOpenAdded ||
+        if (recording::OpenDataFile(path, opened, m) != recording::kOpenAdded ||
             opened.size() != 1) {
-            failure = e.path + ": " + m.text;
+            failure = path + ": " + m.text;
             return kMergeInputUnreadable;
         }
         const recording::FileChannel& source = opened[0];
-        bool found = false;
-        for (std::size_t k = 0; k < merged.size() && !found; ++k) {
-            if (!used[k] && HoldsSamples(merged[k], source, e.allowedTail)) {
-                used[k] = true;
-                found = true;
-                if (merged[k].sampleCount < source.sampleCount) {
-                    lost.push_back(BaseName(e.path) + ": the last " +
-                                   std::to_string(source.sampleCount - merged[k].sampleCount) +
-                                   " of " + std::to_string(source.sampleCount) +
-                                   " samples were dropped by pdasei");
+        // A whole copy first, so that a shortened copy never takes another file's place.
+        std::size_t found = merged.size();
+        for (bool whole : {true, false}) {
+            for (std::size_t k = 0; k < merged.size() && found == merged.size(); ++k) {
+                if (!used[k] && HoldsSamples(merged[k], source, whole)) {
+                    found = k;
                 }
             }
         }
-        if (!found) {
-            failure = "no channel of " + BaseName(mergedPath) + " holds the samples of " +
-                      BaseName(e.path);
+        if (found == merged.size()) {
+            failure =
+                "no channel of " + BaseName(mergedPath) + " holds the samples of " + BaseName(path);
             return kMergeChannelMissing;
         }
+        used[found] = true;
+        if (merged[found].sampleCount < source.sampleCount) {
+            lost += (lost.empty() ? "" : ", ") + BaseName(path) + " has " +
+                    std::to_string(merged[found].sampleCount) + " of its " +
+                    std::to_string(source.sampleCount) + " samples";
+        }
     }
-    if (merged.size() != expected.size()) {
+    if (merged.size() != channelFiles.size()) {
         failure = BaseName(mergedPath) + " holds " + std::to_string(merged.size()) + " channels, " +
-                  std::to_string(expected.size()) + " expected";
+                  std::to_string(channelFiles.size()) + " expected";
         return kMergeExtraChannels;
     }
-    notes.insert(notes.end(), lost.begin(), lost.end());
+    if (!lost.empty()) {
+        failure = "in " + BaseName(mergedPath) + " " + lost;
+        return kMergeSamplesLost;
+    }
     return kMergeSound;
 }
 

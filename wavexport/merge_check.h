@@ -1,16 +1,9 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace nereid::wavexport {
-
-// A channel file that must be found in a merged SEISAN file.
-struct ExpectedChannel {
-    std::string path;            // the DADiSP channel file
-    std::uint64_t allowedTail{}; // samples at its end the conversion may lose
-};
 
 // Result codes of CheckMerged.
 enum MergeCheckResult : int {
@@ -19,13 +12,15 @@ enum MergeCheckResult : int {
     kMergeChannelMissing = -2, // a channel file's samples are in no merged channel
     kMergeExtraChannels = -3,  // the merged file holds channels of no channel file
     kMergeInputUnreadable = -4,
+    kMergeSamplesLost = -5, // every channel is there, but some lack the last of their samples
 };
 
-// Reads `mergedPath` with the project's SEISAN readers and pairs every expected channel file
-// with one merged channel of the same rate and start second whose samples are exactly the
-// file's samples, less at most `allowedTail` at the end. Every merged channel must be paired.
-// `failure` says what was wrong; `notes` lists the tails that were lost.
-int CheckMerged(const std::string& mergedPath, const std::vector<ExpectedChannel>& expected,
-                std::vector<std::string>& notes, std::string& failure);
+// Reads `mergedPath` with the project's SEISAN readers and pairs every channel file of
+// `channelFiles` with one merged channel of the same rate and start second whose samples are
+// exactly the file's samples. Every merged channel must be paired. A merged channel that holds
+// only the first samples of a file pairs with it too, but the result is then kMergeSamplesLost
+// (when nothing else is wrong) and `failure` says how many samples of which file are missing.
+int CheckMerged(const std::string& mergedPath, const std::vector<std::string>& channelFiles,
+                std::string& failure);
 
 } // namespace nereid::wavexport

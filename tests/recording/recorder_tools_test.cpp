@@ -98,12 +98,77 @@ TEST(ConverterLauncher, OneAtATimeAndAHangingOneIsReleasedAtTheLimit) {
     EXPECT_EQ(launcher.StartedCount(), 2);
 }
 
-TEST(ConverterLauncher, AMissingProgramIsIgnored) {
+// Each way a conversion fails is said with the period's file, and a success says nothing.
+TEST(ConverterLauncher, FailuresAreReportedWithTheConvertersLastWords) {
+    TempFolder tools;
     TempFolder data;
-    CConverterLauncher launcher(data / "no-such-wavexport");
-    launcher.Convert(data / "DD1007_120000.341");
-    EXPECT_TRUE(launcher.WaitIdle(5000));
-    EXPECT_EQ(launcher.StartedCount(), 0);
+    const std::string failing = tools / "failing";
+    std::ofstream(failing) << "#!/bin/sh\n"
+                              "echo 'Converting with the SEISAN tools'\n"
+                              "echo ' pdasei failed on '\"$1\"'; the channel files are kept'\n"
+                              "echo\n"
+                              "[ \"${1##*/}\" = DD1007_120000.341 ] && exit 0\n"
+                              "[ \"${1##*/}\" = DD1007_120100.341 ] && kill -9 $$\n"
+                              "exit 2\n";
+    const std::string notProgram = tools / "text";
+    std::ofstream(notProgram) << "not a program\n";
+    chmod(failing.c_str(), 0755);
+    chmod(notProgram.c_str(), 0755);
+    const std::string ok = data / "DD1007_120000.341";
+    const std::string killed = data / "DD1007_120100.341";
+    const std::string kept = data / "DD1007_120200.341";
+
+    RecordingMessages messages;
+    {
+        CConverterLauncher launcher(failing, &messages);
+        launcher.Convert(ok);
+        launcher.Convert(killed);
+        launcher.Convert(kept);
+        ASSERT_TRUE(launcher.WaitIdle(10000));
+    }
+    {
+        CConverterLauncher missing("", &messages);
+        missing.Convert(kept);
+        ASSERT_TRUE(missing.WaitIdle(5000));
+        CConverterLauncher unstartable(notProgram, &messages);
+        unstartable.Convert(kept);
+        ASSERT_TRUE(unstartable.WaitIdle(5000));
+        EXPECT_EQ(unstartable.StartedCount(), 0);
+    }
+    ASSERT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown[0], "SEISAN conversion failed for " + killed +
+                                     ": wavexport was ended by signal 9; the DADiSP files stay");
+    EXPECT_EQ(messages.shown[1], "SEISAN conversion failed for " + kept +
+                                     ": wavexport ended with exit status 2 (pdasei failed on " +
+                                     kept + "; the channel files are kept); the DADiSP files stay");
+    EXPECT_EQ(messages.shown[2],
+              "SEISAN conversion failed for " + kept +
+                  ": wavexport was not found beside the program, in its build tree or in the "
+                  "configured folder; the DADiSP files stay");
+    EXPECT_EQ(messages.shown[3], "SEISAN conversion failed for " + kept + ": wavexport (" +
+                                     notProgram +
+                                     ") could not be started: Exec format error; the DADiSP "
+                                     "files stay");
+    EXPECT_EQ(messages.captions[0], std::string("Tellus Application"));
+}
+
+TEST(ConverterLauncher, AConverterReleasedAtTheLimitIsReported) {
+    TempFolder tools;
+    TempFolder data;
+    const std::string program = WriteFakeConverter(tools);
+    RecordingMessages messages;
+    const std::string file = data / "DD1007_120000.341";
+    {
+        CConverterLauncher launcher(program, &messages, 200);
+        launcher.Convert(file);
+        ASSERT_TRUE(AppearsWithin(file + ".arg", 5000));
+        ASSERT_TRUE(launcher.WaitIdle(5000));
+        std::ofstream(file + ".go").close();
+    }
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], "SEISAN conversion failed for " + file +
+                                     ": wavexport still runs after 200 ms; recording goes on "
+                                     "without waiting for it");
 }
 
 TEST(ConverterLauncher, FindsTheConfiguredFolderFirst) {
@@ -113,6 +178,43 @@ TEST(ConverterLauncher, FindsTheConfiguredFolderFirst) {
     // Not in the configured folder and not beside the test program: nothing.
     TempFolder empty;
     EXPECT_EQ(CConverterLauncher::FindConverter(empty.Path()), "");
+}
+
+// The layouts the program runs from, each without a configured folder: beside the program,
+// the build tree (build/shell/TellusW32 and build/wavexport/wavexport), and an installed
+// prefix's bin seen from its libexec. The configured folder wins when it holds the converter;
+// a file that is no executable is passed over.
+TEST(ConverterLauncher, FindsTheConverterInEveryLayout) {
+    TempFolder root;
+    const auto make = [&](const std::string& relative, mode_t mode) {
+        std::filesystem::create_directories(std::filesystem::path(root / relative).parent_path());
+        std::ofstream(root / relative) << "#!/bin/sh\n";
+        chmod((root / relative).c_str(), mode);
+        return root / relative;
+    };
+    const std::string real = std::filesystem::canonical(root.Path());
+    make("build/shell/TellusW32", 0755);
+    make("build/wavexport/wavexport", 0755);
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom("", root / "build/shell/TellusW32"),
+              real + "/build/wavexport/wavexport");
+    make("prefix/bin/wavexport", 0755);
+    make("prefix/libexec/TellusW32", 0755);
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom("", root / "prefix/bin/TellusW32"),
+              real + "/prefix/bin/wavexport");
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom("", root / "prefix/libexec/TellusW32"),
+              real + "/prefix/bin/wavexport");
+    // Beside the program comes before the build tree's.
+    make("build/shell/wavexport", 0755);
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom("", root / "build/shell/TellusW32"),
+              real + "/build/shell/wavexport");
+    make("tools/wavexport", 0755);
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom(root / "tools", root / "build/shell/TellusW32"),
+              real + "/tools/wavexport");
+    make("other/wavexport", 0644);
+    make("other/shell/TellusW32", 0755);
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom(root / "other", root / "other/shell/TellusW32"),
+              "");
+    EXPECT_EQ(CConverterLauncher::FindConverterFrom("", ""), "");
 }
 
 TEST(ClockUpdate, SetsTheClockOncePerSecondOnlyWhileTheMarkerExists) {

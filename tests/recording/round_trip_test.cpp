@@ -106,6 +106,12 @@ TEST(RoundTrip, MergedSeisanFile) {
         ExpectChannel(channels[static_cast<std::size_t>(ch - 1)],
                       expected[static_cast<std::size_t>(ch - 1)], 1049383800u + ch, 50);
     }
+    // A second merge of the same period leaves the first file as it is, and no partial file.
+    const std::vector<std::uint8_t> first = test::ReadBytes(output);
+    EXPECT_EQ(MergeDadispToSeisan(inputs, dir.Path(), "NR042", output, message), kMergeWriteFailed);
+    EXPECT_EQ(message, dir / "2003-04-03-1530-01S.NR042_003 exists already");
+    EXPECT_EQ(test::ReadBytes(dir / "2003-04-03-1530-01S.NR042_003"), first);
+    EXPECT_FALSE(std::filesystem::exists(dir / ".2003-04-03-1530-01S.NR042_003.part"));
     // A missing input leaves no file.
     inputs.push_back(dir / "DD9042_153000.093");
     EXPECT_EQ(MergeDadispToSeisan(inputs, dir.Path(), "NR042", output, message), kMergeBadInput);

@@ -31,7 +31,7 @@ protected:
             ASSERT_EQ(w.Open(), 1);
             ASSERT_EQ(w.Append(s.data(), s.size()), 1);
             ASSERT_EQ(w.Close(), 1);
-            m_inputs.push_back({m_dir + "/" + name, 10});
+            m_inputs.push_back(m_dir + "/" + name);
             m_samples.push_back(s);
         }
     }
@@ -62,48 +62,55 @@ protected:
     }
 
     std::string m_dir;
-    std::vector<ExpectedChannel> m_inputs;
+    std::vector<std::string> m_inputs;
     std::vector<std::vector<std::int32_t>> m_samples;
 };
 
-TEST_F(MergeCheck, TailWithinTheAllowanceIsSaid) {
-    std::vector<std::string> notes;
+TEST_F(MergeCheck, EveryChannelWholeInEitherOrderIsSound) {
     std::string failure;
-    // Channels in either order; the first lost 10 samples, the allowance.
-    EXPECT_EQ(CheckMerged(Merged({Head(1, 100), Head(0, 90)}), m_inputs, notes, failure),
-              kMergeSound)
+    EXPECT_EQ(CheckMerged(Merged({Head(1, 100), Head(0, 100)}), m_inputs, failure), kMergeSound)
         << failure;
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0], "DD1042_123400.093: the last 10 of 100 samples were dropped by pdasei");
+}
+
+TEST_F(MergeCheck, LostTailsAreNamedWithTheirCounts) {
+    std::string failure;
+    // The first file lost 10 samples, the second one.
+    EXPECT_EQ(CheckMerged(Merged({Head(1, 99), Head(0, 90)}), m_inputs, failure),
+              kMergeSamplesLost);
+    EXPECT_EQ(failure, "in merged DD1042_123400.093 has 90 of its 100 samples, "
+                       "DD2042_123400.093 has 99 of its 100 samples");
+    // One sample alone left still pairs.
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), Head(1, 1)}), m_inputs, failure),
+              kMergeSamplesLost);
+    EXPECT_EQ(failure, "in merged DD2042_123400.093 has 1 of its 100 samples");
 }
 
 TEST_F(MergeCheck, Refusals) {
-    std::vector<std::string> notes;
     std::string failure;
-    // One sample more lost than allowed.
-    EXPECT_EQ(CheckMerged(Merged({Head(0, 89), Head(1, 100)}), m_inputs, notes, failure),
-              kMergeChannelMissing);
-    EXPECT_EQ(failure, "no channel of merged holds the samples of DD1042_123400.093");
     // One changed sample.
     std::vector<std::int32_t> changed = Head(1, 100);
     changed[50] += 1;
-    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), changed}), m_inputs, notes, failure),
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), changed}), m_inputs, failure),
+              kMergeChannelMissing);
+    EXPECT_EQ(failure, "no channel of merged holds the samples of DD2042_123400.093");
+    // A changed sample in a shortened channel is no lost tail.
+    changed.resize(90);
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), changed}), m_inputs, failure),
               kMergeChannelMissing);
     // Another start second.
-    EXPECT_EQ(
-        CheckMerged(Merged({Head(0, 100), Head(1, 100)}, kStart + 1), m_inputs, notes, failure),
-        kMergeChannelMissing);
-    // Both files served by one channel, or a channel too many.
-    EXPECT_EQ(CheckMerged(Merged({Head(0, 100)}), m_inputs, notes, failure), kMergeChannelMissing);
-    EXPECT_EQ(
-        CheckMerged(Merged({Head(0, 100), Head(1, 100), Head(1, 100)}), m_inputs, notes, failure),
-        kMergeExtraChannels);
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), Head(1, 100)}, kStart + 1), m_inputs, failure),
+              kMergeChannelMissing);
+    // Both files served by one channel, or a channel too many, whole or shortened.
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100)}), m_inputs, failure), kMergeChannelMissing);
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), Head(1, 100), Head(1, 100)}), m_inputs, failure),
+              kMergeExtraChannels);
     EXPECT_EQ(failure, "merged holds 3 channels, 2 expected");
+    EXPECT_EQ(CheckMerged(Merged({Head(0, 100), Head(1, 90), Head(1, 100)}), m_inputs, failure),
+              kMergeExtraChannels);
     // Not SEISAN at all, and missing.
     std::ofstream(m_dir + "/merged") << "DATASET\r\n";
-    EXPECT_EQ(CheckMerged(m_dir + "/merged", m_inputs, notes, failure), kMergeUnreadable);
-    EXPECT_EQ(CheckMerged(m_dir + "/none", m_inputs, notes, failure), kMergeUnreadable);
-    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(CheckMerged(m_dir + "/merged", m_inputs, failure), kMergeUnreadable);
+    EXPECT_EQ(CheckMerged(m_dir + "/none", m_inputs, failure), kMergeUnreadable);
 }
 
 } // namespace

@@ -4,17 +4,24 @@
 //
 //   release13       SEISAN 13.03 as measured: pdasei refuses a TIME line whose seconds carry
 //                   one decimal ("Bad value during floating point read"), reads the data in
-//                   records of the header's length and so drops the tail that does not fill a
-//                   record, and names its output "yyyy-mm-dd-hhmm-ssS.SSS___001 S___" (34
-//                   characters, station = header bytes 11-13); seisei asks "Merge (1) or split
-//                   (2)", the output format (anything but seisan, mseed or an empty line is
-//                   refused with "Wrong format, try again"), the network code and the maximum
-//                   time difference, and dies at the end of its input; files are written in
-//                   the Linux form (4-byte record length words). A merge that reads no channel
+//                   direct-access records of the header's length (the last one padded out to
+//                   a whole record) and then throws the last 80 samples away: of a one-minute
+//                   100 samples/s channel behind a 172-byte header it keeps 5940 of 6000. It
+//                   names its output "yyyy-mm-dd-hhmm-ssS.SSS___001 S___" (34 characters,
+//                   station = header bytes 11-13); seisei asks "Merge (1) or split (2)", the
+//                   output format (anything but seisan, mseed or an empty line is refused with
+//                   "Wrong format, try again"), the network code and the maximum time
+//                   difference, and dies at the end of its input; files are written in the
+//                   Linux form (4-byte record length words). A merge that reads no channel
 //                   still writes a main header, named "3000-00-00-2460-**S.NNNNN_000".
-//   (no release13)  the older tools: pdasei takes either TIME form and keeps every sample,
-//                   naming its output "yyyy-mm-dd-hhmm-ssS.NET___001_SSS"; seisei asks the
-//                   merge choice, the network code and one more line; files in the PC form.
+//   (no release13)  older tools: pdasei takes either TIME form and keeps every sample, naming
+//                   its output "yyyy-mm-dd-hhmm-ssS.NET___001_SSS"; seisei asks the merge
+//                   choice, the network code and one more line; files in the PC form.
+//
+// In both, dirf does what SEISAN's does on Linux: it expands no pattern (the shell does that
+// for it), but writes each argument as one line " #  n  name" (name padded to 70 characters)
+// into filenr.lis, then a blank line; seisei reads the names from column 8 of that file up to
+// the first line whose name starts blank.
 //   pdasei-fails-N  pdasei fails for the channel file of channel digit N.
 //   seisei-fails    seisei exits with 1 and writes nothing.
 //   seisei-garbage  seisei reads none of the listed files.
@@ -28,8 +35,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <dirent.h>
-#include <fnmatch.h>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -211,14 +217,17 @@ int Pdasei() {
     c.station = file.substr(10, 3);
     c.start = nereid::recording::CalendarToSeconds(s, mi, h, d, mo, y < 70 ? 100 + y : y);
     c.rate = static_cast<int>(std::lround(1 / interval));
-    std::size_t bytes = file.size() - headerLength;
+    std::string body = file.substr(headerLength);
+    std::size_t count = body.size() / 4;
     if (g_mode.count("release13") > 0) {
-        bytes = bytes / headerLength * headerLength;
+        const std::size_t records = (body.size() + headerLength - 1) / headerLength;
+        body.resize(records * headerLength, '\0');
+        count = body.size() / 4 > 80 ? body.size() / 4 - 80 : 0;
     }
-    for (std::size_t at = headerLength; at + 4 <= headerLength + bytes; at += 4) {
+    for (std::size_t k = 0; k < count; ++k) {
         std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(file[at + i])) << (8 * i);
+        for (std::size_t i = 0; i < 4; ++i) {
+            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(body[4 * k + i])) << (8 * i);
         }
         c.samples.push_back(static_cast<std::int32_t>(v));
     }
@@ -229,22 +238,16 @@ int Pdasei() {
 }
 
 int Dirf(int argc, char** argv) {
-    const std::string pattern = argc > 1 ? argv[1] : "*";
-    Log("dirf [" + pattern + "]");
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(".")) {
-        while (const dirent* e = ::readdir(dir)) {
-            if (::fnmatch(pattern.c_str(), e->d_name, 0) == 0) {
-                names.push_back(e->d_name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
+    std::string line = "dirf [";
     std::ofstream out("filenr.lis");
-    for (const std::string& n : names) {
-        out << n << "\n";
+    for (int i = 1; i < argc; ++i) {
+        line += (i > 1 ? "|" : "") + std::string(argv[i]);
+        char number[16];
+        std::snprintf(number, sizeof number, " #%3d  ", i);
+        out << number << Fixed(argv[i], std::max<std::size_t>(70, std::strlen(argv[i]))) << "\n";
     }
+    out << "\n";
+    Log(line + "]");
     return 0;
 }
 
@@ -295,7 +298,11 @@ int Seisei() {
     std::ifstream list("filenr.lis");
     std::vector<std::string> names;
     for (std::string n; std::getline(list, n);) {
-        names.push_back(n);
+        n = n.size() > 7 ? n.substr(7, 80) : std::string();
+        if (n.substr(0, 4).find_first_not_of(' ') == std::string::npos) {
+            break;
+        }
+        names.push_back(n.substr(0, n.find_last_not_of(' ') + 1));
     }
     if (g_mode.count("seisei-drops-last") > 0 && !names.empty()) {
         names.pop_back();

@@ -196,10 +196,12 @@ TEST(WavexportHelpers, PatternNetworkCodeAndAnswers) {
     EXPECT_EQ(CConverter::WithTwoDigitFraction("A\r\nTIME 15:30:00.00\r\nDATA\r\n"),
               "A\r\nTIME 15:30:00.00\r\nDATA\r\n");
     EXPECT_EQ(CConverter::SeiseiAnswers("NET  "),
-              (std::vector<std::string>{"1\nNET  \n \n", "1\nseisan\nNET  \n\n"}));
+              (std::vector<std::string>{"1\nseisan\nNET  \n\n", "1\nNET  \n \n"}));
 }
 
-TEST(Wavexport, Seisan13MergesThreeChannels) {
+// SEISAN 13.03's pdasei keeps 5940 of 6000 samples; the built-in writer merges instead, and
+// only its complete file replaces the channel files.
+TEST(Wavexport, Seisan13LosesTheTailSoTheBuiltInWriterMerges) {
     Folders s("release13");
     std::vector<std::string> channelFiles;
     for (int c = 1; c <= 3; ++c) {
@@ -209,7 +211,7 @@ TEST(Wavexport, Seisan13MergesThreeChannels) {
     ASSERT_EQ(s.Run({channelFiles[2]}, out), kExitMerged) << out;
 
     const std::vector<std::string> log = s.Log();
-    ASSERT_EQ(log.size(), 3u + 1u + 3u) << ReadText(s.program / "standin.log");
+    ASSERT_EQ(log.size(), 3u + 1u + 1u) << ReadText(s.program / "standin.log");
     // Channel 3 first, then 1 and 2; each through a ".00" copy, which pdasei can read.
     const int order[] = {3, 1, 2};
     for (int i = 0; i < 3; ++i) {
@@ -217,29 +219,29 @@ TEST(Wavexport, Seisan13MergesThreeChannels) {
         expected.resize(std::max<std::size_t>(expected.size(), 80), ' ');
         EXPECT_EQ(log[static_cast<std::size_t>(i)], "pdasei [" + expected + "]");
     }
-    EXPECT_EQ(log[3], "dirf [\?\?\?\?-\?\?-\?\?-1234-00*]");
-    // The older answers are refused without a merged file; SEISAN 13's answers merge.
-    EXPECT_EQ(log[4], "seisei [1|304  | ]");
-    EXPECT_EQ(log[5], "  died: End of file");
-    EXPECT_EQ(log[6], "seisei [1|seisan|304  |]");
+    // dirf gets the names pdasei wrote, each one argument with its space, no pattern.
+    EXPECT_EQ(log[3], "dirf [2003-04-03-1234-00S.104___001 S___|2003-04-03-1234-00S.204___001 "
+                      "S___|2003-04-03-1234-00S.304___001 S___]");
+    // SEISAN 13's answers come first and merge at once.
+    EXPECT_EQ(log[4], "seisei [1|seisan|304  |]");
 
-    // pdasei reads records of the copy's 172-byte header: 139 of them, 5977 samples.
-    const std::string merged = s.data / "2003-04-03-1234-00S.304___003";
-    ASSERT_TRUE(fs::exists(merged)) << out;
-    EXPECT_NE(out.find("Merged 3 channel files into " + merged + "\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("DD1042_123400.093: the last 23 of 6000 samples were dropped by pdasei"),
+    EXPECT_NE(out.find("Merging with the built-in SEISAN writer: the merge of the SEISAN tools "
+                       "lost samples (in 2003-04-03-1234-00S.304___003 DD3042_123400.093 has "
+                       "5940 of its 6000 samples, DD1042_123400.093 has 5940"),
               std::string::npos)
         << out;
-    ExpectMergedSamples(merged, {1, 2, 3}, 5977); // dirf lists by name
-    ExpectInfoChannels(merged, 3, 5977);
-    for (const std::string& f : channelFiles) {
-        EXPECT_FALSE(fs::exists(f)) << f;
-    }
-    EXPECT_EQ(Names(s.data.Path()), std::vector<std::string>{"2003-04-03-1234-00S.304___003"});
+    const std::string merged = s.data / "2003-04-03-1234-00S.NR042_003";
+    EXPECT_NE(out.find("Merged 3 channel files into " + merged + "\n"), std::string::npos) << out;
+    ExpectMergedSamples(merged, {1, 2, 3}, 6000);
+    ExpectInfoChannels(merged, 3, 6000);
+    // Only the complete file is left: the tools' shortened merge went with the intermediates.
+    EXPECT_EQ(Names(s.data.Path()), std::vector<std::string>{"2003-04-03-1234-00S.NR042_003"});
     s.ExpectProgramFolderClean();
 }
 
-TEST(Wavexport, OlderToolsMergeSixChannelsAtTheFirstAnswer) {
+// An older seisei takes SEISAN 13's "seisan" for the network code; what it wrote then is
+// removed, and the older answers merge every sample with the tools.
+TEST(Wavexport, OlderToolsMergeSixChannelsAtTheSecondAnswer) {
     Folders s("older");
     std::vector<std::string> channelFiles;
     for (int c = 1; c <= 6; ++c) {
@@ -249,17 +251,21 @@ TEST(Wavexport, OlderToolsMergeSixChannelsAtTheFirstAnswer) {
     std::string out;
     ASSERT_EQ(s.Run({channelFiles[3]}, out), kExitMerged) << out;
     const std::vector<std::string> log = s.Log();
-    ASSERT_EQ(log.size(), 6u + 1u + 1u) << ReadText(s.program / "standin.log");
-    EXPECT_EQ(log[7], "seisei [1|NET  | ]");
+    ASSERT_EQ(log.size(), 6u + 1u + 2u) << ReadText(s.program / "standin.log");
+    EXPECT_EQ(log[6].rfind("dirf [2003-04-03-1234-00S.NET___001_104|", 0), 0u) << log[6];
+    EXPECT_EQ(log[7], "seisei [1|seisan|NET  ]");
+    EXPECT_EQ(log[8], "seisei [1|NET  | ]");
     const std::string merged = s.data / "2003-04-03-1234-00S.NET___006";
     ASSERT_TRUE(fs::exists(merged)) << out;
-    EXPECT_EQ(out.find("dropped"), std::string::npos) << out;
+    EXPECT_NE(out.find("The SEISAN tools' merge holds every sample"), std::string::npos) << out;
+    EXPECT_EQ(out.find("built-in"), std::string::npos) << out;
     ExpectMergedSamples(merged, {1, 2, 3, 4, 5, 6}, 6000);
     ExpectInfoChannels(merged, 6, 6000);
     for (const std::string& f : channelFiles) {
         EXPECT_FALSE(fs::exists(f)) << f;
     }
-    s.ExpectProgramFolderClean();
+    EXPECT_EQ(Names(s.data.Path()), std::vector<std::string>{"2003-04-03-1234-00S.NET___006"});
+    s.ExpectProgramFolderClean(); // no "...S.seisa_006" of the first try
     EXPECT_NE(stored.find("TIME 12:34:00.0\r\n"), std::string::npos);
 }
 
@@ -274,7 +280,7 @@ TEST(Wavexport, OnlyChannelThreeRunsPdaseiOnce) {
         pdasei += l.rfind("pdasei [", 0) == 0 ? 1 : 0;
     }
     EXPECT_EQ(pdasei, 1);
-    EXPECT_TRUE(fs::exists(s.data / "2003-04-03-1234-00S.304___001"));
+    EXPECT_TRUE(fs::exists(s.data / "2003-04-03-1234-00S.NR042_001"));
     EXPECT_FALSE(fs::exists(f));
     EXPECT_TRUE(fs::exists(seven)); // channels 7 and above are not searched
 }
@@ -332,16 +338,25 @@ TEST(Wavexport, FilesOfAnEarlierRunAreNotMergedIn) {
 }
 
 TEST(Wavexport, AnExistingMergedFileIsNotReplaced) {
-    Folders s("release13");
-    const std::string f = MakeChannelFile(s.data.Path(), 3, 700);
-    const std::string merged = s.data / "2003-04-03-1234-00S.304___001";
-    std::ofstream(merged) << "an earlier merge";
-    std::string out;
-    EXPECT_EQ(s.Run({f}, out), kExitNotMerged) << out;
-    EXPECT_NE(out.find("exists already"), std::string::npos) << out;
-    EXPECT_EQ(ReadText(merged), "an earlier merge");
-    EXPECT_TRUE(fs::exists(f));
-    s.ExpectProgramFolderClean();
+    // By the tools' merge, and by the built-in writer's.
+    const std::pair<const char*, const char*> cases[] = {
+        {"older", "2003-04-03-1234-00S.NET___001"},
+        {"release13", "2003-04-03-1234-00S.NR042_001"},
+    };
+    for (const auto& [mode, name] : cases) {
+        SCOPED_TRACE(mode);
+        Folders s(mode);
+        const std::string f = MakeChannelFile(s.data.Path(), 3, 700);
+        const std::string merged = s.data / name;
+        std::ofstream(merged) << "an earlier merge";
+        std::string out;
+        EXPECT_EQ(s.Run({f}, out), kExitNotMerged) << out;
+        EXPECT_NE(out.find("exists already"), std::string::npos) << out;
+        EXPECT_EQ(ReadText(merged), "an earlier merge");
+        EXPECT_TRUE(fs::exists(f));
+        EXPECT_EQ(Names(s.data.Path()), (std::vector<std::string>{name, "DD3042_123400.093"}));
+        s.ExpectProgramFolderClean();
+    }
 }
 
 TEST(Wavexport, BuiltInMergeOfSixChannels) {
