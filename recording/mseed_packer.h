@@ -80,6 +80,12 @@ public:
     int AddSamples(std::int64_t startTimeNs, const std::int32_t* samples, int count);
     // Packs everything buffered, the last record partly filled. Records emitted or < 0.
     int Flush();
+    // Packs every record the buffered samples fill, leaving the samples of a record not yet
+    // full buffered: a live stream sends a record as soon as it is full instead of once the
+    // packer's own buffer is (libmseed waits for more samples than a record can hold, about
+    // 7 s of a 100 samples/s stream). The records are those Flush and AddSamples would have
+    // made. Records emitted or < 0.
+    int PackFullRecords();
 
     const SMseedStreamId& Id() const { return m_id; }
     double SampleRate() const { return m_rate; }
@@ -93,6 +99,7 @@ public:
 private:
     static void OnRecord(char* record, int length, void* self);
     int Pack(bool flush);
+    void PrepareRecord();
     std::int64_t OffsetNs(std::int64_t samples) const;
 
     SMseedStreamId m_id;

@@ -26,7 +26,8 @@ public:
             const int flushed = m_Packer.Flush();
             return flushed < 0 ? flushed : 0;
         }
-        return 0;
+        const int full = m_Packer.PackFullRecords();
+        return full < 0 ? full : 0;
     }
 
     int Flush() override {
