@@ -10,21 +10,6 @@
 
 namespace nereid::recording {
 
-namespace {
-
-// The recorder's own channel characters: "1".."8", then "A".."H" for the second stream set.
-char ChannelCharacter(int channel) {
-    if (channel >= 1 && channel <= 8) {
-        return static_cast<char>('0' + channel);
-    }
-    if (channel >= 9 && channel <= 16) {
-        return static_cast<char>('A' + channel - 9);
-    }
-    return '0';
-}
-
-} // namespace
-
 char SeedBandCode(double sampleRate) {
     if (sampleRate >= 1000.0) {
         return 'F';
@@ -50,11 +35,30 @@ char SeedBandCode(double sampleRate) {
     return 'U';
 }
 
+int SensorChannel(int channel) {
+    if (channel >= 1 && channel <= 8) {
+        return channel;
+    }
+    return channel >= 9 && channel <= 16 ? channel - 8 : 0;
+}
+
 std::string SeedChannelCode(double sampleRate, int channel, const MseedComponentMap& components) {
     std::string code{SeedBandCode(sampleRate), 'H'};
-    const auto mapped = components.find(channel);
-    code += mapped != components.end() ? mapped->second : ChannelCharacter(channel);
+    const int sensor = SensorChannel(channel);
+    auto mapped = components.find(channel);
+    if (mapped == components.end()) {
+        mapped = components.find(sensor);
+    }
+    code += mapped != components.end() ? mapped->second : static_cast<char>('0' + sensor);
     return code;
+}
+
+std::string SeedLocationCode(int channel, double sampleRate, double partnerRate) {
+    if (channel >= 9 && channel <= 16 && partnerRate > 0 &&
+        SeedBandCode(partnerRate) == SeedBandCode(sampleRate)) {
+        return "01";
+    }
+    return "";
 }
 
 std::string SeedStationCode(const std::string& stationName, std::uint16_t unit) {

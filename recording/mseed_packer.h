@@ -35,10 +35,20 @@ inline constexpr int kMseedRecordLength = 512;
 // H >= 80, B >= 10, M > 1, L about 1, V about 0.1, U below.
 char SeedBandCode(double sampleRate);
 
-// Band code + 'H' (high-gain seismometer) + component: the mapped letter when `components`
-// has one for the channel, otherwise the channel's own character ("1".."8", "A".."H" for 9..16
-// as in the recorder's file names).
+// Recorder channels c and c + 8 (c = 1..8) are the primary and the secondary stream of the
+// same sensor channel c. Returns c (0 for a number outside 1..16).
+int SensorChannel(int channel);
+
+// Band code + 'H' (high-gain seismometer) + component, so that the two streams of a sensor
+// channel differ by band only. The component: the map's letter for the channel itself (older
+// settings could name a secondary stream on its own), else for its sensor channel, else the
+// sensor channel's digit "1".."8" (orientation unknown).
 std::string SeedChannelCode(double sampleRate, int channel, const MseedComponentMap& components);
+
+// Location code of a channel: empty, except "01" for a secondary stream (9..16) whose band
+// code is its primary's (`partnerRate`: the other stream's rate, 0 when it has none), where
+// the band alone cannot tell the two apart.
+std::string SeedLocationCode(int channel, double sampleRate, double partnerRate);
 
 // Station code from the recorder's station name: upper case, letters and digits only, at most
 // five; the unit number (its last five digits) when nothing is left.

@@ -158,8 +158,16 @@ void CRecordRing::SetSpan(std::int64_t spanNs) {
 }
 
 void CRecordRing::SetPublishListener(std::function<void()> listener) {
-    std::lock_guard lock(m_Mutex);
+    // Also waits for a call under way, so that what the old listener refers to may go.
+    std::lock_guard calling(m_ListenerMutex);
     m_Published = std::move(listener);
+}
+
+void CRecordRing::CallListener() {
+    std::lock_guard calling(m_ListenerMutex);
+    if (m_Published) {
+        m_Published();
+    }
 }
 
 bool CRecordRing::Persistent() const {
@@ -199,11 +207,8 @@ std::uint64_t CRecordRing::Append(const char* record, const SRecordInfo& info) {
         return position;
     }
     m_Next = m_Written;
-    const std::function<void()> listener = m_Published;
     lock.unlock();
-    if (listener) {
-        listener();
-    }
+    CallListener();
     return position;
 }
 
@@ -223,12 +228,9 @@ void CRecordRing::PublishLoop() {
             m_SyncError = error; // the clients are served on; the file may lack these records
         }
         m_Next = target;
-        const std::function<void()> listener = m_Published;
         lock.unlock();
         m_Changed.notify_all();
-        if (listener) {
-            listener();
-        }
+        CallListener();
         lock.lock();
     }
 }

@@ -100,6 +100,7 @@ private:
     int Adopt(const CRingStorage& from, std::uint64_t& newest);
     void TrimLocked();
     void PublishLoop();
+    void CallListener();
     void StopWriter();
 
     const std::size_t m_Capacity;
@@ -112,6 +113,7 @@ private:
     std::uint64_t m_Next;    // one past the newest record visible
     std::int64_t m_SpanNs = 0;
     int m_SyncError = 0;
+    std::mutex m_ListenerMutex; // held while the listener is set or called
     std::function<void()> m_Published;
     std::thread m_Writer; // file rings: flushes and publishes
     bool m_StopWriter = false;

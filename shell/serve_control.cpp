@@ -114,9 +114,15 @@ int CServeControl::Start(const std::string& address, QString& error) {
         *ring, seedlink::MseedPackerFactory(kLatencySeconds), [raw] { raw->Notify(); });
     for (const auto& [number, channel] : channels) {
         if (channel.rate > 0) {
+            const int sensor = recording::SensorChannel(number);
+            const auto partner =
+                channels.find(static_cast<std::uint16_t>(number == sensor ? sensor + 8 : sensor));
+            const double partnerRate =
+                partner != channels.end() ? std::max(partner->second.rate, 0) : 0;
             feed->SetStream(number,
                             seedlink::SFeedStream{
-                                who.network, who.station, "",
+                                who.network, who.station,
+                                recording::SeedLocationCode(number, channel.rate, partnerRate),
                                 recording::SeedChannelCode(channel.rate, number, codes.components),
                                 static_cast<double>(channel.rate)});
         }

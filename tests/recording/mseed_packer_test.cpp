@@ -315,8 +315,27 @@ TEST(MseedStreamCodes, BandChannelStationAndNetwork) {
     EXPECT_EQ(SeedChannelCode(100, 1, zne), "HHZ");
     EXPECT_EQ(SeedChannelCode(100, 3, zne), "HHE");
     EXPECT_EQ(SeedChannelCode(100, 4, zne), "HH4");
-    EXPECT_EQ(SeedChannelCode(20, 9, {}), "BHA");
-    EXPECT_EQ(SeedChannelCode(1000, 16, {}), "FHH");
+    // Both streams of a sensor channel carry its component; the band tells them apart.
+    EXPECT_EQ(SeedChannelCode(20, 9, {}), "BH1");
+    EXPECT_EQ(SeedChannelCode(20, 9, zne), "BHZ");
+    EXPECT_EQ(SeedChannelCode(20, 11, zne), "BHE");
+    EXPECT_EQ(SeedChannelCode(1000, 16, {}), "FH8");
+    EXPECT_EQ(SeedChannelCode(1000, 8, {}), "FH8");
+    // A map naming a secondary stream on its own (older settings) still rules it.
+    EXPECT_EQ(SeedChannelCode(20, 9, {{1, 'Z'}, {9, 'A'}}), "BHA");
+    EXPECT_EQ(SeedChannelCode(100, 1, {{1, 'Z'}, {9, 'A'}}), "HHZ");
+    EXPECT_EQ(SensorChannel(1), 1);
+    EXPECT_EQ(SensorChannel(9), 1);
+    EXPECT_EQ(SensorChannel(16), 8);
+    EXPECT_EQ(SensorChannel(17), 0);
+    EXPECT_EQ(SensorChannel(0), 0);
+    // The location code parts the two streams only where the band cannot.
+    EXPECT_EQ(SeedLocationCode(1, 100, 100), "");
+    EXPECT_EQ(SeedLocationCode(9, 100, 100), "01");
+    EXPECT_EQ(SeedLocationCode(9, 100, 200), "01"); // both H
+    EXPECT_EQ(SeedLocationCode(9, 20, 100), "");
+    EXPECT_EQ(SeedLocationCode(9, 100, 0), ""); // no primary stream
+    EXPECT_EQ(SeedLocationCode(16, 250, 500), "01");
 
     EXPECT_EQ(SeedStationCode("abc", 7), "ABC");
     EXPECT_EQ(SeedStationCode("Mt. Ruapehu", 7), "MTRUA");

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -116,9 +117,13 @@ protected:
 
     // Starts the service on a free port; returns that port.
     int StartServe(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{NEREID_CLI_PATH, "--port",      m_Link,      "serve",
-                                      "--seedlink",    "127.0.0.1:0", "--latency", "1",
-                                      "--silence",     "0.6",         "--retry",   "0.2"};
+        std::vector<std::string> args{NEREID_CLI_PATH, "--port",
+                                      m_Link,          "serve",
+                                      "--seedlink",    "127.0.0.1:0",
+                                      "--latency",     "1",
+                                      "--silence",     "0.6",
+                                      "--retry",       "0.2",
+                                      "--ring-file",   m_Folder + "/seedlink.ring"};
         args.insert(args.end(), extra.begin(), extra.end());
         m_Serve = std::make_unique<Child>(args, m_Folder + "/serve.err");
         const std::string ready = m_Serve->Line();
@@ -181,7 +186,8 @@ TEST_F(ServeTest, TwoClientsGetEverySecondInOrderAndOneResumes) {
         EXPECT_EQ(a[i].sequence, i) << "packets in order from the first";
     }
     EXPECT_EQ(SecondsPerChannel(a).count("HH1"), 1u);
-    EXPECT_EQ(SecondsPerChannel(a).count("BHA"), 1u); // channel 9 at 10 samples per second
+    // Channel 9, the second stream of sensor channel 1, at 10 samples per second.
+    EXPECT_EQ(SecondsPerChannel(a).count("BH1"), 1u);
     // Every channel starts on a whole second, at its own rate.
     std::map<std::string, bool> seen;
     for (const DecodedRecord& r : a) {
@@ -317,6 +323,94 @@ TEST_F(ServeTest, MiniseedFilesCarryTheServedCodesAndCloseOnSigterm) {
     EXPECT_GE(files, 4u) << ServeErrors(); // channels 1 to 4 are recorded by default
 }
 
+TEST_F(ServeTest, ARestartOnTheSameRingFileGoesOnWithTheNextSequenceNumber) {
+    StartSim();
+    int port = StartServe();
+    std::vector<DecodedRecord> before;
+    std::map<std::uint32_t, std::string> raw;
+    {
+        TestClient client(port);
+        client.Send("DATA 000000\r\n");
+        ASSERT_TRUE(client.Collect(before, AtLeastSeconds(4, 12), 4000));
+        EXPECT_EQ(m_Serve->Stop(), 0) << ServeErrors();
+        // Everything the service made before it stopped.
+        client.Collect(
+            before, [](const auto&) { return false; }, 300);
+        raw = client.Raw();
+    }
+    ASSERT_GT(before.size(), 30u);
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        ASSERT_EQ(before[i].sequence, i);
+    }
+    const std::uint32_t made = before.back().sequence + 1;
+    // A client that stopped part way, at `last`, resumes after the restart.
+    const std::uint32_t last = before[before.size() / 2].sequence;
+
+    port = StartServe();
+    TestClient resumed(port);
+    char command[32];
+    std::snprintf(command, sizeof command, "DATA %06X\r\n", last + 1);
+    resumed.Send(command);
+    std::vector<DecodedRecord> after;
+    ASSERT_TRUE(resumed.Collect(
+        after, [&](const auto& got) { return got.size() >= made - last + 24; }, 4000))
+        << ServeErrors();
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        ASSERT_EQ(after[i].sequence, last + 1 + i) << "no gap and no repeat across the restart";
+    }
+    // What the first run made comes back byte for byte; the new run numbers on after it.
+    for (std::uint32_t sequence = last + 1; sequence < made; ++sequence) {
+        EXPECT_EQ(resumed.Raw().at(sequence), raw.at(sequence)) << sequence;
+    }
+    const std::vector<DecodedRecord> fresh(after.begin() + (made - last - 1), after.end());
+    ASSERT_FALSE(fresh.empty());
+    EXPECT_EQ(fresh.front().sequence, made);
+    EXPECT_EQ(CheckContinuity(fresh), "");
+    EXPECT_NE(ServeErrors().find("numbering goes on at " + std::to_string(made)), std::string::npos)
+        << ServeErrors();
+}
+
+TEST_F(ServeTest, RecordsTheChannelsAskedForAndExplainsItsOptions) {
+    StartSim();
+    const std::string dir = m_Folder + "/chosen";
+    fs::create_directory(dir);
+    const int port =
+        StartServe({"--record", "mseed", "--minutes", "1", "--dir", dir, "--channels", "2,5,9"});
+    TestClient client(port);
+    client.Send("DATA\r\n");
+    std::vector<DecodedRecord> served;
+    ASSERT_TRUE(client.Collect(served, AtLeastSeconds(2, 12), 3000));
+    EXPECT_EQ(m_Serve->Stop(), 0) << ServeErrors();
+    std::istringstream lines(m_Serve->Rest());
+    std::set<std::string> channels;
+    for (std::string path; std::getline(lines, path);) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GE(bytes.size(), 512u) << path;
+        MSRecord* msr = nullptr;
+        ASSERT_EQ(msr_unpack(bytes.data(), 512, &msr, 0, 0), MS_NOERROR) << path;
+        channels.insert(std::string(msr->location) + "." + msr->channel);
+        msr_free(&msr);
+    }
+    // Channels 2 and 5 at 100 samples/s, channel 9 (the second stream of sensor channel 1) at
+    // 10: nothing else.
+    EXPECT_EQ(channels, (std::set<std::string>{".BH1", ".HH2", ".HH5"})) << ServeErrors();
+
+    const std::string out = m_Folder + "/help.out";
+    const std::string err = m_Folder + "/help.err";
+    const std::string command =
+        std::string(NEREID_CLI_PATH) + " serve --help >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::ifstream usage(out);
+    std::stringstream text;
+    text << usage.rdbuf();
+    EXPECT_EQ(text.str().rfind("usage: nereid serve", 0), 0u) << text.str();
+    EXPECT_NE(text.str().find("--channels LIST"), std::string::npos);
+    EXPECT_NE(text.str().find("--ring-file"), std::string::npos);
+    EXPECT_EQ(fs::file_size(err), 0u) << "no option error before the usage";
+}
+
 TEST_F(ServeTest, BadOptionsAreRefusedBeforeAnyConnection) {
     struct Case {
         const char* args;
@@ -331,7 +425,10 @@ TEST_F(ServeTest, BadOptionsAreRefusedBeforeAnyConnection) {
         {"--network xyz", "--network takes one or two capital letters"},
         {"--components 1=", "--components:"},
         {"--ring-minutes 0", "--ring-minutes takes a number"},
-        {"--minutes 5", "--minutes and --dir belong to --record"},
+        {"--minutes 5", "--minutes, --dir and --channels belong to --record"},
+        {"--channels 1,2", "--minutes, --dir and --channels belong to --record"},
+        {"--record mseed --minutes 1 --channels 1,17", "--channels takes channel numbers 1 to 16"},
+        {"--ring-file ''", "--ring-file takes a path"},
     };
     for (const Case& c : cases) {
         const std::string errors = m_Folder + "/usage.err";
