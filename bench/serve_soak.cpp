@@ -65,8 +65,10 @@ double ThreadCpuSeconds() {
 struct ClientResult {
     std::uint64_t samples = 0;
     std::uint64_t records = 0;
-    std::vector<double> latencies; // stream seconds
-    double spanSeconds = 0;        // summed spans of the records
+    // Record latencies in 10 ms bins up to 60 s (a histogram: the soak's memory must not grow
+    // with what it measures).
+    std::vector<std::uint64_t> latencyBins = std::vector<std::uint64_t>(6001, 0);
+    double spanSeconds = 0; // summed spans of the records
     std::string continuity;
     bool sequenceOk = true;
     double cpuSeconds = 0;
@@ -85,13 +87,20 @@ struct StreamClock {
     }
 };
 
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) {
-        return 0;
+// The latency below which the fraction `p` of the records came, in seconds.
+double Percentile(const std::vector<std::uint64_t>& bins, double p) {
+    std::uint64_t total = 0;
+    for (const std::uint64_t n : bins) {
+        total += n;
     }
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[at];
+    std::uint64_t seen = 0;
+    for (std::size_t i = 0; i < bins.size(); ++i) {
+        seen += bins[i];
+        if (total > 0 && static_cast<double>(seen) >= p * static_cast<double>(total)) {
+            return static_cast<double>(i) / 100;
+        }
+    }
+    return 0;
 }
 
 void RunClient(int port, std::uint64_t expectedSamples, std::atomic<bool>& fedAll,
@@ -116,7 +125,8 @@ void RunClient(int port, std::uint64_t expectedSamples, std::atomic<bool>& fedAl
             const double span = static_cast<double>(r.samples.size()) / r.rate;
             const double end = static_cast<double>(r.startUs) / 1e6 + span - 1 / r.rate;
             if (!fedAll.load()) {
-                result.latencies.push_back(arrival - end);
+                const double bin = std::clamp((arrival - end) * 100, 0.0, 6000.0);
+                ++result.latencyBins[static_cast<std::size_t>(std::ceil(bin))];
             }
             result.spanSeconds += span;
             if (r.sequence != ((lastSequence + 1) & kSequenceMask)) {
@@ -289,8 +299,8 @@ int main(int argc, char** argv) {
     const ClientResult& r0 = results[0];
     std::printf("record latency (stream s): p50 %.2f, p95 %.2f, max %.2f; a record spans %.2f s "
                 "on average (latency setting %.1f s)\n",
-                Percentile(r0.latencies, 0.5), Percentile(r0.latencies, 0.95),
-                Percentile(r0.latencies, 1.0),
+                Percentile(r0.latencyBins, 0.5), Percentile(r0.latencyBins, 0.95),
+                Percentile(r0.latencyBins, 1.0),
                 r0.records > 0 ? r0.spanSeconds / static_cast<double>(r0.records) : 0.0, latency);
     if (!ringFile.empty()) {
         ring.Flush();
