@@ -193,11 +193,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    // As nereid serve sizes it: at least 103 samples in a full record.
-    const std::size_t capacity =
-        static_cast<std::size_t>(
-            std::ceil(channels * ringMinutes * 60 * std::max(rate / 103.0, 1 / latency) * 1.02)) +
-        16 * static_cast<std::size_t>(channels) + 64;
+    const std::size_t capacity = RecordsForMinutes(
+        std::vector<double>(static_cast<std::size_t>(channels), rate), ringMinutes, latency);
     CRecordRing ring(capacity);
     ring.SetSpan(static_cast<std::int64_t>(ringMinutes * 60 * 1e9));
     if (!ringFile.empty()) {

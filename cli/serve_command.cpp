@@ -172,7 +172,8 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
     for (const auto& [number, channel] : table.m_ChanMap) {
         rates.push_back(std::max(channel.rate, 0));
     }
-    const std::size_t capacity = RingCapacity(rates, m_O.ringMinutes, m_O.latencySeconds);
+    const std::size_t capacity =
+        seedlink::RecordsForMinutes(rates, m_O.ringMinutes, m_O.latencySeconds);
     m_Ring = std::make_unique<seedlink::CRecordRing>(capacity);
     m_Ring->SetSpan(static_cast<std::int64_t>(m_O.ringMinutes * 60 * 1e9));
     std::string where = " in memory";

@@ -27,10 +27,6 @@ int Usage(const std::string& text) {
     return kExitUsage;
 }
 
-// Samples a full 512-byte Steim-2 record holds at the least: 7 frames of 15 data words, less
-// the first frame's two integration constants, one difference per word.
-constexpr double kFewestSamplesPerRecord = 103;
-
 bool ParseNumber(const std::string& text, double low, double high, double& value) {
     char* end = nullptr;
     errno = 0;
@@ -172,19 +168,6 @@ std::string DefaultRingFile(const std::string& network, const std::string& stati
         return "";
     }
     return folder + "/nereid/seedlink-" + network + "." + station + ".ring";
-}
-
-std::size_t RingCapacity(const std::vector<double>& sampleRates, double minutes,
-                         double latencySeconds) {
-    double records = 0;
-    for (const double rate : sampleRates) {
-        if (rate > 0) {
-            records += minutes * 60 *
-                       std::max(rate / kFewestSamplesPerRecord, 1 / std::max(latencySeconds, 0.1));
-        }
-    }
-    // Part-filled records after gaps and reconnections: a few per stream and hour.
-    return static_cast<std::size_t>(std::ceil(records * 1.02)) + 16 * sampleRates.size() + 64;
 }
 
 } // namespace nereid::cli

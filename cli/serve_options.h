@@ -39,10 +39,4 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o);
 // when neither variable is set.
 std::string DefaultRingFile(const std::string& network, const std::string& station);
 
-// Records the ring needs to keep `minutes` of every stream: a full 512-byte Steim-2 record
-// holds at least 103 samples (one 30-bit difference per word), and a stream slower than
-// that sends a part-filled record every `latencySeconds`.
-std::size_t RingCapacity(const std::vector<double>& sampleRates, double minutes,
-                         double latencySeconds);
-
 } // namespace nereid::cli

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -61,6 +62,19 @@ int SyncFolderOf(const std::string& path) {
 }
 
 } // namespace
+
+std::size_t RecordsForMinutes(const std::vector<double>& sampleRates, double minutes,
+                              double latencySeconds) {
+    constexpr double kFewestSamplesPerRecord = 103;
+    double records = 0;
+    for (const double rate : sampleRates) {
+        if (rate > 0) {
+            records += minutes * 60 *
+                       std::max(rate / kFewestSamplesPerRecord, 1 / std::max(latencySeconds, 0.1));
+        }
+    }
+    return static_cast<std::size_t>(std::ceil(records * 1.02)) + 16 * sampleRates.size() + 64;
+}
 
 CRecordRing::CRecordRing(std::size_t capacity, std::uint64_t firstPosition)
     : m_Capacity(std::max<std::size_t>(capacity, 1)), m_Oldest(firstPosition),

@@ -24,6 +24,13 @@ struct SStreamSpan {
     std::int64_t endNs = 0;
 };
 
+// Records a ring needs to keep `minutes` of every stream of the given sample rates: a full
+// 512-byte Steim-2 record holds at least 103 samples (7 frames of 15 data words less the two
+// integration constants, one 30-bit difference per word), and a stream slower than that sends
+// a part-filled record every `latencySeconds`; a few more for records cut short by gaps.
+std::size_t RecordsForMinutes(const std::vector<double>& sampleRates, double minutes,
+                              double latencySeconds);
+
 // Results of CRecordRing::Get.
 enum RingRead : int {
     kRingRecord = 1, // the record was copied

@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kWatchMs = 500;
 constexpr double kLatencySeconds = 10;
-constexpr double kSamplesPerRecordEstimate = 200;
 
 // Runs `change` with the receiver thread parked (or with no thread running). False when the
 // thread would not park.
@@ -86,14 +85,13 @@ int CServeControl::Start(const std::string& address, QString& error) {
         error = QString::fromStdString("Not an address to serve on: " + why);
         return 0;
     }
-    double samplesPerSecond = 0;
+    std::vector<double> rates;
     for (const auto& [number, channel] : channels) {
-        samplesPerSecond += std::max(channel.rate, 0);
+        rates.push_back(std::max(channel.rate, 0));
     }
     auto ring = std::make_unique<seedlink::CRecordRing>(
-        static_cast<std::size_t>(
-            std::ceil(samplesPerSecond * kRingMinutes * 60 / kSamplesPerRecordEstimate)) +
-        64);
+        seedlink::RecordsForMinutes(rates, kRingMinutes, kLatencySeconds));
+    ring->SetSpan(static_cast<std::int64_t>(kRingMinutes * 60 * 1e9));
     // The codes of the profile's miniSEED section, so that served streams and recorded
     // miniSEED files are named alike.
     const recording::SMseedOptions codes = m_Frame.MseedOptions();

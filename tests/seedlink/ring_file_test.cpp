@@ -235,6 +235,21 @@ TEST(RecordRingSpan, KeepsWhatEndsWithinTheSpanOfTheNewest) {
     EXPECT_EQ(ring.Oldest(), 18u);
 }
 
+TEST(RecordRingSpan, IsSizedForTheWorstCompressionOfEveryStream) {
+    // 60 minutes of six streams at 100 and six at 10 samples/s, records sent at least every
+    // 10 s: 100 / 103 and 1 / 10 records a second, 2 % and a few per stream over.
+    const std::size_t records =
+        RecordsForMinutes({100, 100, 100, 100, 100, 100, 10, 10, 10, 10, 10, 10}, 60, 10);
+    const double least = 3600 * (6 * 100.0 / 103 + 6 * 0.1);
+    EXPECT_GE(static_cast<double>(records), least * 1.02);
+    EXPECT_LE(static_cast<double>(records), least * 1.02 + 12 * 16 + 64 + 1);
+    // A slow stream costs a record per latency, not per 103 samples; a silent one nothing.
+    EXPECT_EQ(RecordsForMinutes({1}, 10, 5), 16u + 64u + 123u);
+    EXPECT_EQ(RecordsForMinutes({0}, 10, 5), 16u + 64u);
+    // The file that results stays bounded: about 14 MB for the hour above.
+    EXPECT_LT(kRingHeaderBytes + records * kRingSlotBytes, 14u * 1000 * 1000);
+}
+
 TEST(RecordRingSpan, LocatesSixtyFourBitSequenceNumbers) {
     CRecordRing ring(4, 0x123456789ULL);
     for (int i = 0; i < 6; ++i) {

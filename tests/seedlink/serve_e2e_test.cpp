@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -394,6 +395,43 @@ TEST_F(ServeTest, KilledWhileServingItsRingOpensAndGoesOnWithoutGapOrRepeat) {
         ASSERT_EQ(after[i].sequence, last + 1 + i) << "no gap and no repeat after the kill";
     }
     EXPECT_NE(ServeErrors().find("records from before"), std::string::npos) << ServeErrors();
+}
+
+TEST_F(ServeTest, TheRingHoldsTheMinutesAskedForOfEveryStream) {
+    StartSim();
+    const int port = StartServe({"--ring-minutes", "1"});
+    {
+        TestClient live(port);
+        live.Send("DATA\r\n");
+        std::vector<DecodedRecord> records;
+        ASSERT_TRUE(live.Collect(records, AtLeastSeconds(75, 12), 12000)) << ServeErrors();
+    }
+    // A dial-up client takes everything held.
+    TestClient fetch(port);
+    fetch.Send("FETCH 000000\r\n");
+    std::vector<DecodedRecord> held;
+    fetch.Collect(
+        held, [](const auto&) { return false; }, 1500);
+    std::map<std::string, std::pair<std::int64_t, std::int64_t>> spans; // first start, last end
+    std::int64_t newestEndUs = 0;
+    for (const DecodedRecord& r : held) {
+        const std::int64_t endUs =
+            r.startUs + static_cast<std::int64_t>((r.samples.size() - 1) * 1e6 / r.rate);
+        auto [it, fresh] = spans.try_emplace(r.channel, r.startUs, endUs);
+        if (!fresh) {
+            it->second.first = std::min(it->second.first, r.startUs);
+            it->second.second = std::max(it->second.second, endUs);
+        }
+        newestEndUs = std::max(newestEndUs, endUs);
+    }
+    ASSERT_EQ(spans.size(), 12u);
+    for (const auto& [channel, span] : spans) {
+        // 60 s back from the newest record, to within the record that straddles the limit
+        // (some 2 s at 100 samples/s, up to the 1 s latency at 10) and the second under way.
+        const double seconds = static_cast<double>(newestEndUs - span.first) / 1e6;
+        EXPECT_GE(seconds, 60.0) << channel;
+        EXPECT_LE(seconds, 64.0) << channel;
+    }
 }
 
 TEST_F(ServeTest, RecordsTheChannelsAskedForAndExplainsItsOptions) {
