@@ -42,7 +42,17 @@ void CReceiverThread::Sleep(int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 1)));
         return;
     }
-    m_Link.WaitForData(ms, m_Wake.Get());
+    // The link's wait is at most a second; a longer one (tests) is taken in turns.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        if (m_Link.WaitForData(static_cast<int>(std::clamp<long long>(left, 0, 1000)),
+                               m_Wake.Get()) != 0) {
+            break;
+        }
+    } while (std::chrono::steady_clock::now() < end);
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t n = ::read(m_Wake.Get(), &count, sizeof count);
 }
@@ -158,7 +168,7 @@ void CReceiverThread::Loop() {
         const bool counting = m_State.m_bConnected.load() &&
                               m_State.m_AcquisitionState.load() != kAcquisitionIdle &&
                               m_State.m_IdleCounter.load() < kIdlePolls;
-        Sleep(burst > 0 || counting ? 1 : kIdleWaitMs);
+        Sleep(burst > 0 || counting ? 1 : m_IdleWaitMs);
         burst = 0;
     }
     m_Link.SetDataReaderActive(false);

@@ -63,6 +63,10 @@ public:
     using MillisecondClock = std::function<std::int64_t()>;
     void SetClock(MillisecondClock clock);
 
+    // The longest sleep between passes when nothing arrives (kIdleWaitMs; tests lengthen it
+    // to see that data and pause requests end it). Set before Start.
+    void SetIdleWaitMs(int ms) { m_IdleWaitMs = ms; }
+
     // Passes made since start (for tests and diagnostics).
     std::uint64_t Passes() const { return m_Passes.load(); }
 
@@ -81,6 +85,7 @@ private:
     bool m_TookFrame = false;      // receiver thread only: the last pass took a frame
     std::int64_t m_LastDataMs = 0; // receiver thread only: when the last data frame came
     MillisecondClock m_Clock;
+    int m_IdleWaitMs = kIdleWaitMs;
 
     recording::UniqueFd m_Wake; // eventfd: a pause or stop request ends the loop's sleep
     std::thread m_Thread;
