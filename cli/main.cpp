@@ -9,8 +9,8 @@
 #include "cli/cli_options.h"
 #include "cli/config_command.h"
 #include "cli/info_command.h"
-#include "cli/order_command.h"
 #include "cli/ir_command.h"
+#include "cli/order_command.h"
 #include "cli/probe_command.h"
 #include "cli/record_command.h"
 #include "cli/serve_command.h"
@@ -36,10 +36,11 @@ const Subcommand kSubcommands[] = {
      nereid::cli::RunProbeCommand},
     {"stream", "stream --seconds N    take N seconds of real-time data and summarise them",
      nereid::cli::RunStreamCommand},
-    {"record", "record --format dadisp|css|seisan --minutes M --seconds N [--dir DIR]\n"
-               "         [--channels LIST] [--comment TEXT]   record N s into files of M minutes",
+    {"record",
+     "record --format dadisp|css|seisan|mseed --minutes M --seconds N [--dir DIR]\n"
+     "         [--channels LIST] [--comment TEXT]   record N s into files of M minutes",
      nereid::cli::RunRecordCommand},
-    {"translate", "translate --format dadisp|seisan|ascii|hlcp|css [--out DIR] FILE...",
+    {"translate", "translate --format dadisp|seisan|ascii|hlcp|css|mseed [--out DIR] FILE...",
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunTranslateCommand(a); }},
     {"info", "info FILE...          show what a data file holds",
      [](const GlobalOptions&, const Args& a) { return nereid::cli::RunInfoCommand(a); }},
@@ -60,8 +61,9 @@ const Subcommand kSubcommands[] = {
     {"rm", "rm [--yes] PATH...    delete recorder files", nereid::cli::RunRmCommand},
     {"cal", "cal show|start|stop immediate|N [KEY=VALUE...]   calibration runs",
      nereid::cli::RunCalCommand},
-    {"serve", "serve [--seedlink HOST:PORT] [--record FORM --minutes M [--dir DIR]] [...]\n"
-              "                        serve real-time data over SeedLink until stopped",
+    {"serve",
+     "serve [--seedlink HOST:PORT] [--record FORM --minutes M [--dir DIR]] [...]\n"
+     "                        serve real-time data over SeedLink until stopped",
      nereid::cli::RunServeCommand},
     {"ir", "ir show [--json] | set KEY=VALUE... | station NAME   internal recording setup",
      nereid::cli::RunIrCommand},

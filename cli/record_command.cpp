@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/channel_list.h"
 #include "cli/connect.h"
 #include "cli/mseed_options.h"
 #include "cli/transaction_wait.h"
@@ -166,17 +167,10 @@ int ParseOptions(const std::vector<std::string>& args, RecordOptions& o) {
         } else if (name == "--dir") {
             o.directory = value;
         } else if (name == "--channels") {
-            std::size_t start = 0;
-            while (start <= value.size()) {
-                const std::size_t comma = std::min(value.find(',', start), value.size());
-                long channel = 0;
-                if (!ParseWhole(value.substr(start, comma - start), 1, 16, channel)) {
-                    return Usage("--channels takes channel numbers 1 to 16 separated by commas,"
-                                 " not '" +
-                                 value + "'");
-                }
-                o.channels.insert(static_cast<int>(channel));
-                start = comma + 1;
+            if (!ParseChannelList(value, o.channels)) {
+                return Usage("--channels takes channel numbers 1 to 16 separated by commas,"
+                             " not '" +
+                             value + "'");
             }
         } else if (name == "--comment") {
             o.comment = value;

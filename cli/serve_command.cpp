@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -43,9 +45,6 @@ namespace nereid::cli {
 namespace {
 
 constexpr std::uint8_t kRealTimeDataToPc = 0x94;
-// Samples a Steim-2 record of 512 bytes holds at the least for ordinary seismic signals; the
-// ring is sized with it, so it keeps at least the minutes asked for.
-constexpr double kSamplesPerRecordEstimate = 200;
 constexpr int kExitFilesFailed = 6;
 // At the end, the longest wait for the hubs to acknowledge what is still queued (seconds).
 constexpr double kDataLinkDrainSeconds = 5;
@@ -135,11 +134,21 @@ enum class Ending { kStopped, kLost, kNoRecorder, kFatal };
 class Service {
 public:
     Service(const GlobalOptions& global, const ServeOptions& o) : m_Global(global), m_O(o) {}
+    ~Service() { Shutdown(); }
+    Service(const Service&) = delete;
+    Service& operator=(const Service&) = delete;
 
     Ending RunConnection(int& exitCode);
     bool HadData() const { return m_HadData; }
     bool FilesFailed() const { return m_Messages.Failed(); }
     void Shutdown() {
+        if (m_Ring) {
+            // What the feed made last reaches the disk; the server goes before the ring.
+            if (const int error = m_Ring->Flush(); error != 0) {
+                Say(std::string("the ring file could not be written: ") + std::strerror(error));
+            }
+            m_Ring->SetPublishListener(nullptr);
+        }
         if (m_Server) {
             m_Server->Stop();
         }
@@ -171,14 +180,38 @@ private:
 
 bool Service::StartServing(const recording::CChannelTable& table, const std::string& station,
                            int& exitCode) {
-    double samplesPerSecond = 0;
+    std::vector<double> rates;
     for (const auto& [number, channel] : table.m_ChanMap) {
-        samplesPerSecond += std::max(channel.rate, 0);
+        rates.push_back(std::max(channel.rate, 0));
     }
-    const auto capacity = static_cast<std::size_t>(std::ceil(samplesPerSecond * m_O.ringMinutes *
-                                                             60 / kSamplesPerRecordEstimate)) +
-                          64;
+    const std::size_t capacity =
+        seedlink::RecordsForMinutes(rates, m_O.ringMinutes, m_O.latencySeconds);
     m_Ring = std::make_unique<seedlink::CRecordRing>(capacity);
+    m_Ring->SetSpan(static_cast<std::int64_t>(m_O.ringMinutes * 60 * 1e9));
+    std::string where = " in memory";
+    if (m_O.ringFile != "none") {
+        const std::string path =
+            m_O.ringFile.empty() ? DefaultRingFile(m_O.network, station) : m_O.ringFile;
+        if (path.empty()) {
+            Say("neither XDG_STATE_HOME nor HOME is set: the ring is kept in memory only "
+                "(--ring-file PATH keeps it across restarts)");
+        } else {
+            std::error_code ec;
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+            std::string error;
+            const int opened = m_Ring->OpenFile(path, error);
+            if (opened < 0) {
+                Say(error);
+                exitCode = kExitNoConfiguration;
+                return false;
+            }
+            where = " in " + path;
+            if (opened == seedlink::kRingFileOpened) {
+                Say("the ring holds " + std::to_string(m_Ring->Next() - m_Ring->Oldest()) +
+                    " records from before; numbering goes on at " + std::to_string(m_Ring->Next()));
+            }
+        }
+    }
     m_Who.network = m_O.network;
     m_Who.station = station;
     m_Who.description = "Nereid recorder " + station;
@@ -210,6 +243,11 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
         packers = m_Push->Tee(std::move(packers));
     }
     seedlink::CSeedLinkServer* server = m_Server.get();
+    m_Ring->SetPublishListener([server] {
+        if (server != nullptr) {
+            server->Notify();
+        }
+    });
     m_Feed = std::make_unique<seedlink::CStreamFeed>(*m_Ring, std::move(packers), [server] {
         if (server != nullptr) {
             server->Notify();
@@ -218,8 +256,8 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
     m_Serving = true;
     if (m_Server) {
         std::cout << "serving SeedLink on " << m_O.host << ":" << m_Server->Port() << " as "
-                  << m_Who.network << "." << station << ", ring of " << capacity << " records"
-                  << std::endl;
+                  << m_Who.network << "." << station << ", ring of " << capacity << " records ("
+                  << m_O.ringMinutes << " minutes)" << where << std::endl;
     }
     for (std::size_t i = 0; m_Push && i < m_Push->HubCount(); ++i) {
         std::cout << "pushing DataLink to " << m_Push->Hub(i).Address() << " as " << m_Who.network
@@ -259,9 +297,15 @@ Ending Service::RunConnection(int& exitCode) {
     }
     for (const auto& [number, channel] : table.m_ChanMap) {
         if (channel.rate > 0) {
+            const int sensor = recording::SensorChannel(number);
+            const auto partner = table.m_ChanMap.find(
+                static_cast<std::uint16_t>(number == sensor ? sensor + 8 : sensor));
+            const double partnerRate =
+                partner != table.m_ChanMap.end() ? std::max(partner->second.rate, 0) : 0;
             m_Feed->SetStream(number,
                               seedlink::SFeedStream{
-                                  m_Who.network, m_Who.station, "",
+                                  m_Who.network, m_Who.station,
+                                  recording::SeedLocationCode(number, channel.rate, partnerRate),
                                   recording::SeedChannelCode(channel.rate, number, m_O.components),
                                   static_cast<double>(channel.rate)});
         }
@@ -277,6 +321,15 @@ Ending Service::RunConnection(int& exitCode) {
         const std::string directory = m_O.directory.empty() ? CurrentDirectory() : m_O.directory;
         for (auto& [number, channel] : table.m_ChanMap) {
             channel.directory = directory;
+            if (!m_O.channels.empty()) {
+                channel.recordEnable = m_O.channels.count(number) != 0;
+            }
+        }
+        for (const int wanted : m_O.channels) {
+            if (table.m_ChanMap.count(static_cast<std::uint16_t>(wanted)) == 0) {
+                Say("channel " + std::to_string(wanted) +
+                    " is not enabled in the recorder's configuration");
+            }
         }
         if (m_O.form == recording::RecordingForm::kSeisan) {
             const char* folder = std::getenv("NEREID_WAVEXPORT_DIR");
@@ -332,7 +385,9 @@ Ending Service::RunConnection(int& exitCode) {
     bool recordingStopSaid = false;
     const auto silence = std::chrono::milliseconds(static_cast<long>(m_O.silenceSeconds * 1000));
     while (!Stopping()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Ten looks a second: a stop signal is answered within 0.1 s, and an idle service
+        // does not wake fifty times a second for nothing.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const auto now = std::chrono::steady_clock::now();
         if (m_Feed->SecondsSeen() != lastSeconds) {
             lastSeconds = m_Feed->SecondsSeen();
@@ -377,6 +432,7 @@ Ending Service::RunConnection(int& exitCode) {
     }
     // What the packers hold goes out now: a lost line must not lose the seconds before it.
     m_Feed->FlushAll();
+    m_Ring->Flush();
     link.Close();
     return ending;
 }
@@ -385,7 +441,7 @@ Ending Service::RunConnection(int& exitCode) {
 
 int RunServeCommand(const GlobalOptions& options, const std::vector<std::string>& args) {
     ServeOptions o;
-    if (const int parsed = ParseServeOptions(args, o); parsed != kExitOk) {
+    if (const int parsed = ParseServeOptions(args, o); parsed != kExitOk || o.help) {
         return parsed;
     }
     g_Stop.store(false);

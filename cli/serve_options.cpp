@@ -1,10 +1,12 @@
 #include "cli/serve_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/channel_list.h"
 #include "cli/cli_options.h"
 #include "recording/recorder_messages.h"
 #include "recording/recording_setup.h"
@@ -14,15 +16,15 @@ namespace nereid::cli {
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: nereid serve [--seedlink HOST:PORT] [--record dadisp|css|seisan|mseed --minutes M\n"
+    "         [--dir DIR] [--channels LIST]] [--network NN] [--station CODE]\n"
+    "         [--components 1=Z,2=N,3=E] [--ring-minutes M] [--ring-file PATH|none]\n"
+    "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n"
+    "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n";
+
 int Usage(const std::string& text) {
-    std::cerr << "nereid serve: " << text << "\n"
-              << "usage: nereid serve [--seedlink HOST:PORT] [--record dadisp|css|seisan|mseed"
-                 " --minutes M [--dir DIR]]\n"
-                 "         [--network NN] [--station CODE] [--components 1=Z,2=N,3=E]"
-                 " [--ring-minutes M]\n"
-                 "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n"
-                 "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n"
-              << kDataLinkUsage;
+    std::cerr << "nereid serve: " << text << "\n" << kUsage << kDataLinkUsage;
     return kExitUsage;
 }
 
@@ -74,6 +76,11 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
+        if (name == "--help" || name == "-h") {
+            std::cout << kUsage << kDataLinkUsage;
+            o.help = true;
+            return kExitOk;
+        }
         if (i + 1 >= args.size()) {
             return Usage("'" + name + "' needs a value or is not an option");
         }
@@ -114,6 +121,16 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
             o.minutes = value;
         } else if (name == "--dir") {
             o.directory = value;
+        } else if (name == "--channels") {
+            if (!ParseChannelList(value, o.channels)) {
+                return Usage("--channels takes channel numbers 1 to 16 separated by commas, not '" +
+                             value + "'");
+            }
+        } else if (name == "--ring-file") {
+            if (value.empty()) {
+                return Usage("--ring-file takes a path, or none for a ring in memory only");
+            }
+            o.ringFile = value;
         } else if (name == "--network") {
             if (!recording::IsValidSeedNetworkCode(value)) {
                 return Usage("--network takes one or two capital letters or digits, not '" + value +
@@ -139,8 +156,8 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
     if (o.record && o.minutes.empty()) {
         return Usage("--record needs --minutes M");
     }
-    if (!o.record && (!o.minutes.empty() || !o.directory.empty())) {
-        return Usage("--minutes and --dir belong to --record");
+    if (!o.record && (!o.minutes.empty() || !o.directory.empty() || !o.channels.empty())) {
+        return Usage("--minutes, --dir and --channels belong to --record");
     }
     if (o.record && recording::ParseRecordingMinutes(o.minutes) == 0) {
         std::cerr << "nereid serve: " << recording::kRecordingTimeInvalidText
@@ -154,6 +171,20 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
         o.retryMaxSeconds = o.retrySeconds;
     }
     return kExitOk;
+}
+
+std::string DefaultRingFile(const std::string& network, const std::string& station) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder;
+    if (state != nullptr && state[0] == '/') {
+        folder = state;
+    } else if (home != nullptr && home[0] != '\0') {
+        folder = std::string(home) + "/.local/state";
+    } else {
+        return "";
+    }
+    return folder + "/nereid/seedlink-" + network + "." + station + ".ring";
 }
 
 } // namespace nereid::cli

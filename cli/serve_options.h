@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,17 @@ namespace nereid::cli {
 struct ServeOptions {
     std::string host = "127.0.0.1";
     int port = 18000;
+    bool help = false; // --help: the usage was printed, nothing is to be done
     bool record = false;
+    std::set<int> channels; // channels to record; empty: those the recording enables (1 to 4)
     recording::RecordingForm form = recording::RecordingForm::kDadisp;
     std::string minutes; // recording period, "1" to "720"
     std::string directory;
     std::string network = recording::kDefaultMseedNetwork;
     std::string station; // empty: from the recorder's station name
     recording::MseedComponentMap components;
-    double ringMinutes = 60;    // records kept for clients that resume
+    double ringMinutes = 60;    // minutes of every stream kept for clients that resume
+    std::string ringFile;       // empty: DefaultRingFile(); "none": in memory only
     double latencySeconds = 10; // longest a sample waits for its record to fill
     double silenceSeconds = 15; // wall seconds without data before the line counts as lost
     double retrySeconds = 2;    // first pause before connecting again; doubles each time
@@ -36,7 +40,12 @@ struct ServeOptions {
 };
 
 // Parses the arguments after "serve". Returns kExitOk, or kExitUsage with the reason and the
-// usage said on stderr.
+// usage said on stderr. --help prints the usage on stdout, sets `help` and returns kExitOk.
 int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o);
+
+// Where the ring of station NET.STA is kept unless --ring-file says otherwise:
+// $XDG_STATE_HOME/nereid/seedlink-NET.STA.ring, or under ~/.local/state without it; empty
+// when neither variable is set.
+std::string DefaultRingFile(const std::string& network, const std::string& station);
 
 } // namespace nereid::cli

@@ -1,5 +1,9 @@
 #include "link/instrument_link.h"
 
+#include <poll.h>
+
+#include <algorithm>
+
 #include <exception>
 
 namespace nereid::link {
@@ -9,6 +13,12 @@ CInstrumentLink::CInstrumentLink() : m_DecodeBuffer(kInitialDecodeBufferSize) {}
 CInstrumentLink::~CInstrumentLink() = default;
 
 int CInstrumentLink::ReadFrame(std::uint8_t& /*expectedType*/, FrameRecord& /*record*/) {
+    return 1;
+}
+
+int CInstrumentLink::WaitForData(int timeoutMs, int wakeFd) {
+    pollfd p{wakeFd, POLLIN, 0};
+    ::poll(&p, wakeFd >= 0 ? 1 : 0, std::clamp(timeoutMs, 0, 1));
     return 1;
 }
 

@@ -42,6 +42,13 @@ public:
     // it here. Returns a ReadResult. The base class delivers nothing and returns 1.
     virtual int ReadFrame(std::uint8_t& expectedType, FrameRecord& record);
 
+    // Waits, without the port lock, until bytes may have arrived, `wakeFd` (when >= 0) is
+    // readable, or `timeoutMs` (0..1000) has passed, so that an idle reader sleeps instead of
+    // polling. Returns 1 when there may be something to read or `wakeFd` is readable, 0 when
+    // the time ran out. The base class has no port: it sleeps at most 1 ms (or until `wakeFd`)
+    // and returns 1.
+    virtual int WaitForData(int timeoutMs, int wakeFd);
+
     // Builds and writes one command frame. Returns 1 when written, 0 when the port is closed,
     // kBuilderRefused when the code is not sendable or the frame would exceed 1024 bytes.
     // The base class sends nothing and returns 1.

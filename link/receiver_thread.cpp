@@ -1,5 +1,9 @@
 #include "link/receiver_thread.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -23,8 +27,35 @@ std::int64_t SteadyMilliseconds() {
 
 CReceiverThread::CReceiverThread(CInstrumentLink& link, CRealTimeIntake& intake,
                                  CIntakeState& state, CIntakeEvents& events)
-    : m_Link(link), m_Intake(intake), m_State(state), m_Events(events),
-      m_Clock(SteadyMilliseconds) {}
+    : m_Link(link), m_Intake(intake), m_State(state), m_Events(events), m_Clock(SteadyMilliseconds),
+      m_Wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+void CReceiverThread::Wake() {
+    if (m_Wake.Valid()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_Wake.Get(), &one, sizeof one);
+    }
+}
+
+void CReceiverThread::Sleep(int ms) {
+    if (!m_Wake.Valid()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 1)));
+        return;
+    }
+    // The link's wait is at most a second; a longer one (tests) is taken in turns.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        if (m_Link.WaitForData(static_cast<int>(std::clamp<long long>(left, 0, 1000)),
+                               m_Wake.Get()) != 0) {
+            break;
+        }
+    } while (std::chrono::steady_clock::now() < end);
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(m_Wake.Get(), &count, sizeof count);
+}
 
 void CReceiverThread::SetClock(MillisecondClock clock) {
     m_Clock = clock ? std::move(clock) : MillisecondClock(SteadyMilliseconds);
@@ -77,6 +108,7 @@ int CReceiverThread::Park() {
         return 1; // parked already by an earlier Park
     }
     m_PauseRequest.store(true);
+    Wake();
     m_EventChanged.wait(lock, [this] { return m_ParkedEvent || !m_Running.load(); });
     if (!m_ParkedEvent) {
         return -1;
@@ -122,14 +154,22 @@ void CReceiverThread::Loop() {
             continue; // the stop request is looked at again before the next poll
         }
         RunOnePass();
-        // One millisecond per turn; also while the display is off, where the original loop
-        // spun without any pause. A turn that took a frame goes on at once (up to a burst):
-        // one frame per millisecond is less than a fast stream brings.
+        // A turn that took a frame goes on at once (up to a burst): one frame per millisecond
+        // is less than a fast stream brings.
         if (m_TookFrame && ++burst < kBurstPasses) {
             continue;
         }
+        if (m_StopRequest.load() || m_PauseRequest.load()) {
+            continue;
+        }
+        // While the idle count runs (kIdlePolls passes), turns come every millisecond as
+        // they always did; after that, and while no port is open, the loop sleeps in poll
+        // until bytes arrive, so that an idle station costs nothing.
+        const bool counting = m_State.m_bConnected.load() &&
+                              m_State.m_AcquisitionState.load() != kAcquisitionIdle &&
+                              m_State.m_IdleCounter.load() < kIdlePolls;
+        Sleep(burst > 0 || counting ? 1 : m_IdleWaitMs);
         burst = 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     m_Link.SetDataReaderActive(false);
     {

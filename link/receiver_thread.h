@@ -13,11 +13,15 @@
 #include "recording/intake_events.h"
 #include "recording/intake_state.h"
 #include "recording/pausable.h"
+#include "recording/unique_fd.h"
 
 namespace nereid::link {
 
 // Polls of the loop without a data frame after which a connected instrument counts as idle.
 constexpr int kIdlePolls = 12;
+// Longest sleep of the loop between two passes when nothing arrives, in ms: the port wakes it
+// as soon as bytes come, and Park and Stop wake it at once.
+constexpr int kIdleWaitMs = 250;
 // While acquiring, a stream also has to be quiet this long before it counts as idle: frames
 // come in one burst per recorder second, and a dozen polls last only some milliseconds.
 constexpr std::int64_t kIdleQuietMs = 2500;
@@ -59,12 +63,18 @@ public:
     using MillisecondClock = std::function<std::int64_t()>;
     void SetClock(MillisecondClock clock);
 
+    // The longest sleep between passes when nothing arrives (kIdleWaitMs; tests lengthen it
+    // to see that data and pause requests end it). Set before Start.
+    void SetIdleWaitMs(int ms) { m_IdleWaitMs = ms; }
+
     // Passes made since start (for tests and diagnostics).
     std::uint64_t Passes() const { return m_Passes.load(); }
 
 private:
     void Loop();
     void ParkHere();
+    void Wake();
+    void Sleep(int ms);
 
     CInstrumentLink& m_Link;
     recording::CRealTimeIntake& m_Intake;
@@ -75,7 +85,9 @@ private:
     bool m_TookFrame = false;      // receiver thread only: the last pass took a frame
     std::int64_t m_LastDataMs = 0; // receiver thread only: when the last data frame came
     MillisecondClock m_Clock;
+    int m_IdleWaitMs = kIdleWaitMs;
 
+    recording::UniqueFd m_Wake; // eventfd: a pause or stop request ends the loop's sleep
     std::thread m_Thread;
     std::atomic<bool> m_Running{false};
     std::atomic<bool> m_StopRequest{false};

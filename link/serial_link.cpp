@@ -265,7 +265,9 @@ std::size_t CSerialLink::PortRead(std::uint8_t* buffer, std::size_t capacity, in
         if (n > 0) {
             return static_cast<std::size_t>(n);
         }
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) || waitMs <= 0 || attempt > 0) {
+        // A terminal set to VMIN 0, VTIME 0 answers "nothing yet" with 0, not EAGAIN; the wait
+        // is poll's either way.
+        if ((n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) || waitMs <= 0 || attempt > 0) {
             return 0;
         }
         pollfd p{m_Fd, POLLIN, 0};
@@ -274,6 +276,29 @@ std::size_t CSerialLink::PortRead(std::uint8_t* buffer, std::size_t capacity, in
         }
     }
     return 0;
+}
+
+int CSerialLink::WaitForData(int timeoutMs, int wakeFd) {
+    int fd = -1;
+    int wait = std::clamp(timeoutMs, 0, kMaxReadWaitMs);
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_PortLock);
+        if (m_ScanIndex < m_WriteIndex || !m_Held.empty()) {
+            return 1;
+        }
+        if (m_Pending || (PortIsOpen() && m_Fd < 0)) {
+            // A frame waits for its reader, or the port is not a descriptor (a memory port of
+            // the tests and benchmarks): look again in a millisecond, as before.
+            wait = std::min(wait, 1);
+        } else if (PortIsOpen()) {
+            fd = m_Fd;
+        }
+    }
+    // Without the port lock: a sheet may use the port meanwhile. Should the port be closed
+    // and its number reused by then, the wait ends early or late by at most `timeoutMs`.
+    pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = ::poll(p, 2, wait);
+    return ready > 0 ? 1 : 0;
 }
 
 int CSerialLink::PortWrite(const std::uint8_t* bytes, std::size_t length) {

@@ -100,6 +100,10 @@ public:
     // the builder refused it (nothing written, the last frame kept for a resend), -1 when the
     // write failed.
     int SendCommand(std::uint8_t code, const CommandRecord& record) override;
+    // Sleeps in poll on the port and `wakeFd` for at most `timeoutMs`; returns at once (1)
+    // when a frame is already complete in the ring, and waits at most 1 ms when a pending
+    // frame waits for another reader (its taker may come any moment).
+    int WaitForData(int timeoutMs, int wakeFd) override;
     void Purge() override;
     int WriteRaw(const std::uint8_t* bytes, std::size_t length) override;
     void Unlock() override;

@@ -338,6 +338,7 @@ int CFileRecorder::OpenFile(ChanInfo& info) {
     }
     request.channel = info.setup.number;
     request.rate = info.setup.rate;
+    request.partnerRate = info.setup.partnerRate;
     request.startSecond = start;
     request.comments = info.setup.comments;
     request.stationName = m_Settings.stationName;
@@ -452,9 +453,10 @@ CFileRecorder::MakeDefaultWriter(const RecorderFileRequest& request) {
             CreateMode::kNew, request.writeThrough);
     }
     if (request.form == RecordingForm::kMseed) {
-        const SMseedStreamId id{request.network, SeedStationCode(request.stationName, request.unit),
-                                "",
-                                SeedChannelCode(request.rate, request.channel, request.components)};
+        const SMseedStreamId id{
+            request.network, SeedStationCode(request.stationName, request.unit),
+            SeedLocationCode(request.channel, request.rate, request.partnerRate),
+            SeedChannelCode(request.rate, request.channel, request.components)};
         return std::make_unique<CMseedWriter>(JoinRecorderPath(folder, request.fileName), id,
                                               request.rate, request.startSecond, CreateMode::kNew,
                                               request.writeThrough);

@@ -40,6 +40,7 @@ struct RecorderChannel {
     std::string name;      // the channel's file name text; the recorder keeps its own copy
     std::string directory; // output folder; empty: the current directory
     std::string comments;  // at most 80 characters reach the DADiSP header
+    int partnerRate = 0;   // the other stream of the same sensor channel (0: none)
 };
 
 struct RecorderSettings {
@@ -60,6 +61,7 @@ struct RecorderFileRequest {
     std::string fileName; // "DD..." or "CD..." (17 characters), "MD....mseed"
     int channel = 0;
     int rate = 0;
+    int partnerRate = 0; // the other stream of the same sensor channel (0: none)
     std::uint32_t startSecond = 0;
     std::string comments;
     std::string stationName;

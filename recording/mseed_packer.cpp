@@ -4,24 +4,11 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace nereid::recording {
-
-namespace {
-
-// The recorder's own channel characters: "1".."8", then "A".."H" for the second stream set.
-char ChannelCharacter(int channel) {
-    if (channel >= 1 && channel <= 8) {
-        return static_cast<char>('0' + channel);
-    }
-    if (channel >= 9 && channel <= 16) {
-        return static_cast<char>('A' + channel - 9);
-    }
-    return '0';
-}
-
-} // namespace
 
 char SeedBandCode(double sampleRate) {
     if (sampleRate >= 1000.0) {
@@ -48,11 +35,30 @@ char SeedBandCode(double sampleRate) {
     return 'U';
 }
 
+int SensorChannel(int channel) {
+    if (channel >= 1 && channel <= 8) {
+        return channel;
+    }
+    return channel >= 9 && channel <= 16 ? channel - 8 : 0;
+}
+
 std::string SeedChannelCode(double sampleRate, int channel, const MseedComponentMap& components) {
     std::string code{SeedBandCode(sampleRate), 'H'};
-    const auto mapped = components.find(channel);
-    code += mapped != components.end() ? mapped->second : ChannelCharacter(channel);
+    const int sensor = SensorChannel(channel);
+    auto mapped = components.find(channel);
+    if (mapped == components.end()) {
+        mapped = components.find(sensor);
+    }
+    code += mapped != components.end() ? mapped->second : static_cast<char>('0' + sensor);
     return code;
+}
+
+std::string SeedLocationCode(int channel, double sampleRate, double partnerRate) {
+    if (channel >= 9 && channel <= 16 && partnerRate > 0 &&
+        SeedBandCode(partnerRate) == SeedBandCode(sampleRate)) {
+        return "01";
+    }
+    return "";
 }
 
 std::string SeedStationCode(const std::string& stationName, std::uint16_t unit) {
@@ -197,13 +203,7 @@ void CMseedPacker::OnRecord(char* record, int length, void* self) {
     }
 }
 
-int CMseedPacker::Pack(bool flush) {
-    if (m_buffer.empty()) {
-        return 0;
-    }
-    if (m_msr == nullptr) {
-        return kPackFailed;
-    }
+void CMseedPacker::PrepareRecord() {
     // Each call starts from the exact time of its first sample rather than the time libmseed
     // carried forward, which is rounded to the microsecond once per record.
     const std::int64_t startNs = m_segmentStartNs + OffsetNs(m_segmentPacked);
@@ -214,6 +214,16 @@ int CMseedPacker::Pack(bool flush) {
     m_msr->numsamples = static_cast<std::int64_t>(m_buffer.size());
     m_msr->samplecnt = m_msr->numsamples;
     m_msr->sampletype = 'i';
+}
+
+int CMseedPacker::Pack(bool flush) {
+    if (m_buffer.empty()) {
+        return 0;
+    }
+    if (m_msr == nullptr) {
+        return kPackFailed;
+    }
+    PrepareRecord();
     m_sinkFailed = false;
     int64_t packed = 0;
     const int records = msr_pack(m_msr, &CMseedPacker::OnRecord, this, &packed, flush ? 1 : 0, 0);
@@ -274,6 +284,55 @@ int CMseedPacker::AddSamples(std::int64_t startTimeNs, const std::int32_t* sampl
 
 int CMseedPacker::Flush() {
     return Pack(true);
+}
+
+int CMseedPacker::PackFullRecords() {
+    if (m_buffer.size() < 2) {
+        return 0;
+    }
+    if (m_msr == nullptr) {
+        return kPackFailed;
+    }
+    // A trial that packs everything: every record but the last is full, and is exactly the
+    // record a later pack would make, since each record takes as many samples as fit.
+    std::vector<std::string> trial;
+    PrepareRecord();
+    int64_t packed = 0;
+    const int records = msr_pack(
+        m_msr,
+        [](char* record, int length, void* into) {
+            static_cast<std::vector<std::string>*>(into)->emplace_back(record, length);
+        },
+        &trial, &packed, 1, 0);
+    m_msr->datasamples = nullptr;
+    m_msr->numsamples = 0;
+    if (records < 0) {
+        return kPackFailed;
+    }
+    int emitted = 0;
+    for (std::size_t i = 0; i + 1 < trial.size(); ++i) {
+        const std::string& record = trial[i];
+        if (record.size() < 48) {
+            return kPackFailed;
+        }
+        // Fixed header: the number of samples, big-endian, at byte 30.
+        const auto* header = reinterpret_cast<const std::uint8_t*>(record.data());
+        const std::size_t samples = static_cast<std::size_t>(header[30] << 8 | header[31]);
+        if (samples == 0 || samples >= m_buffer.size()) {
+            return kPackFailed;
+        }
+        m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(samples));
+        m_segmentPacked += static_cast<std::int64_t>(samples);
+        m_samplesPacked += static_cast<std::int64_t>(samples);
+        ++m_records;
+        ++emitted;
+        // The record after this one carries the next sequence number (libmseed wraps it).
+        m_sequence = std::atoi(trial[i + 1].substr(0, 6).c_str());
+        if (m_sink && m_sink(record.data(), static_cast<int>(record.size())) < 0) {
+            return kSinkFailed;
+        }
+    }
+    return emitted;
 }
 
 } // namespace nereid::recording

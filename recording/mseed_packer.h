@@ -35,10 +35,20 @@ inline constexpr int kMseedRecordLength = 512;
 // H >= 80, B >= 10, M > 1, L about 1, V about 0.1, U below.
 char SeedBandCode(double sampleRate);
 
-// Band code + 'H' (high-gain seismometer) + component: the mapped letter when `components`
-// has one for the channel, otherwise the channel's own character ("1".."8", "A".."H" for 9..16
-// as in the recorder's file names).
+// Recorder channels c and c + 8 (c = 1..8) are the primary and the secondary stream of the
+// same sensor channel c. Returns c (0 for a number outside 1..16).
+int SensorChannel(int channel);
+
+// Band code + 'H' (high-gain seismometer) + component, so that the two streams of a sensor
+// channel differ by band only. The component: the map's letter for the channel itself (older
+// settings could name a secondary stream on its own), else for its sensor channel, else the
+// sensor channel's digit "1".."8" (orientation unknown).
 std::string SeedChannelCode(double sampleRate, int channel, const MseedComponentMap& components);
+
+// Location code of a channel: empty, except "01" for a secondary stream (9..16) whose band
+// code is its primary's (`partnerRate`: the other stream's rate, 0 when it has none), where
+// the band alone cannot tell the two apart.
+std::string SeedLocationCode(int channel, double sampleRate, double partnerRate);
 
 // Station code from the recorder's station name: upper case, letters and digits only, at most
 // five; the unit number (its last five digits) when nothing is left.
@@ -80,6 +90,12 @@ public:
     int AddSamples(std::int64_t startTimeNs, const std::int32_t* samples, int count);
     // Packs everything buffered, the last record partly filled. Records emitted or < 0.
     int Flush();
+    // Packs every record the buffered samples fill, leaving the samples of a record not yet
+    // full buffered: a live stream sends a record as soon as it is full instead of once the
+    // packer's own buffer is (libmseed waits for more samples than a record can hold, about
+    // 7 s of a 100 samples/s stream). The records are those Flush and AddSamples would have
+    // made. Records emitted or < 0.
+    int PackFullRecords();
 
     const SMseedStreamId& Id() const { return m_id; }
     double SampleRate() const { return m_rate; }
@@ -93,6 +109,7 @@ public:
 private:
     static void OnRecord(char* record, int length, void* self);
     int Pack(bool flush);
+    void PrepareRecord();
     std::int64_t OffsetNs(std::int64_t samples) const;
 
     SMseedStreamId m_id;

@@ -1,5 +1,7 @@
 #include "recording/recording_setup.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -115,6 +117,11 @@ int PrepareRecorder(const RecordingSetupRequest& request, const CChannelTable& t
         setup.name = channel.fileName;
         setup.directory = channel.directory;
         setup.comments = channel.comments;
+        const int sensor = SensorChannel(number);
+        const auto partner = table.m_ChanMap.find(
+            static_cast<std::uint16_t>(number == sensor ? sensor + 8 : sensor));
+        setup.partnerRate =
+            partner != table.m_ChanMap.end() ? std::max(partner->second.rate, 0) : 0;
         settings.channels.push_back(setup);
     }
     if (settings.channels.empty()) {

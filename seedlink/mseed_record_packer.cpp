@@ -10,12 +10,14 @@ namespace {
 
 class CMseedRecordPacker : public IRecordPacker {
 public:
-    CMseedRecordPacker(const SFeedStream& stream, RecordSink sink, double maxLatencySeconds)
+    CMseedRecordPacker(const SFeedStream& stream, RecordSink sink, double maxLatencySeconds,
+                       bool fullRecordsAtOnce)
         : m_Packer(recording::SMseedStreamId{stream.network, stream.station, stream.location,
                                              stream.channel},
                    stream.sampleRate, std::move(sink)),
           m_HoldSamples(std::max<std::size_t>(
-              1, static_cast<std::size_t>(stream.sampleRate * maxLatencySeconds))) {}
+              1, static_cast<std::size_t>(stream.sampleRate * maxLatencySeconds))),
+          m_FullRecordsAtOnce(fullRecordsAtOnce) {}
 
     int AddSamples(std::int64_t startTimeNs, const std::int32_t* samples, int count) override {
         const int packed = m_Packer.AddSamples(startTimeNs, samples, count);
@@ -26,7 +28,8 @@ public:
             const int flushed = m_Packer.Flush();
             return flushed < 0 ? flushed : 0;
         }
-        return 0;
+        const int full = m_FullRecordsAtOnce ? m_Packer.PackFullRecords() : 0;
+        return full < 0 ? full : 0;
     }
 
     int Flush() override {
@@ -37,14 +40,15 @@ public:
 private:
     recording::CMseedPacker m_Packer;
     const std::size_t m_HoldSamples;
+    const bool m_FullRecordsAtOnce;
 };
 
 } // namespace
 
-PackerFactory MseedPackerFactory(double maxLatencySeconds) {
-    return [maxLatencySeconds](const SFeedStream& stream, RecordSink sink) {
-        return std::unique_ptr<IRecordPacker>(
-            std::make_unique<CMseedRecordPacker>(stream, std::move(sink), maxLatencySeconds));
+PackerFactory MseedPackerFactory(double maxLatencySeconds, bool fullRecordsAtOnce) {
+    return [maxLatencySeconds, fullRecordsAtOnce](const SFeedStream& stream, RecordSink sink) {
+        return std::unique_ptr<IRecordPacker>(std::make_unique<CMseedRecordPacker>(
+            stream, std::move(sink), maxLatencySeconds, fullRecordsAtOnce));
     };
 }
 

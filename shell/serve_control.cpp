@@ -30,7 +30,6 @@ namespace {
 
 constexpr int kWatchMs = 500;
 constexpr double kLatencySeconds = 10;
-constexpr double kSamplesPerRecordEstimate = 200;
 // Stopping waits at most this long for a connected hub to take what is queued (seconds).
 constexpr double kDataLinkDrainSeconds = 2;
 constexpr std::size_t kKeptMessages = 100;
@@ -95,14 +94,13 @@ int CServeControl::Start(const std::string& address, QString& error) {
         error = QString::fromStdString("Not an address to serve on: " + why);
         return 0;
     }
-    double samplesPerSecond = 0;
+    std::vector<double> rates;
     for (const auto& [number, channel] : channels) {
-        samplesPerSecond += std::max(channel.rate, 0);
+        rates.push_back(std::max(channel.rate, 0));
     }
     auto ring = std::make_unique<seedlink::CRecordRing>(
-        static_cast<std::size_t>(
-            std::ceil(samplesPerSecond * kRingMinutes * 60 / kSamplesPerRecordEstimate)) +
-        64);
+        seedlink::RecordsForMinutes(rates, kRingMinutes, kLatencySeconds));
+    ring->SetSpan(static_cast<std::int64_t>(kRingMinutes * 60 * 1e9));
     // The codes of the profile's miniSEED section, so that served streams and recorded
     // miniSEED files are named alike.
     const recording::SMseedOptions codes = m_Frame.MseedOptions();
@@ -131,9 +129,15 @@ int CServeControl::Start(const std::string& address, QString& error) {
                                                         [raw] { raw->Notify(); });
     for (const auto& [number, channel] : channels) {
         if (channel.rate > 0) {
+            const int sensor = recording::SensorChannel(number);
+            const auto partner =
+                channels.find(static_cast<std::uint16_t>(number == sensor ? sensor + 8 : sensor));
+            const double partnerRate =
+                partner != channels.end() ? std::max(partner->second.rate, 0) : 0;
             feed->SetStream(number,
                             seedlink::SFeedStream{
-                                who.network, who.station, "",
+                                who.network, who.station,
+                                recording::SeedLocationCode(number, channel.rate, partnerRate),
                                 recording::SeedChannelCode(channel.rate, number, codes.components),
                                 static_cast<double>(channel.rate)});
         }

@@ -10,11 +10,14 @@
 #include <tuple>
 #include <vector>
 
+#include "link/frame_codec.h"
+#include "link/serial_link.h"
 #include "link/transaction.h"
 #include "recording/channel_table.h"
 #include "recording/stream_list.h"
 #include "tests/link/fake_link.h"
 #include "tests/link/memory_link.h"
+#include "tests/link/pty_pair.h"
 
 namespace nereid::link {
 namespace {
@@ -341,6 +344,66 @@ TEST(ReceiverThread, HardwareAnswerArrivingWhileTheThreadPollsReachesTheTransact
     }
     EXPECT_EQ(state.m_LastSecond.load(), 1002u); // the frame behind the answer came through
     thread.Stop();
+}
+
+// On a real descriptor (a pseudo-terminal) the thread sleeps in poll while the line is quiet,
+// wakes as soon as a frame arrives, and a pause request ends its sleep at once.
+TEST(ReceiverThread, SleepsOnAQuietPortAndWakesForDataAndForAPause) {
+    test::PtyPair pty;
+    ASSERT_FALSE(pty.Path().empty());
+    CSerialLink link;
+    ASSERT_EQ(link.Open(pty.Path(), 115200, kParityNone, kStopBitsOne, 8), 1);
+    CChannelTable table;
+    CIntakeState state;
+    RecordingEvents events;
+    CStreamList streams;
+    streams.Streams().push_back({"1", "", true, 4});
+    ASSERT_EQ(table.RebuildChannels(streams, &link, nullptr, &state), 1);
+    CRealTimeIntake intake{table, state, events};
+    state.m_bConnected.store(true);
+    CReceiverThread thread{link, intake, state, events};
+    // Sleeps far longer than any wake-up may take, so that a wake-up cannot pass for the end
+    // of a sleep.
+    constexpr int kSleepMs = 4000;
+    thread.SetIdleWaitMs(kSleepMs);
+    ASSERT_EQ(thread.Start(), 1);
+
+    // The idle count (a dozen passes a millisecond apart), then one long sleep: a pass or two
+    // where the loop of before made a thousand a second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto quietFrom = thread.Passes();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LE(thread.Passes() - quietFrom, 1u);
+    EXPECT_EQ(state.m_AcquisitionState.load(), kAcquisitionIdle);
+
+    // A frame ends the sleep: taken well within the sleep's length.
+    std::vector<std::uint8_t> frame;
+    AppendFrame(0, DataPayload(0, 1000, 4, 0), frame);
+    const auto sent = std::chrono::steady_clock::now();
+    pty.Send(frame);
+    while (state.m_AcquisitionState.load() != kAcquiring &&
+           std::chrono::steady_clock::now() - sent < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(state.m_AcquisitionState.load(), kAcquiring);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(kSleepMs / 2));
+
+    // Asleep again (the idle count is over): a pause is granted without waiting for the sleep
+    // to end, and the port lock is free meanwhile (a sheet may use the link).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_EQ(thread.Park(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(kSleepMs / 2));
+    thread.Resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::thread sheet([&link] {
+        link.Lock(); // would wait out a sleep held under the lock
+        link.Unlock();
+    });
+    const auto locking = std::chrono::steady_clock::now();
+    sheet.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - locking, std::chrono::milliseconds(kSleepMs / 2));
+    EXPECT_EQ(thread.Stop(), 1);
 }
 
 } // namespace

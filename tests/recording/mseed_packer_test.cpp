@@ -176,6 +176,66 @@ TEST(MseedPacker, SecondBySecondGivesTheSameRecordsAsOneCall) {
     EXPECT_EQ(whole.records, pieces.records);
 }
 
+TEST(MseedPacker, FullRecordsGoOutAsSoonAsTheyFillAndMatchTheLazyOnes) {
+    const int rate = 100;
+    const std::vector<std::int32_t> all = Wave(rate * 30, 3);
+    Collected lazy, eager;
+    CMseedPacker a(Stream(), rate, lazy.Sink());
+    CMseedPacker b(Stream(), rate, eager.Sink());
+    std::vector<std::size_t> recordsAfterSecond;
+    for (int s = 0; s < 30; ++s) {
+        const std::int64_t at = kStartNs + s * 1000000000LL;
+        ASSERT_GE(a.AddSamples(at, all.data() + s * rate, rate), 0);
+        ASSERT_GE(b.AddSamples(at, all.data() + s * rate, rate), 0);
+        ASSERT_GE(b.PackFullRecords(), 0);
+        // What stays buffered never fills a record: less than the fullest record holds.
+        EXPECT_LT(b.BufferedSamples(), 735u);
+        // Every record out is full: its samples end where the buffered ones begin.
+        std::int64_t out = 0;
+        for (const Record& r : eager.records) {
+            out += Be16(r, 30);
+        }
+        EXPECT_EQ(out + static_cast<std::int64_t>(b.BufferedSamples()), (s + 1) * rate);
+        EXPECT_EQ(b.SamplesPacked(), out);
+        recordsAfterSecond.push_back(eager.records.size());
+    }
+    // The lazy packer holds back about 7 s; the eager one sends a record within the second
+    // that fills it, so it is always at least as far and at the end ahead.
+    ASSERT_GE(a.Flush(), 0);
+    ASSERT_GE(b.Flush(), 0);
+    // libmseed packs the last words of a record a little differently when told to flush, so
+    // a record sent early may hold a sample or two fewer than the one it would have made
+    // later; never fewer than that, and sequence numbers and times go on just the same.
+    ASSERT_GE(lazy.records.size(), 5u);
+    ASSERT_GE(eager.records.size(), lazy.records.size());
+    ASSERT_LE(eager.records.size(), lazy.records.size() + 1);
+    for (std::size_t i = 0; i + 1 < eager.records.size(); ++i) {
+        EXPECT_GE(Be16(eager.records[i], 30) + 2, Be16(lazy.records[0], 30)) << i;
+        EXPECT_EQ(Decode(eager.records[i]).sequence, static_cast<int>(i + 1));
+    }
+    // With ~2 s of samples per record, a record out of 30 s must be out by second 5.
+    EXPECT_GE(recordsAfterSecond[4], 1u);
+    std::vector<std::int32_t> decoded;
+    for (const Record& r : eager.records) {
+        const Decoded d = Decode(r);
+        decoded.insert(decoded.end(), d.samples.begin(), d.samples.end());
+    }
+    EXPECT_EQ(decoded, all);
+}
+
+TEST(MseedPacker, PackFullRecordsLeavesAPartRecordAlone) {
+    Collected out;
+    CMseedPacker p(Stream(), 100, out.Sink());
+    const std::vector<std::int32_t> few = Wave(40, 1);
+    ASSERT_EQ(p.PackFullRecords(), 0); // nothing buffered
+    ASSERT_EQ(p.AddSamples(kStartNs, few.data(), 40), 0);
+    EXPECT_EQ(p.PackFullRecords(), 0);
+    EXPECT_TRUE(out.records.empty());
+    EXPECT_EQ(p.BufferedSamples(), 40u);
+    ASSERT_EQ(p.Flush(), 1);
+    EXPECT_EQ(Be16(out.records[0], 30), 40);
+}
+
 TEST(MseedPacker, GapAndJumpBackStartNewRecordsWithoutInventedSamples) {
     const int rate = 50;
     const std::vector<std::int32_t> s0 = Wave(rate, 0), s1 = Wave(rate, 100), s2 = Wave(rate, 7);
@@ -255,8 +315,27 @@ TEST(MseedStreamCodes, BandChannelStationAndNetwork) {
     EXPECT_EQ(SeedChannelCode(100, 1, zne), "HHZ");
     EXPECT_EQ(SeedChannelCode(100, 3, zne), "HHE");
     EXPECT_EQ(SeedChannelCode(100, 4, zne), "HH4");
-    EXPECT_EQ(SeedChannelCode(20, 9, {}), "BHA");
-    EXPECT_EQ(SeedChannelCode(1000, 16, {}), "FHH");
+    // Both streams of a sensor channel carry its component; the band tells them apart.
+    EXPECT_EQ(SeedChannelCode(20, 9, {}), "BH1");
+    EXPECT_EQ(SeedChannelCode(20, 9, zne), "BHZ");
+    EXPECT_EQ(SeedChannelCode(20, 11, zne), "BHE");
+    EXPECT_EQ(SeedChannelCode(1000, 16, {}), "FH8");
+    EXPECT_EQ(SeedChannelCode(1000, 8, {}), "FH8");
+    // A map naming a secondary stream on its own (older settings) still rules it.
+    EXPECT_EQ(SeedChannelCode(20, 9, {{1, 'Z'}, {9, 'A'}}), "BHA");
+    EXPECT_EQ(SeedChannelCode(100, 1, {{1, 'Z'}, {9, 'A'}}), "HHZ");
+    EXPECT_EQ(SensorChannel(1), 1);
+    EXPECT_EQ(SensorChannel(9), 1);
+    EXPECT_EQ(SensorChannel(16), 8);
+    EXPECT_EQ(SensorChannel(17), 0);
+    EXPECT_EQ(SensorChannel(0), 0);
+    // The location code parts the two streams only where the band cannot.
+    EXPECT_EQ(SeedLocationCode(1, 100, 100), "");
+    EXPECT_EQ(SeedLocationCode(9, 100, 100), "01");
+    EXPECT_EQ(SeedLocationCode(9, 100, 200), "01"); // both H
+    EXPECT_EQ(SeedLocationCode(9, 20, 100), "");
+    EXPECT_EQ(SeedLocationCode(9, 100, 0), ""); // no primary stream
+    EXPECT_EQ(SeedLocationCode(16, 250, 500), "01");
 
     EXPECT_EQ(SeedStationCode("abc", 7), "ABC");
     EXPECT_EQ(SeedStationCode("Mt. Ruapehu", 7), "MTRUA");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <libmseed.h>
 
+#include <cmath>
 #include <vector>
 
 #include "seedlink/mseed_record_packer.h"
@@ -72,6 +73,48 @@ TEST_F(FeedFixture, SecondsBecomeRecordsWithinTheLatencyAndAGapStaysAGap) {
     EXPECT_EQ(info.startNs, (kSecond0 + 4) * kNs);
     EXPECT_EQ(feed.Failures(), 0u);
     EXPECT_EQ(feed.SecondsSeen(), 4u);
+}
+
+// A sine of a 100 samples/s seismometer with some noise: about two seconds to a record.
+std::vector<std::int32_t> Signal(int second) {
+    std::vector<std::int32_t> samples(100);
+    for (int i = 0; i < 100; ++i) {
+        const int n = second * 100 + i;
+        samples[static_cast<std::size_t>(i)] =
+            static_cast<std::int32_t>(200000 * std::sin(0.06 * n)) + (n * 7919 % 2001) - 1000;
+    }
+    return samples;
+}
+
+TEST(FeedLatency, AFullRecordGoesOutWithTheSecondThatFillsItLongBeforeTheLatency) {
+    CRecordRing ring(100);
+    CStreamFeed feed(ring, MseedPackerFactory(10.0), nullptr);
+    feed.SetStream(1, SFeedStream{"XX", "SIM1", "", "HH1", 100});
+    constexpr int kSeconds = 30;
+    std::vector<std::uint64_t> outAfter; // records out after each stored second
+    for (int s = 0; s < kSeconds; ++s) {
+        const auto samples = Signal(s);
+        feed.OnFrameStored(1, kSecond0 + static_cast<std::uint32_t>(s), samples.data(), 100);
+        outAfter.push_back(ring.Next());
+    }
+    feed.FlushAll();
+    // Every record but the last (flushed short): out with the stored second that brought the
+    // first sample it could not take, which is at most a second after its own last sample.
+    ASSERT_GE(ring.Next(), 12u); // about 2 s of this signal to a record
+    std::array<char, kRecordLength> record{};
+    SRecordInfo info;
+    for (std::uint64_t k = 0; k + 1 < ring.Next(); ++k) {
+        ASSERT_EQ(ring.Get(k, record, info), kRingRecord);
+        const std::int64_t nextSampleNs = info.endNs + kNs / 100;
+        const auto second = static_cast<std::size_t>(nextSampleNs / kNs - kSecond0);
+        ASSERT_LT(second, outAfter.size());
+        EXPECT_GE(outAfter[second], k + 1) << "record " << k << " ending " << info.endNs;
+        // The packer waited for nothing else: one second earlier it was not yet full.
+        if (second > 0) {
+            EXPECT_LE(outAfter[second - 1], k + 1) << k;
+        }
+    }
+    EXPECT_EQ(feed.Failures(), 0u);
 }
 
 TEST_F(FeedFixture, ChannelsNotServedAreLeftOutAndGarbageIsNoRecord) {
