@@ -93,8 +93,8 @@ int OpenDadispOrSeisan(const std::string& path, std::shared_ptr<const CMappedFil
         return kOpenAdded;
     }
     std::vector<FileChannel> found;
-    if (ReadSeisanBinary(file->Data(), file->Size(), found) == kSeisanOk ||
-        ReadSeisanText(file->Data(), file->Size(), found) == kSeisanOk) {
+    if (ReadSeisanBinary(file->Data(), file->Size(), found, file.get()) == kSeisanOk ||
+        ReadSeisanText(file->Data(), file->Size(), found, file.get()) == kSeisanOk) {
         for (FileChannel& ch : found) {
             ch.path = path;
             channels.push_back(std::move(ch));
@@ -191,7 +191,7 @@ int OpenByContents(const std::string& path, std::vector<FileChannel>& channels, 
         return Fail(m, kOpenBadName, refused, kNrUtil, path + ": " + FileErrorText(error));
     }
     std::vector<FileChannel> found;
-    const int seisan = ReadSeisanFile(file->Data(), file->Size(), found);
+    const int seisan = ReadSeisanFile(file->Data(), file->Size(), found, file.get());
     if (seisan == kSeisanOk) {
         for (FileChannel& ch : found) {
             ch.path = path;
