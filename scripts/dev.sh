@@ -10,7 +10,7 @@ cd "$top"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth clang libclang-rt-14-dev)
+          qt6-base-dev libfftw3-dev libmseed-dev sac2mseed mseed2sac xvfb xauth clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
