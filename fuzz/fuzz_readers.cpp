@@ -97,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "CD3042_153000.093",             // CSS data file; its header is the same bytes
         "CH3042_153000.093",             // CSS header naming the data file
         "2003-04-03-1530-00S.NRD___003", // SEISAN by contents
+        "D1451530.093.mseed",            // miniSEED by contents
     };
     nereid::fuzz::ClearScratchFolder();
     const std::string& folder = nereid::fuzz::ScratchFolder();

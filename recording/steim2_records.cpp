@@ -182,8 +182,8 @@ int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), v
     }
     if (msr == nullptr || msr->encoding != DE_STEIM2 || msr->byteorder != 1 ||
         msr->sampletype != 'i' || (1 << exponent) != msr->reclen || msr->reclen < 128 ||
-        msr->dataquality == 0 || !MS_ISDATAINDICATOR(msr->dataquality) || msr->samprate <= 0 ||
-        recordHandler == nullptr) {
+        msr->reclen > 4096 || msr->dataquality == 0 || !MS_ISDATAINDICATOR(msr->dataquality) ||
+        msr->samprate <= 0 || recordHandler == nullptr) {
         return msr_pack(msr, recordHandler, handlerData, packedSamples, flush ? 1 : 0, 0);
     }
     if (packedSamples != nullptr) {
@@ -208,9 +208,10 @@ int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), v
     const hptime_t segmentStart = msr->starttime;
     // 512 bytes for the project's records; anything up to 2^20 on the heap.
     std::uint8_t local[512];
-    std::uint8_t* record = msr->reclen <= 512 ? local
-                                              : static_cast<std::uint8_t*>(std::malloc(
-                                                    static_cast<std::size_t>(msr->reclen)));
+    std::uint8_t* record =
+        msr->reclen <= 512
+            ? local
+            : static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(msr->reclen)));
     if (record == nullptr) {
         return -1;
     }
@@ -219,11 +220,11 @@ int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), v
     std::int64_t total = 0;
     while (msr->numsamples - total > maxSamples || flush) {
         const std::int32_t* x = samples + total;
-        const std::int32_t d0 = msr->ststate->comphistory != 0
-                                    ? static_cast<std::int32_t>(
-                                          static_cast<std::uint32_t>(x[0]) -
-                                          static_cast<std::uint32_t>(msr->ststate->lastintsample))
-                                    : 0;
+        const std::int32_t d0 =
+            msr->ststate->comphistory != 0
+                ? static_cast<std::int32_t>(static_cast<std::uint32_t>(x[0]) -
+                                            static_cast<std::uint32_t>(msr->ststate->lastintsample))
+                : 0;
         const std::int64_t left = msr->numsamples - total;
         const int n = EncodeSteim2(x, static_cast<int>(left < maxSamples ? left : maxSamples),
                                    frames, d0, record + kDataOffset);
@@ -246,10 +247,9 @@ int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), v
         ++records;
         msr->sequence_number = msr->sequence_number >= 999999 ? 1 : msr->sequence_number + 1;
         // As msr_pack: the next record's start from the call's start and the samples packed.
-        msr->starttime = segmentStart + static_cast<hptime_t>(
-                                            static_cast<double>(total) / msr->samprate *
-                                                HPTMODULUS +
-                                            0.5);
+        msr->starttime =
+            segmentStart +
+            static_cast<hptime_t>(static_cast<double>(total) / msr->samprate * HPTMODULUS + 0.5);
         if (total >= msr->numsamples) {
             break;
         }

@@ -22,7 +22,7 @@ int EncodeSteim2(const std::int32_t* samples, int count, int frames, std::int32_
 // number and the compression history carried in `msr` as msr_pack carries them. Other
 // encodings, byte orders or sample types are handed to msr_pack itself. Same results as
 // msr_pack: records made, or -1.
-int PackSteim2Records(MSRecord_s* msr, void (*recordHandler)(char*, int, void*),
-                      void* handlerData, std::int64_t* packedSamples, bool flush);
+int PackSteim2Records(MSRecord_s* msr, void (*recordHandler)(char*, int, void*), void* handlerData,
+                      std::int64_t* packedSamples, bool flush);
 
 } // namespace nereid::recording

@@ -47,8 +47,8 @@ Packed Pack(bool own, const std::vector<std::int32_t>& samples, const std::vecto
     std::vector<std::int32_t> buffer;
     std::size_t fed = 0, packedTotal = 0;
     for (std::size_t k = 0; k < pieces.size(); ++k) {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(pieces[k]),
-                                                    samples.size() - fed);
+        const std::size_t n =
+            std::min<std::size_t>(static_cast<std::size_t>(pieces[k]), samples.size() - fed);
         buffer.insert(buffer.end(), samples.begin() + static_cast<long>(fed),
                       samples.begin() + static_cast<long>(fed + n));
         fed += n;
@@ -56,7 +56,8 @@ Packed Pack(bool own, const std::vector<std::int32_t>& samples, const std::vecto
             continue;
         }
         const bool flush = k + 1 == pieces.size();
-        m->starttime = start + static_cast<hptime_t>(static_cast<double>(packedTotal) / rate * 1e6 + 0.5);
+        m->starttime =
+            start + static_cast<hptime_t>(static_cast<double>(packedTotal) / rate * 1e6 + 0.5);
         m->datasamples = buffer.data();
         m->numsamples = static_cast<std::int64_t>(buffer.size());
         std::int64_t packed = 0;
@@ -100,7 +101,8 @@ std::vector<std::int32_t> Mixed(std::size_t count, std::uint32_t seed) {
         seed = seed * 1103515245u + 12345u;
         // Runs of every difference width Steim-2 has, 4 to 30 bits, and flat stretches.
         const int width = static_cast<int>((i / 37) % 8) * 4;
-        const std::int64_t step = width == 0 ? 0 : (static_cast<std::int32_t>(seed) >> (32 - width));
+        const std::int64_t step =
+            width == 0 ? 0 : (static_cast<std::int32_t>(seed) >> (32 - width));
         x = std::clamp<std::int64_t>(x + step, -(1 << 28), (1 << 28));
         v[i] = static_cast<std::int32_t>(x);
     }
