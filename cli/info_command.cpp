@@ -3,6 +3,7 @@
 #include "cli/translate_command.h"
 #include "recording/calendar.h"
 #include "recording/data_file_reader.h"
+#include "recording/sample_walk.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -21,6 +22,9 @@ void Print(const recording::FileChannel& c) {
     std::cout << c.path << "\n";
     std::cout << "  format:      " << c.formatText << "\n";
     std::cout << "  signal:      " << c.signalName << "\n";
+    if (!c.streamId.empty()) {
+        std::cout << "  stream:      " << c.streamId << "\n";
+    }
     const recording::CalendarTime t = recording::SecondsToCalendar(c.startSecond);
     char start[64];
     std::snprintf(start, sizeof start, "%.4d-%.2d-%.2d %.2d:%.2d:%06.3f UTC", t.year, t.month,
@@ -33,16 +37,11 @@ void Print(const recording::FileChannel& c) {
         std::cout << "  min/max/mean: -\n";
         return;
     }
-    double low = c.Value(0), high = low, sum = 0;
-    for (std::uint64_t i = 0; i < c.sampleCount; ++i) {
-        const double v = c.Value(i);
-        low = v < low ? v : low;
-        high = v > high ? v : high;
-        sum += v;
-    }
+    // One walk in blocks: memory stays bounded however long the file.
+    const recording::SampleStatistics s = recording::ChannelStatistics(c);
     char stats[128];
-    std::snprintf(stats, sizeof stats, "  min/max/mean: %.10g %.10g %.3f\n", low, high,
-                  sum / static_cast<double>(c.sampleCount));
+    std::snprintf(stats, sizeof stats, "  min/max/mean: %.10g %.10g %.3f\n", s.low, s.high,
+                  s.sum / static_cast<double>(s.count));
     std::cout << stats;
 }
 

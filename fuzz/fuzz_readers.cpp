@@ -7,8 +7,10 @@
 #include "recording/dadisp_format.h"
 #include "recording/data_file_reader.h"
 #include "recording/mapped_file.h"
+#include "recording/sample_source.h"
 #include "recording/seisan_reader.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace nereid::recording;
@@ -20,6 +22,21 @@ void CheckInside(const FileChannel& ch) {
     NEREID_FUZZ_CHECK(sampleSize > 0);
     if (ch.sampleCount == 0)
         return;
+    if (ch.source) {
+        // Read where they lie: the file stays mapped, and the last sample ends inside it.
+        NEREID_FUZZ_CHECK(ch.firstSample == nullptr);
+        NEREID_FUZZ_CHECK(ch.mapping != nullptr);
+        const std::uint8_t* end = ch.source->EndOf(ch.sampleCount - 1);
+        if (end != nullptr) {
+            NEREID_FUZZ_CHECK(end > ch.mapping->Data());
+            NEREID_FUZZ_CHECK(end <= ch.mapping->Data() + ch.mapping->Size());
+        }
+        std::vector<double> values(
+            static_cast<std::size_t>(std::min<std::uint64_t>(ch.sampleCount, 4096)));
+        ch.ReadValues(ch.sampleCount - values.size(), values.size(), values.data());
+        (void)ch.Value(0);
+        return;
+    }
     NEREID_FUZZ_CHECK(ch.firstSample != nullptr);
     const std::uint8_t* begin = nullptr;
     std::size_t length = 0;
@@ -58,9 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         WfdiscInfo info;
         (void)ParseWfdisc(record.data(), record.size(), info);
     }
-    for (auto reader : {ReadSeisanText, ReadSeisanBinary, ReadSeisanFile}) {
+    using Reader =
+        int (*)(const std::uint8_t*, std::size_t, std::vector<FileChannel>&, const CMappedFile*);
+    for (Reader reader :
+         {Reader(ReadSeisanText), Reader(ReadSeisanBinary), Reader(ReadSeisanFile)}) {
         std::vector<FileChannel> found;
-        const int r = reader(bytes.data(), bytes.size(), found);
+        const int r = reader(bytes.data(), bytes.size(), found, nullptr);
         if (r == kSeisanOk) {
             NEREID_FUZZ_CHECK(!found.empty());
             for (const FileChannel& ch : found) {
@@ -77,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "CD3042_153000.093",             // CSS data file; its header is the same bytes
         "CH3042_153000.093",             // CSS header naming the data file
         "2003-04-03-1530-00S.NRD___003", // SEISAN by contents
+        "D1451530.093.mseed",            // miniSEED by contents
     };
     nereid::fuzz::ClearScratchFolder();
     const std::string& folder = nereid::fuzz::ScratchFolder();

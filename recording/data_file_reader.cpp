@@ -5,6 +5,7 @@
 #include "recording/dadisp_format.h"
 #include "recording/fixed_text.h"
 #include "recording/mapped_file.h"
+#include "recording/mseed_reader.h"
 #include "recording/regular_file.h"
 #include "recording/seisan_reader.h"
 #include "recording/unique_fd.h"
@@ -55,6 +56,27 @@ int MapFile(const std::string& path, std::shared_ptr<const CMappedFile>& file, R
     return kOpenAdded;
 }
 
+// A miniSEED file, when the bytes start with a record: kOpenAdded, a refusal with the reason,
+// or 0 when it is not miniSEED at all.
+int OpenMseed(const std::string& path, const std::shared_ptr<const CMappedFile>& file,
+              std::vector<FileChannel>& channels, ReaderMessage& m, const std::string& refused) {
+    std::vector<FileChannel> found;
+    const int r = ReadMseedFile(*file, found);
+    if (r == kMseedNotThisForm) {
+        return 0;
+    }
+    if (r != kMseedOk) {
+        return Fail(m, kOpenNotValid, refused, kNrUtil,
+                    r == kMseedNoSamples ? "miniSEED records without samples"
+                                         : "a damaged miniSEED file");
+    }
+    for (FileChannel& ch : found) {
+        ch.path = path;
+        channels.push_back(std::move(ch));
+    }
+    return kOpenAdded;
+}
+
 // The DADiSP reader with the SEISAN fall-backs.
 int OpenDadispOrSeisan(const std::string& path, std::shared_ptr<const CMappedFile> file,
                        std::vector<FileChannel>& channels, ReaderMessage& m) {
@@ -93,13 +115,17 @@ int OpenDadispOrSeisan(const std::string& path, std::shared_ptr<const CMappedFil
         return kOpenAdded;
     }
     std::vector<FileChannel> found;
-    if (ReadSeisanBinary(file->Data(), file->Size(), found) == kSeisanOk ||
-        ReadSeisanText(file->Data(), file->Size(), found) == kSeisanOk) {
+    if (ReadSeisanBinary(file->Data(), file->Size(), found, file.get()) == kSeisanOk ||
+        ReadSeisanText(file->Data(), file->Size(), found, file.get()) == kSeisanOk) {
         for (FileChannel& ch : found) {
             ch.path = path;
             channels.push_back(std::move(ch));
         }
         return kOpenAdded;
+    }
+    // Named like a recorder file but holding miniSEED records.
+    if (const int r = OpenMseed(path, file, channels, m, path + " is not valid file"); r != 0) {
+        return r;
     }
     return Fail(m, kOpenNotValid, path + " is not valid file", kNrUtil);
 }
@@ -180,9 +206,9 @@ int OpenCss(const std::string& path, const std::string& folder, const std::strin
     return kOpenAdded;
 }
 
-// A file whose name is none of the recorder's patterns, recognised by its contents: SEISAN
-// files as SEISAN writes them (named by their start time), and DADiSP datasets by their
-// header. Anything else is refused as before, with the reason in the detail.
+// A file whose name is none of the recorder's patterns, recognised by its contents: miniSEED
+// records, SEISAN files as SEISAN writes them (named by their start time), and DADiSP
+// datasets by their header. Anything else is refused as before, with the reason in the detail.
 int OpenByContents(const std::string& path, std::vector<FileChannel>& channels, ReaderMessage& m) {
     const std::string refused = path + " is not a valid file";
     std::shared_ptr<const CMappedFile> file;
@@ -190,8 +216,11 @@ int OpenByContents(const std::string& path, std::vector<FileChannel>& channels, 
     if (CMappedFile::Open(path, file, error) != CMappedFile::kOk) {
         return Fail(m, kOpenBadName, refused, kNrUtil, path + ": " + FileErrorText(error));
     }
+    if (const int r = OpenMseed(path, file, channels, m, refused); r != 0) {
+        return r == kOpenAdded ? r : kOpenBadName;
+    }
     std::vector<FileChannel> found;
-    const int seisan = ReadSeisanFile(file->Data(), file->Size(), found);
+    const int seisan = ReadSeisanFile(file->Data(), file->Size(), found, file.get());
     if (seisan == kSeisanOk) {
         for (FileChannel& ch : found) {
             ch.path = path;

@@ -34,8 +34,9 @@ bool IsDataFileName(const std::string& baseName);
 // Opens one file read-only and appends its channel(s) to `channels`: DADiSP datasets (12 or
 // 17 characters starting "DD"), CSS pairs (17 characters, either file of the pair), SEISAN
 // text or binary files (tried when a DADiSP-named file has no DADiSP header). A file whose
-// name passes no name check is recognised by its contents instead: SEISAN (PC and Linux
-// binary forms, text form) or a DADiSP header; when it is none of them it is refused with
+// name passes no name check is recognised by its contents instead: miniSEED (one channel per
+// continuous segment of each stream), SEISAN (PC and Linux binary forms, text form) or a
+// DADiSP header; when it is none of them it is refused with
 // kOpenBadName as before, the reason in the detail. Returns
 // kOpenAdded or a negative code with `message` set; on failure `channels` is unchanged and
 // every descriptor and mapping opened for the file is released.

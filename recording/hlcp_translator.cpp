@@ -288,21 +288,52 @@ SMseedStreamId HlcpTranslator::MseedStream() const {
 }
 
 int HlcpTranslator::WriteMseed(const std::string& path) {
-    CMseedWriter writer(path, MseedStream(), m_header.rate, m_header.startSecond,
-                        CreateMode::kReplace);
-    int r = writer.Open();
-    if (r == 1) {
+    // The records go out 256 KiB at a time: a write per 512-byte record cost more than the
+    // packing itself. The packer is fed the decoded block in pieces, so it never holds more
+    // than a piece and a record of samples.
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    int err = fd.Valid() ? 0 : errno;
+    if (err == 0) {
         m_written.push_back(path);
-        r = writer.Append(reinterpret_cast<const std::int32_t*>(m_block.Data()),
-                          m_block.Length() / 4);
-        const int closed = writer.Close();
-        if (r >= 0 && closed < 0) {
-            r = closed;
+        constexpr std::size_t kFlushAt = 256u << 10;
+        std::vector<char> pending;
+        pending.reserve(kFlushAt + kMseedRecordLength);
+        CMseedPacker packer(MseedStream(), m_header.rate, [&](const char* record, int length) {
+            pending.insert(pending.end(), record, record + length);
+            if (pending.size() >= kFlushAt && err == 0) {
+                err = WriteAll(fd.Get(), pending.data(), pending.size());
+                pending.clear();
+            }
+            return err == 0 ? 0 : -1;
+        });
+        const auto* samples = reinterpret_cast<const std::int32_t*>(m_block.Data());
+        const std::size_t count = m_block.Length() / 4;
+        std::int64_t at = static_cast<std::int64_t>(m_header.startSecond) * 1000000000LL;
+        int packed = 0;
+        for (std::size_t done = 0; done < count && packed >= 0;) {
+            constexpr std::size_t kPiece = 65536;
+            const std::size_t n = std::min(kPiece, count - done);
+            packed = packer.AddSamples(at, samples + done, static_cast<int>(n));
+            at = packer.ExpectedNextNs();
+            done += n;
+        }
+        if (packed >= 0) {
+            packed = packer.Flush();
+        }
+        if (err == 0 && !pending.empty()) {
+            err = WriteAll(fd.Get(), pending.data(), pending.size());
+        }
+        if (err == 0 && packed < 0) {
+            // Steps beyond 30 bits: never written as other numbers.
+            err = packed == CMseedPacker::kSinkFailed ? EIO : EINVAL;
+        }
+        if (err == 0 && fd.Reset() != 0) {
+            err = errno;
         }
     }
-    if (r < 0) {
+    if (err != 0) {
         m_message =
-            Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(-r));
+            Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(err));
         return 0;
     }
     return 1;

@@ -3,6 +3,7 @@
 #include "recording/regular_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -36,6 +37,45 @@ int CMappedFile::Open(const std::string& path, std::shared_ptr<const CMappedFile
     error = 0;
     file = std::move(f);
     return kOk;
+}
+
+void CMappedFile::DropPages(const std::uint8_t* from, const std::uint8_t* to) const {
+    if (m_data == nullptr) {
+        return;
+    }
+    const std::uint8_t* end = m_data + m_size;
+    from = from < m_data ? m_data : from;
+    to = to > end ? end : to;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(from) + page - 1) / page * page;
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(to) / page * page;
+    if (first < last) {
+        // A private read-only file mapping that was never written: dropping its pages loses
+        // nothing, they are read again from the file on the next access.
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    }
+}
+
+int CMappedFile::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
+    if (offset > m_size || length > m_size - offset) {
+        return 0;
+    }
+    while (length > 0) {
+        const ssize_t n = ::pread(m_fd, out, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return -errno;
+        }
+        if (n == 0) {
+            return 0; // the file shrank under us
+        }
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        length -= static_cast<std::size_t>(n);
+    }
+    return 1;
 }
 
 CMappedFile::~CMappedFile() {

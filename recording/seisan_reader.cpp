@@ -4,7 +4,9 @@
 #include "recording/calendar.h"
 #include "recording/dadisp_format.h"
 #include "recording/fixed_text.h"
+#include "recording/mapped_file.h"
 #include "recording/seisan_format.h"
+#include "recording/seisan_samples.h"
 
 #include <algorithm>
 #include <memory>
@@ -89,8 +91,7 @@ int ParseChannelHeader(const std::uint8_t* h, std::size_t avail, ChannelHeader& 
     return kSeisanOk;
 }
 
-FileChannel MakeChannel(const ChannelHeader& c, std::shared_ptr<std::vector<std::uint8_t>> block,
-                        const char* formatText) {
+FileChannel MakeChannel(const ChannelHeader& c, const char* formatText) {
     FileChannel ch;
     ch.signalName = c.station + c.component;
     ch.dateWord = static_cast<std::uint32_t>(c.day) | static_cast<std::uint32_t>(c.month) << 8 |
@@ -114,10 +115,23 @@ FileChannel MakeChannel(const ChannelHeader& c, std::shared_ptr<std::vector<std:
         ch.startSecond =
             CalendarToSeconds(whole, c.minute, c.hour, c.day, c.month, ch.fullYear - 1900);
     }
-    ch.firstSample = block->data();
-    ch.privateBlock = std::move(block);
     return ch;
 }
+
+void UseBlock(FileChannel& ch, std::shared_ptr<std::vector<std::uint8_t>> block) {
+    ch.firstSample = block->data();
+    ch.privateBlock = std::move(block);
+}
+
+// Samples read where they lie in the mapped file, which the channel then keeps alive.
+void UseMapping(FileChannel& ch, const CMappedFile& file,
+                std::shared_ptr<const CSampleSource> source) {
+    ch.source = std::move(source);
+    ch.mapping = file.shared_from_this();
+}
+
+// How often the text check lets go of the pages behind it.
+constexpr std::uint64_t kTextDropEvery = 8u << 20;
 
 void StoreSample(std::uint8_t* p, long value, int size) {
     if (size == 2) {
@@ -131,7 +145,8 @@ void StoreSample(std::uint8_t* p, long value, int size) {
 
 } // namespace
 
-int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out,
+                   const CMappedFile* file) {
     if (data == nullptr || size < kTextLine) {
         return kSeisanNotThisForm;
     }
@@ -153,6 +168,9 @@ int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileC
     if (const int r = ParseMainLine(data, size, 0, main); r != kSeisanOk) {
         return r;
     }
+    if (file != nullptr && !(file->Data() == data && file->Size() == size)) {
+        file = nullptr;
+    }
 
     std::vector<FileChannel> channels;
     std::uint64_t pos =
@@ -172,9 +190,16 @@ int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileC
         if (pos + blockLength > static_cast<std::uint64_t>(size) + 2) {
             return kSeisanTruncated;
         }
-        auto block = std::make_shared<std::vector<std::uint8_t>>(
-            static_cast<std::size_t>(c.count) * static_cast<std::size_t>(c.sampleSize));
-        std::uint64_t at = pos + kTextChannelHeader;
+        // A file is read where it lies, every value checked here once; a buffer in memory
+        // gets its values copied into a private block.
+        std::shared_ptr<std::vector<std::uint8_t>> block;
+        if (file == nullptr) {
+            block = std::make_shared<std::vector<std::uint8_t>>(
+                static_cast<std::size_t>(c.count) * static_cast<std::size_t>(c.sampleSize));
+        }
+        const std::uint64_t first = pos + kTextChannelHeader;
+        std::uint64_t at = first;
+        std::uint64_t dropped = first;
         for (long i = 0; i < c.count; ++i) {
             if (i > 0 && i % 7 == 0) {
                 at += 2; // CR LF of the previous line
@@ -183,14 +208,25 @@ int ReadSeisanText(const std::uint8_t* data, std::size_t size, std::vector<FileC
                 return kSeisanTruncated;
             }
             long value = 0;
-            if (!ParseIntField(TakeText(data, size, static_cast<std::size_t>(at), 11), value)) {
+            if (!CSeisanTextSamples::ParseValue(data + at, value)) {
                 return kSeisanBadData;
             }
-            StoreSample(block->data() + static_cast<std::size_t>(i) * c.sampleSize, value,
-                        c.sampleSize);
+            if (block) {
+                StoreSample(block->data() + static_cast<std::size_t>(i) * c.sampleSize, value,
+                            c.sampleSize);
+            } else if (at - dropped >= kTextDropEvery) {
+                file->DropPages(data + first, data + at);
+                dropped = at;
+            }
             at += 11;
         }
-        channels.push_back(MakeChannel(c, std::move(block), "Seisan ANSI"));
+        FileChannel ch = MakeChannel(c, "Seisan ANSI");
+        if (block) {
+            UseBlock(ch, std::move(block));
+        } else {
+            UseMapping(ch, *file, std::make_shared<CSeisanTextSamples>(data + first, c.sampleSize));
+        }
+        channels.push_back(std::move(ch));
         pos += blockLength;
     }
     for (FileChannel& ch : channels) {
@@ -225,7 +261,8 @@ int TakeLinuxRecord(const std::uint8_t* data, std::size_t size, std::uint64_t& p
 // The form SEISAN writes on Linux: every record (each main header line, each channel header,
 // each channel's samples) framed by its length as a 4-byte little-endian word before and
 // after it, with no leading byte.
-int ReadSeisanLinux(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+int ReadSeisanLinux(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out,
+                    const CMappedFile* file) {
     if (size < 2 * kMarker + kSeisanLine || GetLe32(data) != kSeisanLine ||
         GetLe32(data + kMarker + kSeisanLine) != kSeisanLine) {
         return kSeisanNotThisForm;
@@ -261,9 +298,18 @@ int ReadSeisanLinux(const std::uint8_t* data, std::size_t size, std::vector<File
         if (length != need) {
             return kSeisanBadData;
         }
-        auto block = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(need));
-        std::copy(data + body, data + body + need, block->data());
-        channels.push_back(MakeChannel(c, std::move(block), "Seisan Waveform"));
+        FileChannel ch = MakeChannel(c, "Seisan Waveform");
+        if (file != nullptr) {
+            // One little-endian array in the file: read where it lies.
+            ch.firstSample = data + body;
+            ch.mapping = file->shared_from_this();
+        } else {
+            auto block =
+                std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(need));
+            std::copy(data + body, data + body + need, block->data());
+            UseBlock(ch, std::move(block));
+        }
+        channels.push_back(std::move(ch));
     }
     for (FileChannel& ch : channels) {
         out.push_back(std::move(ch));
@@ -273,9 +319,13 @@ int ReadSeisanLinux(const std::uint8_t* data, std::size_t size, std::vector<File
 
 } // namespace
 
-int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
+int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out,
+                     const CMappedFile* file) {
+    if (file != nullptr && !(file->Data() == data && file->Size() == size)) {
+        file = nullptr;
+    }
     if (data != nullptr && size >= kMarker && GetLe32(data) == kSeisanLine) {
-        return ReadSeisanLinux(data, size, out);
+        return ReadSeisanLinux(data, size, out, file);
     }
     // The length bytes around the first three records must be in the file.
     if (data == nullptr || size < 166) {
@@ -309,28 +359,37 @@ int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<Fil
         if (pos + need > size) {
             return kSeisanTruncated;
         }
-        auto block = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(need));
-        std::uint64_t got = 0;
-        while (got < need) {
-            if (pos + 1 > size) {
-                return kSeisanTruncated;
-            }
-            const std::uint64_t n = data[pos];
-            if (n == 0 || n > kSeisanPiece || n > need - got) {
-                return kSeisanBadData;
-            }
-            if (pos + n + 2 > size) {
-                return kSeisanTruncated;
-            }
-            if (data[pos + n + 1] != n) {
-                return kSeisanBadData;
-            }
-            std::copy(data + pos + 1, data + pos + 1 + n, block->data() + got);
-            got += n;
-            pos += n + 2;
+        const std::uint64_t first = pos;
+        // A mapped file is read where it lies: its pieces need only sit where a regular
+        // layout puts them. A buffer in memory is copied, so every piece is walked.
+        const int check = file != nullptr
+                              ? CheckRegularSeisanPieces(data, size, pos, need)
+                              : CheckSeisanPieces(data, size, pos, need, nullptr, nullptr);
+        if (check == kPiecesBad) {
+            return kSeisanBadData;
         }
-        // Samples are little-endian in the file and in the block: no conversion needed.
-        channels.push_back(MakeChannel(c, std::move(block), "Seisan Waveform"));
+        if (check == kPiecesShort) {
+            return kSeisanTruncated;
+        }
+        FileChannel ch = MakeChannel(c, "Seisan Waveform");
+        if (file != nullptr && check == kPiecesRegular) {
+            UseMapping(ch, *file,
+                       std::make_shared<CSeisanPieceSamples>(data + first, c.sampleSize));
+        } else {
+            // Pieces of uneven length (or a buffer in memory): the values are gathered into a
+            // private block. Samples are little-endian in the file and in the block.
+            auto block =
+                std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(need));
+            std::uint64_t at = first, got = 0;
+            while (got < need) {
+                const std::uint64_t n = data[at];
+                std::copy(data + at + 1, data + at + 1 + n, block->data() + got);
+                got += n;
+                at += n + 2;
+            }
+            UseBlock(ch, std::move(block));
+        }
+        channels.push_back(std::move(ch));
     }
     for (FileChannel& ch : channels) {
         out.push_back(std::move(ch));
@@ -338,12 +397,13 @@ int ReadSeisanBinary(const std::uint8_t* data, std::size_t size, std::vector<Fil
     return kSeisanOk;
 }
 
-int ReadSeisanFile(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out) {
-    const int binary = ReadSeisanBinary(data, size, out);
+int ReadSeisanFile(const std::uint8_t* data, std::size_t size, std::vector<FileChannel>& out,
+                   const CMappedFile* file) {
+    const int binary = ReadSeisanBinary(data, size, out, file);
     if (binary == kSeisanOk) {
         return binary;
     }
-    const int text = ReadSeisanText(data, size, out);
+    const int text = ReadSeisanText(data, size, out, file);
     if (text == kSeisanOk || binary == kSeisanNotThisForm) {
         return text;
     }

@@ -11,7 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth clang libclang-rt-14-dev
-          mseed2sac)
+          mseed2sac sac2mseed)
 # The independent SeedLink client of the tests (seisplotjs from npm) runs on Node.
 packages+=(nodejs npm)
 

@@ -52,60 +52,10 @@ void DecimateRing(const std::int32_t* ring, std::size_t ringLength, std::size_t 
     }
 }
 
-namespace {
-
-template <typename Convert>
-void ConvertLoop(const std::uint8_t* p, std::size_t size, std::size_t n, double* out,
-                 Convert convert) {
-    for (std::size_t i = 0; i < n; ++i, p += size)
-        out[i] = convert(p);
-}
-
-} // namespace
-
 void ReadFileSamples(const recording::FileChannel& channel, std::uint64_t begin, std::size_t n,
                      double* out) {
-    using namespace recording;
-    std::size_t available = 0;
-    if (begin < channel.sampleCount && channel.firstSample != nullptr)
-        available =
-            static_cast<std::size_t>(std::min<std::uint64_t>(n, channel.sampleCount - begin));
-    const int size = SampleSize(channel.sampleType);
-    if (size == 0)
-        available = 0;
-    const std::uint8_t* p = channel.firstSample + begin * static_cast<std::uint64_t>(size);
-    switch (channel.sampleType) {
-    case kSampleByte:
-        ConvertLoop(p, 1, available, out,
-                    [](const std::uint8_t* q) { return double(static_cast<std::int8_t>(q[0])); });
-        break;
-    case kSampleInteger:
-        ConvertLoop(p, 2, available, out,
-                    [](const std::uint8_t* q) { return double(GetLeS16(q)); });
-        break;
-    case kSampleFloat:
-        ConvertLoop(p, 4, available, out, [](const std::uint8_t* q) {
-            const std::uint32_t bits = GetLe32(q);
-            float f;
-            std::memcpy(&f, &bits, 4);
-            return double(f);
-        });
-        break;
-    case kSampleDouble:
-        ConvertLoop(p, 8, available, out, [](const std::uint8_t* q) {
-            const std::uint64_t bits = std::uint64_t(GetLe32(q)) | std::uint64_t(GetLe32(q + 4))
-                                                                       << 32;
-            double d;
-            std::memcpy(&d, &bits, 8);
-            return d;
-        });
-        break;
-    default:
-        ConvertLoop(p, 4, available, out,
-                    [](const std::uint8_t* q) { return double(GetLeS32(q)); });
-        break;
-    }
-    std::fill(out + available, out + n, 0.0);
+    // The channel reads its own form (an array in the file, SEISAN pieces, miniSEED records).
+    channel.ReadValues(begin, n, out);
 }
 
 void CEnvelopePyramid::Build(const recording::FileChannel& channel) {

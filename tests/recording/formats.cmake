@@ -11,4 +11,7 @@ nereid_core_test(nereid_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/mseed_packer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_writer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/special_file_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/streaming_reader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mseed_reader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_records_test.cpp
 )
