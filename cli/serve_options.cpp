@@ -21,7 +21,8 @@ int Usage(const std::string& text) {
                  "         [--network NN] [--station CODE] [--components 1=Z,2=N,3=E]"
                  " [--ring-minutes M]\n"
                  "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n"
-                 "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n";
+                 "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n"
+                 "         [--http HOST:PORT [--health S]]\n";
     return kExitUsage;
 }
 
@@ -70,6 +71,8 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
         {"--max-clients", &o.maxClients, 1, 10000},
         {"--max-per-address", &o.maxPerAddress, 1, 10000},
         {"--handshake-timeout", &o.handshakeSeconds, 0.5, 3600},
+        // The station page
+        {"--health", &o.healthSeconds, 5, 86400},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
@@ -94,6 +97,11 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
             std::string why;
             if (!seedlink::ParseListenAddress(value, o.host, o.port, why)) {
                 return Usage("--seedlink: " + why);
+            }
+        } else if (name == "--http") {
+            std::string why;
+            if (!seedlink::ParseListenAddress(value, o.httpHost, o.httpPort, why)) {
+                return Usage("--http: " + why);
             }
         } else if (name == "--record") {
             if (!ParseForm(value, o.form)) {

@@ -12,8 +12,8 @@ constexpr std::size_t kDecideAfter = 8;
 } // namespace
 
 CClientConnection::CClientConnection(const CRecordRing& ring, const SServiceIdentity& who,
-                                     ConnectionLister connections)
-    : m_Session(ring, who, std::move(connections)) {}
+                                     ConnectionLister connections, HttpHandler http)
+    : m_Session(ring, who, std::move(connections)), m_Http(std::move(http)) {}
 
 void CClientConnection::Receive(const char* data, std::size_t length) {
     if (m_Closing) {
@@ -69,6 +69,16 @@ void CClientConnection::ReceiveHttp() {
     if (!ParseHttpRequest(head, request, why)) {
         m_Wire += HttpResponse(400, "Bad Request", why + "\n");
         m_Problem = "bad HTTP request: " + why;
+        m_Mode = EMode::kDone;
+        m_Closing = true;
+        return;
+    }
+    if (request.path != "/seedlink" && m_Http) {
+        std::string response;
+        if (!m_Http(request, response)) {
+            response = HttpResponse(404, "Not Found", "No such page here.\n");
+        }
+        m_Wire += response;
         m_Mode = EMode::kDone;
         m_Closing = true;
         return;

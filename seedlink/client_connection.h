@@ -4,6 +4,7 @@
 #include <string>
 
 #include "seedlink/connection_info.h"
+#include "seedlink/http_request.h"
 #include "seedlink/session.h"
 #include "seedlink/websocket.h"
 
@@ -15,7 +16,7 @@ namespace nereid::seedlink {
 class CClientConnection {
 public:
     CClientConnection(const CRecordRing& ring, const SServiceIdentity& who,
-                      ConnectionLister connections = {});
+                      ConnectionLister connections = {}, HttpHandler http = {});
 
     // Bytes from the socket.
     void Receive(const char* data, std::size_t length);
@@ -42,6 +43,7 @@ private:
     void CloseWebSocket(std::uint16_t status, const std::string& why);
 
     CSeedLinkSession m_Session;
+    HttpHandler m_Http;
     EMode m_Mode = EMode::kUndecided;
     std::string m_In;
     std::string m_Wire;

@@ -168,6 +168,11 @@ void CSeedLinkServer::Notify() {
     }
 }
 
+std::vector<SConnectionInfo> CSeedLinkServer::Connections() const {
+    std::lock_guard lock(m_SnapshotMutex);
+    return m_Snapshot;
+}
+
 void CSeedLinkServer::Run() {
     std::list<Client> clients;
     std::vector<pollfd> fds;
@@ -204,7 +209,14 @@ void CSeedLinkServer::Run() {
         lastRefusalSaid = now;
     };
     const auto handshakeLimit = std::chrono::duration<double>(m_Limits.handshakeSeconds);
+    auto lastSnapshot = std::chrono::steady_clock::time_point{};
     while (!m_Stop.load()) {
+        if (std::chrono::steady_clock::now() - lastSnapshot > std::chrono::seconds(1)) {
+            std::vector<SConnectionInfo> list = lister();
+            std::lock_guard lock(m_SnapshotMutex);
+            m_Snapshot = std::move(list);
+            lastSnapshot = std::chrono::steady_clock::now();
+        }
         fds.clear();
         order.clear();
         fds.push_back({m_Listen.Get(), POLLIN, 0});
@@ -314,7 +326,7 @@ void CSeedLinkServer::Run() {
                 c.fd = std::move(fd);
                 c.since = std::chrono::steady_clock::now();
                 c.sinceNs = NowNs();
-                c.link = std::make_unique<CClientConnection>(m_Ring, m_Who, lister);
+                c.link = std::make_unique<CClientConnection>(m_Ring, m_Who, lister, m_Http);
                 clients.push_back(std::move(c));
                 m_Clients.store(clients.size());
                 log("SeedLink client " + peer + " connected");
@@ -322,6 +334,8 @@ void CSeedLinkServer::Run() {
         }
     }
     m_Clients.store(0);
+    std::lock_guard lock(m_SnapshotMutex);
+    m_Snapshot.clear();
 }
 
 } // namespace nereid::seedlink
