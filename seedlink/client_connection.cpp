@@ -26,6 +26,7 @@ void CClientConnection::Receive(const char* data, std::size_t length) {
         } else if (m_In.size() >= kDecideAfter ||
                    m_In.find_first_of("\r\n ") != std::string::npos) {
             m_Mode = EMode::kSeedLink;
+            m_SeedLinkClient = true;
         } else {
             return;
         }
@@ -98,6 +99,7 @@ void CClientConnection::ReceiveHttp() {
         return;
     }
     m_Mode = EMode::kWebSocket;
+    m_SeedLinkClient = true;
     if (!m_In.empty()) {
         ReceiveWebSocket();
     }

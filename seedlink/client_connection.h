@@ -31,6 +31,8 @@ public:
     // The client reached the data phase (or asked and left): the handshake limit is over.
     bool Greeted() const { return m_Greeted; }
     bool WebSocket() const { return m_Mode == EMode::kWebSocket; }
+    // The client turned out to speak SeedLink (plain or over a WebSocket), not to fetch a page.
+    bool SeedLinkClient() const { return m_SeedLinkClient; }
     // Why the connection is being closed by this side, for the log; empty otherwise.
     const std::string& Problem() const { return m_Problem; }
     const CSeedLinkSession& Session() const { return m_Session; }
@@ -51,6 +53,7 @@ private:
     bool m_Closing = false;
     bool m_Greeted = false;
     bool m_CloseSent = false;
+    bool m_SeedLinkClient = false;
     std::string m_Problem;
 };
 

@@ -54,7 +54,7 @@ function showStatus(s) {
     ? [["Form", r.form], ["Folder", r.folder], ["Period", `${r.periodMinutes} min from ${r.periodStart ?? "-"}`],
        ["Seconds recorded", r.secondsRecorded], ["Free disk", bytes(r.freeBytes)]]
     : [["Recording", "off"]]);
-  el("health-time").textContent = (s.healthTime ? `read ${s.healthTime}` : "not read yet") +
+  el("health-time").textContent = (s.healthTime ? `read ${s.healthTime} (PC clock)` : "not read yet") +
     (s.healthProblem ? `; last reading failed: ${s.healthProblem}` : "");
   const pages = (s.health ?? []).map((page) => {
     const div = document.createElement("div");
@@ -80,6 +80,10 @@ function traceFor(channel) {
   if (!t) {
     const config = new sp.seismographconfig.SeismographConfig();
     config.title = channel;
+    config.xLabel = "";
+    config.yLabel = "";
+    config.ySublabel = "";
+    config.ySublabelIsUnits = false;
     config.isYAxisNice = false;
     config.wheelZoom = false;
     const graph = new sp.seismograph.Seismograph([], config);
@@ -96,7 +100,7 @@ function traceFor(channel) {
 function onPacket(packet) {
   if (!packet.isMiniseed()) return;
   const record = packet.asMiniseed();
-  const t = traceFor(record.header.channelCode);
+  const t = traceFor(record.header.chanCode);
   t.records.push(record);
   const end = record.header.endTime;
   if (!latestEnd || end > latestEnd) latestEnd = end;
@@ -113,6 +117,7 @@ function redraw() {
     t.graph.seismographConfig.fixedTimeScale = window;
     t.graph.seisData = [sp.seismogram.SeismogramDisplayData.fromSeismogram(seismogram)];
     t.graph.dataset.samples = String(seismogram.numPoints);
+    t.graph.dataset.segments = String(seismogram.segments.length);
     t.graph.dataset.end = seismogram.endTime.toISO();
   }
   document.body.dataset.axisEnd = latestEnd.toUTC().toISO({ suppressMilliseconds: true });
