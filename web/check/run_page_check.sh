@@ -13,6 +13,7 @@ if [ ! -d "$here/node_modules/ws" ]; then
     echo "the page's npm packages are not installed: run 'npm ci' in $here (scripts/dev.sh does)" >&2
     exit 1
 fi
+mkdir -p "$(dirname "$screenshot")"
 work=$(mktemp -d /tmp/nereid-page-XXXXXX)
 sim_pid=""
 serve_pid=""
