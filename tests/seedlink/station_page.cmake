@@ -14,3 +14,8 @@ if(NEREID_NODE AND NEREID_CHROMIUM AND TARGET nereid_web AND TARGET nereid-sim)
         LABELS "core;integration;web" TIMEOUT 90)
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/screenshots)
 endif()
+
+# nereid serve --http against the simulator: the status document, the shared port, a lost line.
+if(TARGET nereid AND TARGET nereid-sim AND TARGET wavexport)
+    nereid_integration_test(nereid_serve_page_test ${CMAKE_CURRENT_LIST_DIR}/serve_page_e2e_test.cpp)
+endif()
