@@ -134,9 +134,11 @@ function startWaveforms(s) {
     onPacket,
     (error) => problem(`waveforms: ${error}`),
   );
-  // A closed connection is made again from the newest status, so the traces go on.
+  // A closed connection is made again from the newest status; the records come anew from
+  // the ring, so the ones held are let go rather than drawn twice.
   seedlink.setOnClose(() => {
     seedlink = null;
+    for (const t of traces.values()) t.records = [];
   });
   seedlink.connect().catch((error) => {
     problem(`waveforms: ${error}`);
