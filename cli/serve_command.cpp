@@ -21,6 +21,7 @@
 #include "cli/connect.h"
 #include "cli/datalink_options.h"
 #include "cli/serve_options.h"
+#include "cli/serve_web.h"
 #include "cli/transaction_wait.h"
 #include "link/direct_search.h"
 #include "link/receiver_thread.h"
@@ -142,6 +143,9 @@ public:
     bool HadData() const { return m_HadData; }
     bool FilesFailed() const { return m_Messages.Failed(); }
     void Shutdown() {
+        if (m_Page) {
+            m_Page->Stop();
+        }
         if (m_Ring) {
             // What the feed made last reaches the disk; the server goes before the ring.
             if (const int error = m_Ring->Flush(); error != 0) {
@@ -173,6 +177,7 @@ private:
     std::unique_ptr<datalink::CDataLinkPush> m_Push;
     std::unique_ptr<seedlink::CStreamFeed> m_Feed;
     bool m_Serving = false;
+    std::unique_ptr<CStationPage> m_Page; // --http
     bool m_HadData = false;
     std::uint64_t m_ReportedFailures = 0;
     std::uint64_t m_ReportedUnqueued = 0;
@@ -217,15 +222,25 @@ bool Service::StartServing(const recording::CChannelTable& table, const std::str
     m_Who.description = "Nereid recorder " + station;
     m_Who.startedNs = NowNs();
     // --datalink alone pushes to the hubs without listening for SeedLink clients.
-    const bool serveSeedLink = m_O.seedlinkAsked || m_O.datalink.hubs.empty();
+    // The station page answers on the SeedLink server's port or one of its own, so it needs one.
+    const bool serveSeedLink =
+        m_O.seedlinkAsked || m_O.datalink.hubs.empty() || m_O.httpPort >= 0;
     if (serveSeedLink) {
         m_Server = std::make_unique<seedlink::CSeedLinkServer>(*m_Ring, m_Who);
         m_Server->SetLog(Say);
         m_Server->SetLimits(seedlink::SServerLimits{static_cast<std::size_t>(m_O.maxClients),
                                                     static_cast<std::size_t>(m_O.maxPerAddress),
                                                     m_O.handshakeSeconds});
+        if (m_O.httpPort >= 0) {
+            m_Page = std::make_unique<CStationPage>(m_O, Say);
+            m_Page->Attach(*m_Server);
+        }
         if (m_Server->Start(m_O.host, m_O.port) != seedlink::kServerStarted) {
             Say(m_Server->ErrorText());
+            exitCode = kExitNoConfiguration;
+            return false;
+        }
+        if (m_Page && !m_Page->Start(*m_Ring, m_Who, *m_Server)) {
             exitCode = kExitNoConfiguration;
             return false;
         }
@@ -378,6 +393,19 @@ Ending Service::RunConnection(int& exitCode) {
     }
     Say("connected on " + search.PortName() + " at " + std::to_string(search.Baud()) +
         " baud; real-time data of " + std::to_string(table.m_ChanMap.size()) + " channels");
+    if (m_Page) {
+        std::vector<SServedStream> streams;
+        for (const auto& [number, channel] : table.m_ChanMap) {
+            if (channel.rate > 0) {
+                streams.push_back({m_Who.network, m_Who.station,
+                                   recording::SeedChannelCode(channel.rate, number, m_O.components),
+                                   static_cast<double>(channel.rate)});
+            }
+        }
+        m_Page->Connected(link, search.PortName(), search.Baud(), search.ModelCode(), m_Who.network,
+                          m_Who.station, std::move(streams), recorder != nullptr,
+                          recorder ? table.m_ChanMap.begin()->second.directory : std::string());
+    }
 
     Ending ending = Ending::kStopped;
     auto lastMove = std::chrono::steady_clock::now();
@@ -411,10 +439,16 @@ Ending Service::RunConnection(int& exitCode) {
                 " records could not be put in a DataLink queue file (is its disk full?)");
             m_ReportedUnqueued = m_Push->Unqueued();
         }
+        if (m_Page) {
+            m_Page->Tick(link, state, recorder.get());
+        }
         if (events.RecordingStopped() && !recordingStopSaid) {
             Say("recording stopped; serving goes on");
             recordingStopSaid = true;
         }
+    }
+    if (m_Page) {
+        m_Page->Disconnected(ending == Ending::kLost);
     }
     if (ending == Ending::kStopped) {
         const int result = RunTransaction(transaction, kRealTimeDataToPc, 0);

@@ -21,7 +21,8 @@ constexpr const char* kUsage =
     "         [--dir DIR] [--channels LIST]] [--network NN] [--station CODE]\n"
     "         [--components 1=Z,2=N,3=E] [--ring-minutes M] [--ring-file PATH|none]\n"
     "         [--latency S] [--silence S] [--retry S] [--retry-max S]\n"
-    "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n";
+    "         [--max-clients N] [--max-per-address N] [--handshake-timeout S]\n"
+    "         [--http HOST:PORT [--health S]]\n";
 
 int Usage(const std::string& text) {
     std::cerr << "nereid serve: " << text << "\n" << kUsage << kDataLinkUsage;
@@ -73,6 +74,8 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
         {"--max-clients", &o.maxClients, 1, 10000},
         {"--max-per-address", &o.maxPerAddress, 1, 10000},
         {"--handshake-timeout", &o.handshakeSeconds, 0.5, 3600},
+        // The station page
+        {"--health", &o.healthSeconds, 5, 86400},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
@@ -112,6 +115,11 @@ int ParseServeOptions(const std::vector<std::string>& args, ServeOptions& o) {
                 return Usage("--seedlink: " + why);
             }
             o.seedlinkAsked = true;
+        } else if (name == "--http") {
+            std::string why;
+            if (!seedlink::ParseListenAddress(value, o.httpHost, o.httpPort, why)) {
+                return Usage("--http: " + why);
+            }
         } else if (name == "--record") {
             if (!ParseForm(value, o.form)) {
                 return Usage("--record takes dadisp, css, seisan or mseed, not '" + value + "'");

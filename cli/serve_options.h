@@ -37,6 +37,12 @@ struct ServeOptions {
 
     bool seedlinkAsked = false; // --seedlink given; without it, --datalink alone serves no SeedLink
     DataLinkOptions datalink;   // hubs to push the records to
+
+    // The station page (--http HOST:PORT); off when httpPort is -1. It may share the SeedLink
+    // address. --health S: seconds between two readings of the Status pages.
+    std::string httpHost = "127.0.0.1";
+    int httpPort = -1;
+    double healthSeconds = 60;
 };
 
 // Parses the arguments after "serve". Returns kExitOk, or kExitUsage with the reason and the

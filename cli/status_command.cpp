@@ -14,7 +14,9 @@ namespace {
 
 const char* const kPageNames[] = {"hardware", "health", "gps", "drives"};
 
-std::unique_ptr<instrument::CPageModel> PageModel(const std::string& name, int modelCode) {
+} // namespace
+
+std::unique_ptr<instrument::CPageModel> StatusPageModel(const std::string& name, int modelCode) {
     if (name == "hardware")
         return std::make_unique<instrument::CHardwareModel>();
     if (name == "health") {
@@ -27,7 +29,12 @@ std::unique_ptr<instrument::CPageModel> PageModel(const std::string& name, int m
     return std::make_unique<instrument::CDriveStatusModel>();
 }
 
-} // namespace
+std::vector<std::string> DefaultStatusPages(int modelCode) {
+    std::vector<std::string> pages = {"hardware", "health", "gps"};
+    if (modelCode == instrument::kMerlinModel)
+        pages.push_back("drives");
+    return pages;
+}
 
 int RunStatusCommand(const GlobalOptions& options, const std::vector<std::string>& args) {
     bool json = false;
@@ -54,11 +61,8 @@ int RunStatusCommand(const GlobalOptions& options, const std::vector<std::string
         return connected;
     const int model = session.ModelCode();
     const bool merlin = model == instrument::kMerlinModel;
-    if (pages.empty()) {
-        pages = {"hardware", "health", "gps"};
-        if (merlin)
-            pages.push_back("drives");
-    }
+    if (pages.empty())
+        pages = DefaultStatusPages(model);
     for (const std::string& page : pages) {
         if (page == "drives" && !merlin) {
             std::cerr << "nereid status: the " << instrument::ModelName(model) << " (model code "
@@ -69,7 +73,7 @@ int RunStatusCommand(const GlobalOptions& options, const std::vector<std::string
 
     std::string document = "[";
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        std::unique_ptr<instrument::CPageModel> page = PageModel(pages[i], model);
+        std::unique_ptr<instrument::CPageModel> page = StatusPageModel(pages[i], model);
         const int result = session.Run(page->QueryCode(), link::CommandRecord{}, page.get());
         if (result != kExitOk) {
             std::cerr << "nereid status: " << page->Caption() << ": " << ResultLine(result) << "\n";

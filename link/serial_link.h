@@ -131,6 +131,10 @@ public:
     std::size_t HeldAnswers() const;
     // Data frames an answer reader acknowledged and discarded because no data reader ran.
     std::uint32_t UnclaimedDataFrames() const { return m_UnclaimedDataFrames.load(); }
+    // Whole frames taken (answers and data) and frames refused for a CRC mismatch since the
+    // link was created: the line's health as an operator reads it.
+    std::uint64_t FramesTaken() const { return m_FramesTaken.load(); }
+    std::uint64_t CrcErrors() const { return m_CrcErrors.load(); }
     // Bytes taken from the port since the link was created.
     std::uint64_t BytesReceived() const { return m_BytesReceived.load(); }
     int LastFrameLength() const;
@@ -200,6 +204,8 @@ private:
     std::atomic<std::uint32_t> m_AnswersSetAside{0};
     std::atomic<std::uint32_t> m_UnclaimedDataFrames{0};
     std::atomic<std::uint64_t> m_BytesReceived{0};
+    std::atomic<std::uint64_t> m_FramesTaken{0};
+    std::atomic<std::uint64_t> m_CrcErrors{0};
 };
 
 } // namespace nereid::link

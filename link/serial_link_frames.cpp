@@ -201,12 +201,14 @@ void CSerialLink::Answered(int result, std::uint8_t frameType) {
     case kAccepted:
     case kRefused:
     case kOtherType:
+        m_FramesTaken.fetch_add(1);
         NoteConsumed();
         if (frameType != kDirectoryListingType && frameType != kFileDataType) {
             SendAck();
         }
         break;
     case kCrcError:
+        m_CrcErrors.fetch_add(1);
         SendNak();
         break;
     case kNakReceived:

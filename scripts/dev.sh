@@ -2,7 +2,7 @@
 # One entry point for setting up, building, running and testing the Nereid Utility.
 #   scripts/dev.sh run    install what is missing, build, start the simulator and the program
 #   scripts/dev.sh test   install what is missing, build, run every test (also under sanitizers)
-#   scripts/dev.sh screenshots   run the GUI tests and copy their pictures into docs/
+#   scripts/dev.sh screenshots   run the GUI tests and the station page check, copy their pictures into docs/
 #   scripts/dev.sh fuzz [SECONDS]  build the fuzzers, run each SECONDS (default 60), summarise
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,6 +14,8 @@ packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libben
           mseed2sac sac2mseed)
 # The independent SeedLink client of the tests (seisplotjs from npm) runs on Node.
 packages+=(nodejs npm)
+# The station page (nereid serve --http) is checked in a headless browser.
+packages+=(chromium)
 
 install_missing() {
     local missing=()
@@ -28,13 +30,16 @@ install_missing() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# npm packages of the tests, exactly as their lock file names them; never kept in the tree.
+# npm packages of the tests and of the station page (web/: seisplotjs and esbuild, bundled at
+# build time), exactly as their lock files name them; never kept in the tree.
 install_node_packages() {
-    local dir=tests/seedlink/node
-    if [ ! -d "$dir/node_modules" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules" ]; then
-        (cd "$dir" && npm ci --no-audit --no-fund)
-        touch "$dir/node_modules"
-    fi
+    local dir
+    for dir in tests/seedlink/node web; do
+        if [ ! -d "$dir/node_modules" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules" ]; then
+            (cd "$dir" && npm ci --no-audit --no-fund)
+            touch "$dir/node_modules"
+        fi
+    done
 }
 
 build() {   # build DIR [cmake options...]
@@ -65,6 +70,7 @@ build_sanitized() {
 case "${1:-}" in
 run)
     install_missing
+    install_node_packages
     build build
     exec scripts/demo.sh build
     ;;
@@ -83,12 +89,14 @@ test)
     echo "All tests passed."
     ;;
 screenshots)
-    # The GUI tests draw every window they check into build/screenshots; this copies the
-    # pictures into docs/, which the README shows. Tests never write into docs/ themselves.
+    # The GUI tests draw every window they check into build/screenshots, and the browser
+    # check the station page; this copies the pictures into docs/, which the README shows.
+    # Tests never write into docs/ themselves.
     install_missing
+    install_node_packages
     build build
     rm -rf build/screenshots
-    (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -L gui --timeout 300)
+    (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" -L 'gui|web' --timeout 300)
     mkdir -p docs
     cp build/screenshots/*.png docs/
     ls -1 build/screenshots

@@ -12,8 +12,8 @@ constexpr std::size_t kDecideAfter = 8;
 } // namespace
 
 CClientConnection::CClientConnection(const CRecordRing& ring, const SServiceIdentity& who,
-                                     ConnectionLister connections)
-    : m_Session(ring, who, std::move(connections)) {}
+                                     ConnectionLister connections, HttpHandler http)
+    : m_Session(ring, who, std::move(connections)), m_Http(std::move(http)) {}
 
 void CClientConnection::Receive(const char* data, std::size_t length) {
     if (m_Closing) {
@@ -26,6 +26,7 @@ void CClientConnection::Receive(const char* data, std::size_t length) {
         } else if (m_In.size() >= kDecideAfter ||
                    m_In.find_first_of("\r\n ") != std::string::npos) {
             m_Mode = EMode::kSeedLink;
+            m_SeedLinkClient = true;
         } else {
             return;
         }
@@ -73,6 +74,16 @@ void CClientConnection::ReceiveHttp() {
         m_Closing = true;
         return;
     }
+    if (request.path != "/seedlink" && m_Http) {
+        std::string response;
+        if (!m_Http(request, response)) {
+            response = HttpResponse(404, "Not Found", "No such page here.\n");
+        }
+        m_Wire += response;
+        m_Mode = EMode::kDone;
+        m_Closing = true;
+        return;
+    }
     if (request.path != "/seedlink") {
         m_Wire += HttpResponse(404, "Not Found", "SeedLink over WebSocket is at /seedlink.\n");
         m_Mode = EMode::kDone;
@@ -88,6 +99,7 @@ void CClientConnection::ReceiveHttp() {
         return;
     }
     m_Mode = EMode::kWebSocket;
+    m_SeedLinkClient = true;
     if (!m_In.empty()) {
         ReceiveWebSocket();
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "seedlink/connection_info.h"
+#include "seedlink/http_request.h"
 #include "seedlink/session.h"
 #include "seedlink/websocket.h"
 
@@ -15,7 +16,7 @@ namespace nereid::seedlink {
 class CClientConnection {
 public:
     CClientConnection(const CRecordRing& ring, const SServiceIdentity& who,
-                      ConnectionLister connections = {});
+                      ConnectionLister connections = {}, HttpHandler http = {});
 
     // Bytes from the socket.
     void Receive(const char* data, std::size_t length);
@@ -30,6 +31,8 @@ public:
     // The client reached the data phase (or asked and left): the handshake limit is over.
     bool Greeted() const { return m_Greeted; }
     bool WebSocket() const { return m_Mode == EMode::kWebSocket; }
+    // The client turned out to speak SeedLink (plain or over a WebSocket), not to fetch a page.
+    bool SeedLinkClient() const { return m_SeedLinkClient; }
     // Why the connection is being closed by this side, for the log; empty otherwise.
     const std::string& Problem() const { return m_Problem; }
     const CSeedLinkSession& Session() const { return m_Session; }
@@ -42,6 +45,7 @@ private:
     void CloseWebSocket(std::uint16_t status, const std::string& why);
 
     CSeedLinkSession m_Session;
+    HttpHandler m_Http;
     EMode m_Mode = EMode::kUndecided;
     std::string m_In;
     std::string m_Wire;
@@ -49,6 +53,7 @@ private:
     bool m_Closing = false;
     bool m_Greeted = false;
     bool m_CloseSent = false;
+    bool m_SeedLinkClient = false;
     std::string m_Problem;
 };
 

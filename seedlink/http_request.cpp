@@ -98,4 +98,17 @@ std::string HttpResponse(int status, std::string_view reason, std::string_view b
            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + std::string(body);
 }
 
+std::string HttpResponse(int status, std::string_view reason, std::string_view contentType,
+                         std::string_view body, bool headOnly) {
+    std::string out = "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) +
+                      "\r\nContent-Type: " + std::string(contentType) +
+                      "\r\nContent-Length: " + std::to_string(body.size()) +
+                      "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff"
+                      "\r\nConnection: close\r\n\r\n";
+    if (!headOnly) {
+        out += body;
+    }
+    return out;
+}
+
 } // namespace nereid::seedlink

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -29,5 +30,13 @@ bool HeaderHasToken(std::string_view value, std::string_view token);
 
 // A complete response with a plain-text body; the connection closes after it.
 std::string HttpResponse(int status, std::string_view reason, std::string_view body);
+// The same with a body of the given Content-Type, never cached: a status page that is
+// reloaded must show the service as it is now. A HEAD request gets the head alone.
+std::string HttpResponse(int status, std::string_view reason, std::string_view contentType,
+                         std::string_view body, bool headOnly);
+
+// Answers an HTTP request the SeedLink WebSocket does not take (any path but "/seedlink"):
+// true with the whole response in `response`, false when the path is not served here.
+using HttpHandler = std::function<bool(const SHttpRequest& request, std::string& response)>;
 
 } // namespace nereid::seedlink

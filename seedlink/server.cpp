@@ -37,6 +37,7 @@ struct Client {
     std::int64_t sinceNs = 0;
     std::unique_ptr<CClientConnection> link;
     std::uint64_t reportedSkips = 0;
+    bool said = true; // its coming was logged
 };
 
 void PeerName(const sockaddr_storage& address, std::string& host, int& port) {
@@ -168,6 +169,11 @@ void CSeedLinkServer::Notify() {
     }
 }
 
+std::vector<SConnectionInfo> CSeedLinkServer::Connections() const {
+    std::lock_guard lock(m_SnapshotMutex);
+    return m_Snapshot;
+}
+
 void CSeedLinkServer::Run() {
     std::list<Client> clients;
     std::vector<pollfd> fds;
@@ -204,7 +210,22 @@ void CSeedLinkServer::Run() {
         lastRefusalSaid = now;
     };
     const auto handshakeLimit = std::chrono::duration<double>(m_Limits.handshakeSeconds);
+    auto lastSnapshot = std::chrono::steady_clock::time_point{};
     while (!m_Stop.load()) {
+        if (std::chrono::steady_clock::now() - lastSnapshot > std::chrono::seconds(1)) {
+            // SeedLink clients only: page requests come and go within a poll round.
+            const std::vector<SConnectionInfo> all = lister();
+            std::vector<SConnectionInfo> list;
+            auto client = clients.begin();
+            for (const SConnectionInfo& info : all) {
+                if ((client++)->link->SeedLinkClient()) {
+                    list.push_back(info);
+                }
+            }
+            std::lock_guard lock(m_SnapshotMutex);
+            m_Snapshot = std::move(list);
+            lastSnapshot = std::chrono::steady_clock::now();
+        }
         fds.clear();
         order.clear();
         fds.push_back({m_Listen.Get(), POLLIN, 0});
@@ -275,9 +296,15 @@ void CSeedLinkServer::Run() {
                     c.fd.Reset();
                 }
             }
-            if (!c.fd.Valid()) {
+            if (!c.said && c.link->SeedLinkClient()) {
+                log("SeedLink client " + c.host + ":" + std::to_string(c.port) + " connected");
+                c.said = true;
+            }
+            if (!c.fd.Valid() && (c.said || !why.empty())) {
                 log("SeedLink client " + c.host + ":" + std::to_string(c.port) +
                     (why.empty() ? " left" : why));
+            }
+            if (!c.fd.Valid()) {
                 it = clients.erase(it);
                 m_Clients.store(clients.size());
             } else {
@@ -314,14 +341,21 @@ void CSeedLinkServer::Run() {
                 c.fd = std::move(fd);
                 c.since = std::chrono::steady_clock::now();
                 c.sinceNs = NowNs();
-                c.link = std::make_unique<CClientConnection>(m_Ring, m_Who, lister);
+                c.link = std::make_unique<CClientConnection>(m_Ring, m_Who, lister, m_Http);
+                // With pages served here, a client is named once it proves to be a SeedLink
+                // one: a browser polling the status page would fill the log otherwise.
+                c.said = !m_Http;
                 clients.push_back(std::move(c));
                 m_Clients.store(clients.size());
-                log("SeedLink client " + peer + " connected");
+                if (!m_Http) {
+                    log("SeedLink client " + peer + " connected");
+                }
             }
         }
     }
     m_Clients.store(0);
+    std::lock_guard lock(m_SnapshotMutex);
+    m_Snapshot.clear();
 }
 
 } // namespace nereid::seedlink

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "recording/unique_fd.h"
+#include "seedlink/http_request.h"
 #include "seedlink/info_packets.h"
 #include "seedlink/record_ring.h"
 
@@ -50,6 +53,12 @@ public:
     void SetLog(LogFunction log) { m_Log = std::move(log); }
     // Set before Start.
     void SetLimits(const SServerLimits& limits) { m_Limits = limits; }
+    // Pages besides the SeedLink WebSocket (a status page); without one, every other path is
+    // answered 404. Set before Start; called on the server's thread.
+    void SetHttpHandler(HttpHandler http) { m_Http = std::move(http); }
+
+    // The clients as they were at most about a second ago; any thread may ask.
+    std::vector<SConnectionInfo> Connections() const;
 
     // Listens on `host`:`port` and starts the thread; see ServerResult. ErrorText() says why
     // it failed.
@@ -70,6 +79,9 @@ private:
     const SServiceIdentity m_Who;
     LogFunction m_Log;
     SServerLimits m_Limits;
+    HttpHandler m_Http;
+    mutable std::mutex m_SnapshotMutex;
+    std::vector<SConnectionInfo> m_Snapshot;
     recording::UniqueFd m_Listen;
     recording::UniqueFd m_Wake;
     std::thread m_Thread;
