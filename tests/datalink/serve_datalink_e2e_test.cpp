@@ -101,7 +101,7 @@ TEST(ServeDataLink, TheHubGetsWhatSeedLinkServesAcrossADropAndAnOutage) {
     Program serve({NEREID_CLI_PATH, "--port", line, "serve", "--seedlink", "127.0.0.1:0",
                    "--datalink", "127.0.0.1:" + std::to_string(hub.Port()), "--datalink-queue-dir",
                    folder / "queues", "--latency", "1", "--silence", "0.6", "--retry", "0.2",
-                   "--retry-max", "0.4"},
+                   "--retry-max", "0.4", "--ring-file", folder / "seedlink.ring"},
                   errors);
     const std::string ready = serve.Line();
     const std::string prefix = "serving SeedLink on 127.0.0.1:";
@@ -161,7 +161,7 @@ TEST(ServeDataLink, DataLinkAloneServesNoSeedLink) {
     const std::string errors = folder / "serve.err";
     Program serve({NEREID_CLI_PATH, "--port", line, "serve", "--datalink",
                    "127.0.0.1:" + std::to_string(hub.Port()), "--datalink-queue-dir",
-                   folder / "queues", "--latency", "1"},
+                   folder / "queues", "--latency", "1", "--ring-file", folder / "seedlink.ring"},
                   errors);
     EXPECT_EQ(serve.Line(),
               "pushing DataLink to 127.0.0.1:" + std::to_string(hub.Port()) + " as XX.SIM1")

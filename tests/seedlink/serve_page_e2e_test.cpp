@@ -144,7 +144,8 @@ protected:
     int StartServe(std::vector<std::string> extra) {
         std::vector<std::string> args{NEREID_CLI_PATH, "--port", m_Link,      "serve",
                                       "--latency",     "1",      "--silence", "0.6",
-                                      "--retry",       "0.2",    "--health",  "5"};
+                                      "--retry",       "0.2",    "--health",  "5",
+                                      "--ring-file",   m_Folder + "/seedlink.ring"};
         args.insert(args.end(), extra.begin(), extra.end());
         m_Serve = std::make_unique<Program>(args, m_Folder + "/serve.out", m_Folder + "/serve.err");
         const std::string prefix = "serving the station page on http://";

@@ -24,6 +24,7 @@ trap cleanup EXIT INT TERM
 sim_pid=$!
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
 "$cli" --port "$work/line" serve --seedlink 127.0.0.1:0 --latency 1 \
+    --ring-file "$work/seedlink.ring" \
     >"$work/serve.out" 2>"$work/serve.err" &
 serve_pid=$!
 port=""
