@@ -12,8 +12,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(cmake g++ make ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev libfftw3-dev libmseed-dev xvfb xauth clang libclang-rt-14-dev
           mseed2sac sac2mseed)
-# The independent SeedLink client of the tests (seisplotjs from npm) runs on Node.
-packages+=(nodejs npm)
+# The independent SeedLink client of the tests (seisplotjs from npm) runs on Node. A machine
+# whose nodejs package already brings npm (as other Node distributions' packages do) cannot
+# take Debian's npm beside it, so npm is asked for only where the command is missing.
+packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 # The station page (nereid serve --http) is checked in a headless browser.
 packages+=(chromium)
 
