@@ -380,7 +380,10 @@ TEST(SeedLinkPatterns, WildcardsAndStreamIds) {
     EXPECT_FALSE(WildcardMatch("_*Z", "_B_Z_H"));
     EXPECT_TRUE(WildcardMatch("*", ""));
     EXPECT_TRUE(WildcardMatch("a*b*c", "aXXbYYbc"));
-    EXPECT_FALSE(WildcardMatch(std::string(60, '*') + "x", std::string(200, 'a')));
+    // Built in place: GCC 12 at -O2 warns falsely (array-bounds) on a temporary + literal.
+    std::string manyStars(61, '*');
+    manyStars.back() = 'x';
+    EXPECT_FALSE(WildcardMatch(manyStars, std::string(200, 'a')));
     EXPECT_EQ(StreamId("", "HHZ"), "_H_H_Z");
     EXPECT_EQ(StreamId("00", "BH1"), "00_B_H_1");
     EXPECT_TRUE(StreamPatternMatches("*_H_H_Z.2", "", "HHZ", "2D"));
