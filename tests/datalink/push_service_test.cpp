@@ -81,9 +81,10 @@ TEST(DataLinkPush, HubsGetExactlyTheRecordsTheRingServes) {
     TestHub up;
     TestHub away;
     away.Shutdown();
-    CDataLinkPush push({HubAt(up, folder / "up.queue"), HubAt(away, folder / "away.queue")});
+    // Before the push: its threads may still log while it is being stopped.
     std::mutex mutex;
     std::vector<std::string> lines;
+    CDataLinkPush push({HubAt(up, folder / "up.queue"), HubAt(away, folder / "away.queue")});
     push.SetLog([&](const std::string& line) {
         std::lock_guard lock(mutex);
         lines.push_back(line);

@@ -164,9 +164,10 @@ TEST(PageServer, PageRequestsAreQuietAndUnlistedSeedLinkClientsAreNot) {
     SServiceIdentity who;
     who.network = "XX";
     who.station = "TEST";
-    CSeedLinkServer server(ring, who);
+    // Before the server: its thread may still log while the server is being stopped.
     std::mutex mutex;
     std::vector<std::string> lines;
+    CSeedLinkServer server(ring, who);
     server.SetLog([&](const std::string& text) {
         std::lock_guard lock(mutex);
         lines.push_back(text);

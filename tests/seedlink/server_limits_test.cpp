@@ -88,10 +88,11 @@ protected:
         }));
     }
 
-    CRecordRing ring{16};
-    CSeedLinkServer server{ring, SServiceIdentity{}};
+    // The log outlives the server: its thread may still log while the server is being stopped.
     std::mutex mutex;
     std::vector<std::string> log;
+    CRecordRing ring{16};
+    CSeedLinkServer server{ring, SServiceIdentity{}};
 };
 
 TEST_F(ServerLimits, HundredSilentConnectionsLeaveAWellBehavedClientServed) {

@@ -231,7 +231,9 @@ try {
   writeFileSync(screenshotPath, Buffer.from(shot.data, "base64"));
   const rssAfter = rssKb();
   console.log(`service memory ${rssBefore} kB before the rounds, ${rssAfter} kB after`);
-  check(rssAfter - rssBefore < 20000, `service memory grew by ${rssAfter - rssBefore} kB`);
+  // A sanitizer build keeps freed memory in quarantine, so its bound is given from outside.
+  const slackKb = Number(process.env.NEREID_RSS_SLACK_KB || 20000);
+  check(rssAfter - rssBefore < slackKb, `service memory grew by ${rssAfter - rssBefore} kB`);
   check(plain.bytes > 0 && plain.bytes % 1 === 0, "the plain SeedLink client got no packets");
   opened.socket.close();
 } catch (error) {
