@@ -1,4 +1,4 @@
-#include "instrument/cal_page.h"
+#include "instrument/calibration/cal_page.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "instrument/cal_shared_spin.h"
+#include "instrument/calibration/cal_shared_spin.h"
 
 namespace nereid::instrument {
 

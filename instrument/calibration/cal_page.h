@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "instrument/cal_page_model.h"
-#include "instrument/cal_sheet_models.h"
-#include "instrument/sheet_page.h"
+#include "instrument/calibration/model/cal_page_model.h"
+#include "instrument/calibration/model/cal_sheet_models.h"
+#include "instrument/sheet/sheet_page.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "instrument/cal_shared_spin.h"
+#include "instrument/calibration/cal_shared_spin.h"
 
 #include <QEvent>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
-#include "instrument/cali_sheet.h"
+#include "instrument/calibration/cali_sheet.h"
 
 #include <QPushButton>
 #include <QResizeEvent>
 
-#include "instrument/cal_page.h"
-#include "instrument/result_indicator.h"
+#include "instrument/calibration/cal_page.h"
+#include "instrument/sheet/result_indicator.h"
 #include "link/answer_records.h"
 #include "link/dialogs/message_box.h"
 #include "link/instrument_link.h"

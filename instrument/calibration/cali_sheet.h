@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/property_sheet.h"
+#include "instrument/sheet/property_sheet.h"
 
 namespace nereid::instrument {
 

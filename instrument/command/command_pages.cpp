@@ -1,10 +1,10 @@
-#include "instrument/command_pages.h"
+#include "instrument/command/command_pages.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QVBoxLayout>
 
-#include "instrument/property_sheet.h"
+#include "instrument/sheet/property_sheet.h"
 #include "link/dialogs/message_box.h"
 #include "recording/stream_list.h"
 

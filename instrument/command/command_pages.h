@@ -8,8 +8,8 @@
 #include <QRadioButton>
 #include <array>
 
-#include "instrument/command_models.h"
-#include "instrument/sheet_page.h"
+#include "instrument/command/model/command_models.h"
+#include "instrument/sheet/sheet_page.h"
 
 namespace nereid::instrument {
 

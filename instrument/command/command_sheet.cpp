@@ -1,6 +1,6 @@
-#include "instrument/command_sheet.h"
+#include "instrument/command/command_sheet.h"
 
-#include "instrument/command_pages.h"
+#include "instrument/command/command_pages.h"
 #include "link/answer_records.h"
 
 namespace nereid::instrument {

@@ -1,11 +1,11 @@
-#include "instrument/cha_page.h"
+#include "instrument/configuration/cha_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 
-#include "instrument/config_widgets.h"
+#include "instrument/configuration/config_widgets.h"
 
 namespace nereid::instrument {
 

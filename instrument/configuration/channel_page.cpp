@@ -1,4 +1,4 @@
-#include "instrument/channel_page.h"
+#include "instrument/configuration/channel_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -6,7 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 
-#include "instrument/config_widgets.h"
+#include "instrument/configuration/config_widgets.h"
 
 namespace nereid::instrument {
 

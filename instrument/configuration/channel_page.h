@@ -3,8 +3,8 @@
 #include <array>
 #include <functional>
 
-#include "instrument/channel_page_model.h"
-#include "instrument/config_page.h"
+#include "instrument/configuration/config_page.h"
+#include "instrument/configuration/model/channel_page_model.h"
 
 class QCheckBox;
 class QComboBox;

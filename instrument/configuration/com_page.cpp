@@ -1,9 +1,9 @@
-#include "instrument/com_page.h"
+#include "instrument/configuration/com_page.h"
 
 #include <QGridLayout>
 #include <QLabel>
 
-#include "instrument/config_widgets.h"
+#include "instrument/configuration/config_widgets.h"
 
 namespace nereid::instrument {
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "instrument/com_page_model.h"
-#include "instrument/config_page.h"
+#include "instrument/configuration/config_page.h"
+#include "instrument/configuration/model/com_page_model.h"
 
 class QCheckBox;
 class QComboBox;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "instrument/sheet_page.h"
+#include "instrument/sheet/sheet_page.h"
 
 namespace nereid::instrument {
 

@@ -3,9 +3,9 @@
 #include <functional>
 #include <memory>
 
-#include "instrument/config_model.h"
-#include "instrument/config_page_model.h"
-#include "instrument/property_sheet.h"
+#include "instrument/configuration/model/config_model.h"
+#include "instrument/configuration/model/config_page_model.h"
+#include "instrument/sheet/property_sheet.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/time_page.h"
+#include "instrument/configuration/time_page.h"
 
 #include <QDateTime>
 #include <QGridLayout>
@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
-#include "instrument/entry_check.h"
+#include "instrument/sheet/model/entry_check.h"
 
 #include "link/dialogs/message_box.h"
 

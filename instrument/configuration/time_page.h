@@ -3,8 +3,8 @@
 #include <array>
 #include <functional>
 
-#include "instrument/config_page.h"
-#include "instrument/time_page_model.h"
+#include "instrument/configuration/config_page.h"
+#include "instrument/configuration/model/time_page_model.h"
 
 class QLineEdit;
 class QPushButton;

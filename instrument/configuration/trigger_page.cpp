@@ -1,4 +1,4 @@
-#include "instrument/trigger_page.h"
+#include "instrument/configuration/trigger_page.h"
 
 #include <algorithm>
 
@@ -9,10 +9,10 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
-#include "instrument/entry_check.h"
+#include "instrument/sheet/model/entry_check.h"
 
-#include "instrument/config_text.h"
-#include "instrument/config_widgets.h"
+#include "instrument/configuration/config_widgets.h"
+#include "instrument/configuration/model/config_text.h"
 
 namespace nereid::instrument {
 

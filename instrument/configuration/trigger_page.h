@@ -1,7 +1,7 @@
 #pragma once
 
-#include "instrument/config_page.h"
-#include "instrument/trigger_page_model.h"
+#include "instrument/configuration/config_page.h"
+#include "instrument/configuration/model/trigger_page_model.h"
 
 class QCheckBox;
 class QComboBox;

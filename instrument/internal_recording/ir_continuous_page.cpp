@@ -1,4 +1,4 @@
-#include "instrument/ir_continuous_page.h"
+#include "instrument/internal_recording/ir_continuous_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>

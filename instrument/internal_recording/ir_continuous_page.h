@@ -1,7 +1,7 @@
 #pragma once
 
-#include "instrument/ir_continuous_model.h"
-#include "instrument/ir_page.h"
+#include "instrument/internal_recording/ir_page.h"
+#include "instrument/internal_recording/model/ir_continuous_model.h"
 
 class QLabel;
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_event_page.h"
+#include "instrument/internal_recording/ir_event_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "instrument/ir_continuous_page.h"
+#include "instrument/internal_recording/ir_continuous_page.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_page.h"
+#include "instrument/internal_recording/ir_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-#include "instrument/entry_check.h"
+#include "instrument/sheet/model/entry_check.h"
 #include "link/dialogs/message_box.h"
 
 namespace nereid::instrument {

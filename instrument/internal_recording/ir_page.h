@@ -4,11 +4,11 @@
 #include <functional>
 #include <string>
 
-#include "instrument/cal_sheet_models.h"
-#include "instrument/drive_names.h"
-#include "instrument/ir_fields.h"
-#include "instrument/ir_setup_model.h"
-#include "instrument/sheet_page.h"
+#include "instrument/calibration/model/cal_sheet_models.h"
+#include "instrument/internal_recording/model/ir_fields.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/drive_names.h"
+#include "instrument/sheet/sheet_page.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,15 +1,15 @@
-#include "instrument/ir_sheet.h"
+#include "instrument/internal_recording/ir_sheet.h"
 
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTabWidget>
 
-#include "instrument/ir_continuous_page.h"
-#include "instrument/ir_event_page.h"
-#include "instrument/ir_soh_page.h"
-#include "instrument/ir_station_page.h"
-#include "instrument/ir_window_page.h"
-#include "instrument/result_indicator.h"
+#include "instrument/internal_recording/ir_continuous_page.h"
+#include "instrument/internal_recording/ir_event_page.h"
+#include "instrument/internal_recording/ir_soh_page.h"
+#include "instrument/internal_recording/ir_station_page.h"
+#include "instrument/internal_recording/ir_window_page.h"
+#include "instrument/sheet/result_indicator.h"
 #include "link/answer_records.h"
 #include "link/dialogs/message_box.h"
 #include "recording/stream_list.h"

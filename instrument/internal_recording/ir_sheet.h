@@ -1,8 +1,8 @@
 #pragma once
 
-#include "instrument/drive_names.h"
-#include "instrument/ir_setup_model.h"
-#include "instrument/property_sheet.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/drive_names.h"
+#include "instrument/sheet/property_sheet.h"
 
 namespace nereid::instrument {
 

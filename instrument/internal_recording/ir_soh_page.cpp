@@ -1,4 +1,4 @@
-#include "instrument/ir_soh_page.h"
+#include "instrument/internal_recording/ir_soh_page.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "instrument/ir_page.h"
-#include "instrument/ir_soh_model.h"
-#include "instrument/ir_status_model.h"
+#include "instrument/internal_recording/ir_page.h"
+#include "instrument/internal_recording/model/ir_soh_model.h"
+#include "instrument/internal_recording/model/ir_status_model.h"
 
 class QSpinBox;
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_station_page.h"
+#include "instrument/internal_recording/ir_station_page.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "instrument/cal_sheet_models.h"
-#include "instrument/ir_setup_model.h"
-#include "instrument/sheet_page.h"
+#include "instrument/calibration/model/cal_sheet_models.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/sheet_page.h"
 
 class QLineEdit;
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_window_page.h"
+#include "instrument/internal_recording/ir_window_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "instrument/cal_entry.h"
+#include "instrument/calibration/model/cal_entry.h"
 
 namespace nereid::instrument {
 

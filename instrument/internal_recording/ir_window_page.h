@@ -1,7 +1,7 @@
 #pragma once
 
-#include "instrument/ir_page.h"
-#include "instrument/ir_window_model.h"
+#include "instrument/internal_recording/ir_page.h"
+#include "instrument/internal_recording/model/ir_window_model.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/help_viewer.h"
+#include "instrument/sheet/help_viewer.h"
 
 #include <QDialogButtonBox>
 #include <QPointer>
@@ -6,7 +6,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "instrument/help_topics.h"
+#include "instrument/sheet/model/help_topics.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/property_sheet.h"
+#include "instrument/sheet/property_sheet.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -10,10 +10,10 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "instrument/help_topics.h"
-#include "instrument/help_viewer.h"
-#include "instrument/result_indicator.h"
-#include "instrument/sheet_page.h"
+#include "instrument/sheet/help_viewer.h"
+#include "instrument/sheet/model/help_topics.h"
+#include "instrument/sheet/result_indicator.h"
+#include "instrument/sheet/sheet_page.h"
 #include "link/answer_records.h"
 #include "link/command_records.h"
 #include "link/dialogs/message_box.h"

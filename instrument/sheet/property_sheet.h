@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "instrument/page_sets.h"
-#include "instrument/sheet_context.h"
-#include "instrument/sheet_cycle.h"
+#include "instrument/sheet/model/page_sets.h"
+#include "instrument/sheet/model/sheet_context.h"
+#include "instrument/sheet/model/sheet_cycle.h"
 
 class QPushButton;
 class QTabWidget;

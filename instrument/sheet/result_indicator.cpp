@@ -1,9 +1,9 @@
-#include "instrument/result_indicator.h"
+#include "instrument/sheet/result_indicator.h"
 
 #include <QPainter>
 #include <cmath>
 
-#include "instrument/sheet_cycle.h"
+#include "instrument/sheet/model/sheet_cycle.h"
 
 namespace nereid::instrument {
 

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "instrument/sheet_context.h"
+#include "instrument/sheet/model/sheet_context.h"
 
 namespace nereid::instrument {
 

@@ -1,11 +1,11 @@
-#include "instrument/sheet_page.h"
+#include "instrument/sheet/sheet_page.h"
 
 #include <QLineEdit>
 #include <QVariant>
 
 #include "link/dialogs/message_box.h"
 
-#include "instrument/help_topics.h"
+#include "instrument/sheet/model/help_topics.h"
 
 namespace nereid::instrument {
 

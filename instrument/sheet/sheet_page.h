@@ -5,7 +5,7 @@
 class QLineEdit;
 #include <string>
 
-#include "instrument/page_model.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::instrument {
 

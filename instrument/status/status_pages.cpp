@@ -1,10 +1,10 @@
-#include "instrument/status_pages.h"
+#include "instrument/status/status_pages.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-#include "instrument/property_sheet.h"
+#include "instrument/sheet/property_sheet.h"
 
 namespace nereid::instrument {
 

@@ -5,9 +5,9 @@
 #include <array>
 #include <vector>
 
-#include "instrument/drive_status_model.h"
-#include "instrument/sheet_page.h"
-#include "instrument/status_models.h"
+#include "instrument/sheet/sheet_page.h"
+#include "instrument/status/model/drive_status_model.h"
+#include "instrument/status/model/status_models.h"
 
 namespace nereid::instrument {
 

@@ -1,8 +1,8 @@
-#include "instrument/status_sheet.h"
+#include "instrument/status/status_sheet.h"
 
 #include <QPushButton>
 
-#include "instrument/status_pages.h"
+#include "instrument/status/status_pages.h"
 #include "link/answer_records.h"
 
 namespace nereid::instrument {

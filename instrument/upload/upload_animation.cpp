@@ -1,4 +1,4 @@
-#include "instrument/upload_animation.h"
+#include "instrument/upload/upload_animation.h"
 
 #include <QPainter>
 #include <QTimer>

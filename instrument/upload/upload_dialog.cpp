@@ -1,4 +1,4 @@
-#include "instrument/upload_dialog.h"
+#include "instrument/upload/upload_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,9 +20,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "instrument/drive_names.h"
-#include "instrument/upload_animation.h"
-#include "instrument/upload_local_pane.h"
+#include "instrument/sheet/model/drive_names.h"
+#include "instrument/upload/upload_animation.h"
+#include "instrument/upload/upload_local_pane.h"
 #include "link/dialogs/message_box.h"
 #include "recording/hlcp_translator.h"
 

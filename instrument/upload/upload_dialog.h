@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "instrument/upload_worker.h"
+#include "instrument/upload/model/upload_worker.h"
 #include "recording/mseed_packer.h"
 
 class QComboBox;

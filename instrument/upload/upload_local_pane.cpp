@@ -1,4 +1,4 @@
-#include "instrument/upload_local_pane.h"
+#include "instrument/upload/upload_local_pane.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "instrument/cal_entry.h"
+#include "instrument/calibration/model/cal_entry.h"
 
 #include <cmath>
 #include <cstdio>

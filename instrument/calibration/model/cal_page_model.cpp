@@ -1,10 +1,10 @@
-#include "instrument/cal_page_model.h"
+#include "instrument/calibration/model/cal_page_model.h"
 
 #include <algorithm>
 
 #include <cstdlib>
 
-#include "instrument/cal_signal.h"
+#include "instrument/calibration/model/cal_signal.h"
 
 namespace nereid::instrument {
 

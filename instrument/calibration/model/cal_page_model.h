@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/cal_entry.h"
+#include "instrument/calibration/model/cal_entry.h"
 #include "link/answer_records.h"
 #include "link/command_records.h"
 #include "recording/stream_list.h"

@@ -1,4 +1,4 @@
-#include "instrument/cal_sheet_models.h"
+#include "instrument/calibration/model/cal_sheet_models.h"
 
 #include "link/instrument_link.h"
 

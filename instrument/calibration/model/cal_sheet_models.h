@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "instrument/cal_page_model.h"
-#include "instrument/ir_setup_model.h"
-#include "instrument/page_model.h"
+#include "instrument/calibration/model/cal_page_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::link {
 class CInstrumentLink;

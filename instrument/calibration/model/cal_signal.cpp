@@ -1,4 +1,4 @@
-#include "instrument/cal_signal.h"
+#include "instrument/calibration/model/cal_signal.h"
 
 namespace nereid::instrument {
 

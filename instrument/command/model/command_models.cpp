@@ -1,4 +1,4 @@
-#include "instrument/command_models.h"
+#include "instrument/command/model/command_models.h"
 
 #include <algorithm>
 #include <cerrno>

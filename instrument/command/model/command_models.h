@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "instrument/page_ids.h"
-#include "instrument/page_model.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::recording {
 class CStreamList;

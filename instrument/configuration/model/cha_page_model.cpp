@@ -1,4 +1,4 @@
-#include "instrument/cha_page_model.h"
+#include "instrument/configuration/model/cha_page_model.h"
 
 #include <cstdlib>
 

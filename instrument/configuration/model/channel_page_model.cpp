@@ -1,4 +1,4 @@
-#include "instrument/channel_page_model.h"
+#include "instrument/configuration/model/channel_page_model.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "instrument/config_rates.h"
+#include "instrument/configuration/model/config_rates.h"
 #include "link/command_records.h"
 #include "recording/stream_list.h"
 

@@ -1,4 +1,4 @@
-#include "instrument/com_page_model.h"
+#include "instrument/configuration/model/com_page_model.h"
 
 namespace nereid::instrument {
 

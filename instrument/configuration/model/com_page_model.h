@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "instrument/port_settings.h"
+#include "instrument/configuration/model/port_settings.h"
 #include "link/command_records.h"
 
 namespace nereid::instrument {

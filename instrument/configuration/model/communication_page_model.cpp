@@ -1,4 +1,4 @@
-#include "instrument/communication_page_model.h"
+#include "instrument/configuration/model/communication_page_model.h"
 
 #include <cstdlib>
 

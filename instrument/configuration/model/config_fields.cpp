@@ -1,6 +1,6 @@
-#include "instrument/config_fields.h"
+#include "instrument/configuration/model/config_fields.h"
 
-#include "instrument/config_text.h"
+#include "instrument/configuration/model/config_text.h"
 
 namespace nereid::instrument {
 

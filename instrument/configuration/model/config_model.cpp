@@ -1,4 +1,4 @@
-#include "instrument/config_model.h"
+#include "instrument/configuration/model/config_model.h"
 
 namespace nereid::instrument {
 

@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "instrument/cha_page_model.h"
-#include "instrument/channel_page_model.h"
-#include "instrument/com_page_model.h"
-#include "instrument/communication_page_model.h"
-#include "instrument/time_page_model.h"
-#include "instrument/trigger_page_model.h"
+#include "instrument/configuration/model/cha_page_model.h"
+#include "instrument/configuration/model/channel_page_model.h"
+#include "instrument/configuration/model/com_page_model.h"
+#include "instrument/configuration/model/communication_page_model.h"
+#include "instrument/configuration/model/time_page_model.h"
+#include "instrument/configuration/model/trigger_page_model.h"
 #include "link/command_records.h"
 #include "recording/stream_list.h"
 

@@ -1,4 +1,4 @@
-#include "instrument/config_page_model.h"
+#include "instrument/configuration/model/config_page_model.h"
 
 namespace nereid::instrument {
 

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "instrument/config_model.h"
-#include "instrument/page_model.h"
+#include "instrument/configuration/model/config_model.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::instrument {
 

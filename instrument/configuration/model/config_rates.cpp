@@ -1,4 +1,4 @@
-#include "instrument/config_rates.h"
+#include "instrument/configuration/model/config_rates.h"
 
 #include "recording/rate_codes.h"
 

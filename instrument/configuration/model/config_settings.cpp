@@ -1,10 +1,10 @@
-#include "instrument/config_settings.h"
+#include "instrument/configuration/model/config_settings.h"
 
 #include <algorithm>
 #include <map>
 #include <sstream>
 
-#include "instrument/config_text.h"
+#include "instrument/configuration/model/config_text.h"
 
 namespace nereid::instrument {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/config_model.h"
+#include "instrument/configuration/model/config_model.h"
 
 namespace nereid::instrument {
 

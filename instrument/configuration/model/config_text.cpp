@@ -1,4 +1,4 @@
-#include "instrument/config_text.h"
+#include "instrument/configuration/model/config_text.h"
 
 #include <algorithm>
 #include <cctype>

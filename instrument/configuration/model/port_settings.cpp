@@ -1,4 +1,4 @@
-#include "instrument/port_settings.h"
+#include "instrument/configuration/model/port_settings.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/time_page_model.h"
+#include "instrument/configuration/model/time_page_model.h"
 
 #include "recording/calendar.h"
 

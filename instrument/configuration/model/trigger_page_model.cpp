@@ -1,4 +1,4 @@
-#include "instrument/trigger_page_model.h"
+#include "instrument/configuration/model/trigger_page_model.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
-#include "instrument/ir_event_model.h"
+#include "instrument/internal_recording/model/ir_event_model.h"
 
-#include "instrument/ir_continuous_model.h"
+#include "instrument/internal_recording/model/ir_continuous_model.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_fields.h"
+#include "instrument/internal_recording/model/ir_fields.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
 
 namespace nereid::instrument {
 

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
-#include "instrument/ir_continuous_model.h"
-#include "instrument/ir_event_model.h"
-#include "instrument/ir_soh_model.h"
-#include "instrument/ir_station_model.h"
-#include "instrument/ir_status_model.h"
-#include "instrument/ir_window_model.h"
+#include "instrument/internal_recording/model/ir_continuous_model.h"
+#include "instrument/internal_recording/model/ir_event_model.h"
+#include "instrument/internal_recording/model/ir_soh_model.h"
+#include "instrument/internal_recording/model/ir_station_model.h"
+#include "instrument/internal_recording/model/ir_status_model.h"
+#include "instrument/internal_recording/model/ir_window_model.h"
 #include "link/command_records.h"
 
 namespace nereid::instrument {

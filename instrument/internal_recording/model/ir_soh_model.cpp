@@ -1,4 +1,4 @@
-#include "instrument/ir_soh_model.h"
+#include "instrument/internal_recording/model/ir_soh_model.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/ir_station_model.h"
+#include "instrument/internal_recording/model/ir_station_model.h"
 
 namespace nereid::instrument {
 

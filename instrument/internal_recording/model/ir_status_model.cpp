@@ -1,4 +1,4 @@
-#include "instrument/ir_status_model.h"
+#include "instrument/internal_recording/model/ir_status_model.h"
 
 namespace nereid::instrument {
 

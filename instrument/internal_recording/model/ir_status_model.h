@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/ir_page_copies.h"
+#include "instrument/internal_recording/model/ir_page_copies.h"
 #include "link/command_records.h"
 
 namespace nereid::instrument {

@@ -1,4 +1,4 @@
-#include "instrument/ir_window_model.h"
+#include "instrument/internal_recording/model/ir_window_model.h"
 
 #include <algorithm>
 

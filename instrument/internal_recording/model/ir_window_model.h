@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "instrument/ir_fields.h"
-#include "instrument/ir_page_copies.h"
+#include "instrument/internal_recording/model/ir_fields.h"
+#include "instrument/internal_recording/model/ir_page_copies.h"
 #include "link/command_records.h"
 
 namespace nereid::instrument {

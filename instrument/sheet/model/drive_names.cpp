@@ -1,4 +1,4 @@
-#include "instrument/drive_names.h"
+#include "instrument/sheet/model/drive_names.h"
 
 #include <algorithm>
 

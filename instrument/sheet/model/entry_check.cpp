@@ -1,4 +1,4 @@
-#include "instrument/entry_check.h"
+#include "instrument/sheet/model/entry_check.h"
 
 #include <cctype>
 

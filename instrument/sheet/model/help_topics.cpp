@@ -1,6 +1,6 @@
-#include "instrument/help_topics.h"
+#include "instrument/sheet/model/help_topics.h"
 
-#include "instrument/page_ids.h"
+#include "instrument/sheet/model/page_ids.h"
 
 namespace nereid::instrument {
 

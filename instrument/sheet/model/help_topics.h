@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "instrument/sheet_cycle.h"
+#include "instrument/sheet/model/sheet_cycle.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/page_ids.h"
+#include "instrument/sheet/model/page_ids.h"
 
 namespace nereid::instrument {
 

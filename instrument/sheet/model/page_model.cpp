@@ -1,4 +1,4 @@
-#include "instrument/page_model.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::instrument {
 

@@ -1,7 +1,7 @@
-#include "instrument/page_sets.h"
+#include "instrument/sheet/model/page_sets.h"
 
-#include "instrument/cal_sheet_models.h"
-#include "instrument/page_ids.h"
+#include "instrument/calibration/model/cal_sheet_models.h"
+#include "instrument/sheet/model/page_ids.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/sheet_cycle.h"
+#include "instrument/sheet/model/sheet_cycle.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/drive_status_model.h"
+#include "instrument/status/model/drive_status_model.h"
 
 #include <cstdio>
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "instrument/page_ids.h"
-#include "instrument/page_model.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::instrument {
 

@@ -1,4 +1,4 @@
-#include "instrument/status_models.h"
+#include "instrument/status/model/status_models.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "instrument/upload_engine.h"
+#include "instrument/upload/model/upload_engine.h"
 
 #include <algorithm>
 #include <chrono>

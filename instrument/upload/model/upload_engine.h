@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "instrument/upload_entry.h"
-#include "instrument/upload_estimate.h"
-#include "instrument/upload_file_writer.h"
-#include "instrument/upload_owed_answers.h"
-#include "instrument/upload_sequence.h"
-#include "instrument/upload_types.h"
+#include "instrument/upload/model/upload_entry.h"
+#include "instrument/upload/model/upload_estimate.h"
+#include "instrument/upload/model/upload_file_writer.h"
+#include "instrument/upload/model/upload_owed_answers.h"
+#include "instrument/upload/model/upload_sequence.h"
+#include "instrument/upload/model/upload_types.h"
 #include "link/answer_records.h"
 #include "link/instrument_link.h"
 

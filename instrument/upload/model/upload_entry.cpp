@@ -1,4 +1,4 @@
-#include "instrument/upload_entry.h"
+#include "instrument/upload/model/upload_entry.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "instrument/upload_estimate.h"
+#include "instrument/upload/model/upload_estimate.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "instrument/upload_file_writer.h"
+#include "instrument/upload/model/upload_file_writer.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
-#include "instrument/upload_entry.h"
+#include "instrument/upload/model/upload_entry.h"
 #include "recording/hlcp_translator.h"
 
 namespace nereid::instrument {

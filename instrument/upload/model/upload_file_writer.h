@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "instrument/upload_types.h"
+#include "instrument/upload/model/upload_types.h"
 #include "recording/mseed_packer.h"
 
 namespace nereid::recording {

@@ -1,4 +1,4 @@
-#include "instrument/upload_owed_answers.h"
+#include "instrument/upload/model/upload_owed_answers.h"
 
 namespace nereid::instrument {
 

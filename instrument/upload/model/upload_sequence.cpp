@@ -1,4 +1,4 @@
-#include "instrument/upload_sequence.h"
+#include "instrument/upload/model/upload_sequence.h"
 
 namespace nereid::instrument {
 

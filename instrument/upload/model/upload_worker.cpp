@@ -1,4 +1,4 @@
-#include "instrument/upload_worker.h"
+#include "instrument/upload/model/upload_worker.h"
 
 #include <chrono>
 #include <termios.h>

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "instrument/upload_engine.h"
+#include "instrument/upload/model/upload_engine.h"
 
 namespace nereid::instrument {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "instrument/cal_page_model.h"
-#include "instrument/cal_signal.h"
+#include "instrument/calibration/model/cal_page_model.h"
+#include "instrument/calibration/model/cal_signal.h"
 #include "link/command_builder.h"
 #include "link/frame_codec.h"
 #include "recording/stream_list.h"

@@ -10,14 +10,14 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "instrument/cal_page.h"
-#include "instrument/cal_shared_spin.h"
-#include "instrument/drive_names.h"
-#include "instrument/ir_event_page.h"
-#include "instrument/ir_setup_model.h"
-#include "instrument/ir_soh_page.h"
-#include "instrument/ir_station_page.h"
-#include "instrument/ir_window_page.h"
+#include "instrument/calibration/cal_page.h"
+#include "instrument/calibration/cal_shared_spin.h"
+#include "instrument/internal_recording/ir_event_page.h"
+#include "instrument/internal_recording/ir_soh_page.h"
+#include "instrument/internal_recording/ir_station_page.h"
+#include "instrument/internal_recording/ir_window_page.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/drive_names.h"
 #include "recording/stream_list.h"
 
 using namespace nereid;

@@ -12,16 +12,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "instrument/cal_page.h"
-#include "instrument/cali_sheet.h"
-#include "instrument/ir_continuous_page.h"
-#include "instrument/ir_event_page.h"
-#include "instrument/ir_sheet.h"
-#include "instrument/ir_soh_page.h"
-#include "instrument/ir_station_page.h"
-#include "instrument/ir_window_page.h"
-#include "instrument/result_indicator.h"
-#include "sheet_test_support.h"
+#include "instrument/calibration/cal_page.h"
+#include "instrument/calibration/cali_sheet.h"
+#include "instrument/internal_recording/ir_continuous_page.h"
+#include "instrument/internal_recording/ir_event_page.h"
+#include "instrument/internal_recording/ir_sheet.h"
+#include "instrument/internal_recording/ir_soh_page.h"
+#include "instrument/internal_recording/ir_station_page.h"
+#include "instrument/internal_recording/ir_window_page.h"
+#include "instrument/sheet/result_indicator.h"
+#include "tests/instrument/sheet/sheet_test_support.h"
 
 using namespace nereid;
 using namespace nereid::instrument;

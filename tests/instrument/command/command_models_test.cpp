@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/command_models.h"
+#include "instrument/command/model/command_models.h"
 #include "link/command_builder.h"
 #include "recording/stream_list.h"
 

@@ -8,13 +8,13 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "instrument/command_pages.h"
-#include "instrument/command_sheet.h"
-#include "instrument/help_topics.h"
-#include "instrument/help_viewer.h"
-#include "instrument/page_ids.h"
-#include "instrument/result_indicator.h"
-#include "sheet_test_support.h"
+#include "instrument/command/command_pages.h"
+#include "instrument/command/command_sheet.h"
+#include "instrument/sheet/help_viewer.h"
+#include "instrument/sheet/model/help_topics.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/sheet/result_indicator.h"
+#include "tests/instrument/sheet/sheet_test_support.h"
 
 using namespace nereid;
 using namespace nereid::instrument;

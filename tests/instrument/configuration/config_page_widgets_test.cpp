@@ -6,15 +6,15 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "instrument/cha_page.h"
-#include "instrument/channel_page.h"
-#include "instrument/com_page.h"
-#include "instrument/communication_page.h"
-#include "instrument/config_model.h"
-#include "instrument/config_page_model.h"
-#include "instrument/page_ids.h"
-#include "instrument/time_page.h"
-#include "instrument/trigger_page.h"
+#include "instrument/configuration/cha_page.h"
+#include "instrument/configuration/channel_page.h"
+#include "instrument/configuration/com_page.h"
+#include "instrument/configuration/communication_page.h"
+#include "instrument/configuration/model/config_model.h"
+#include "instrument/configuration/model/config_page_model.h"
+#include "instrument/configuration/time_page.h"
+#include "instrument/configuration/trigger_page.h"
+#include "instrument/sheet/model/page_ids.h"
 #include "tests/shell/gui_test_support.h"
 
 namespace nereid::instrument {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "instrument/cha_page_model.h"
-#include "instrument/channel_page_model.h"
-#include "instrument/com_page_model.h"
-#include "instrument/communication_page_model.h"
-#include "instrument/config_model.h"
-#include "instrument/time_page_model.h"
-#include "instrument/trigger_page_model.h"
+#include "instrument/configuration/model/cha_page_model.h"
+#include "instrument/configuration/model/channel_page_model.h"
+#include "instrument/configuration/model/com_page_model.h"
+#include "instrument/configuration/model/communication_page_model.h"
+#include "instrument/configuration/model/config_model.h"
+#include "instrument/configuration/model/time_page_model.h"
+#include "instrument/configuration/model/trigger_page_model.h"
 
 namespace nereid::instrument {
 namespace {

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "instrument/config_model.h"
+#include "instrument/configuration/model/config_model.h"
 #include "link/answer_records.h"
 #include "link/command_builder.h"
 #include "sim/answer_encoder.h"

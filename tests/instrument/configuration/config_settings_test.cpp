@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "instrument/config_fields.h"
-#include "instrument/config_settings.h"
+#include "instrument/configuration/model/config_fields.h"
+#include "instrument/configuration/model/config_settings.h"
 
 namespace nereid::instrument {
 namespace {

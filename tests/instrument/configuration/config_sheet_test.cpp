@@ -4,14 +4,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "instrument/cha_page.h"
-#include "instrument/channel_page.h"
-#include "instrument/config_sheet.h"
-#include "instrument/page_ids.h"
-#include "instrument/result_indicator.h"
+#include "instrument/configuration/cha_page.h"
+#include "instrument/configuration/channel_page.h"
+#include "instrument/configuration/config_sheet.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/sheet/result_indicator.h"
 #include "recording/channel_table.h"
 #include "recording/intake_state.h"
-#include "tests/instrument/sheet_test_support.h"
+#include "tests/instrument/sheet/sheet_test_support.h"
 
 namespace nereid::instrument {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "instrument/drive_names.h"
-#include "instrument/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/drive_names.h"
 #include "link/command_builder.h"
 
 namespace nereid::instrument {

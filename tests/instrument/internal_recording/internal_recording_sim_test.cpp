@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "instrument/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
 #include "link/command_builder.h"
 #include "tests/sim/sim_process.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "instrument/drive_names.h"
+#include "instrument/sheet/model/drive_names.h"
 #include "link/answer_records.h"
 
 namespace nereid::instrument {

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/help_topics.h"
-#include "instrument/page_ids.h"
-#include "instrument/page_sets.h"
-#include "instrument/sheet_cycle.h"
+#include "instrument/sheet/model/help_topics.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/sheet/model/page_sets.h"
+#include "instrument/sheet/model/sheet_cycle.h"
 #include "tests/link/fake_link.h"
 
 using namespace nereid;

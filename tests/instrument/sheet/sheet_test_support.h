@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "instrument/property_sheet.h"
+#include "instrument/sheet/property_sheet.h"
 #include "link/serial_link.h"
 #include "recording/stream_list.h"
 #include "tests/shell/gui_test_support.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/drive_status_model.h"
-#include "instrument/status_models.h"
+#include "instrument/status/model/drive_status_model.h"
+#include "instrument/status/model/status_models.h"
 
 using namespace nereid;
 using namespace nereid::instrument;

@@ -5,16 +5,16 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "instrument/command_sheet.h"
-#include "instrument/help_topics.h"
-#include "instrument/help_viewer.h"
-#include "instrument/page_ids.h"
-#include "instrument/result_indicator.h"
-#include "instrument/status_pages.h"
-#include "instrument/status_sheet.h"
-#include "sheet_test_support.h"
+#include "instrument/command/command_sheet.h"
+#include "instrument/sheet/help_viewer.h"
+#include "instrument/sheet/model/help_topics.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/sheet/result_indicator.h"
+#include "instrument/status/status_pages.h"
+#include "instrument/status/status_sheet.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "tests/instrument/sheet/sheet_test_support.h"
 
 #include <QApplication>
 #include <QTabBar>

@@ -1,6 +1,6 @@
 // The "File Upload" dialog against nereid-sim, offscreen: open, list, descend, retrieve two
 // files, the "Close" warning during a transfer, delete with its warning.
-#include "instrument/upload_dialog.h"
+#include "instrument/upload/upload_dialog.h"
 #include "link/serial_link.h"
 
 #include "tests/shell/gui_test_support.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "instrument/upload_engine.h"
+#include "instrument/upload/model/upload_engine.h"
 #include "recording/hlcp_translator.h"
-#include "tests/instrument/upload_recorder_double.h"
+#include "tests/instrument/upload/upload_recorder_double.h"
 
 namespace nereid::instrument {
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/upload_engine.h"
+#include "instrument/upload/model/upload_engine.h"
 #include "recording/hlcp_translator.h"
 #include "tests/sim/cli_process.h"
 #include "tests/sim/sim_process.h"
