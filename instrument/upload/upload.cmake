@@ -7,8 +7,11 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/model/upload_owed_answers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/upload_file_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/upload_engine.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/model/upload_engine_line.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/model/upload_engine_answers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/upload_worker.cpp)
 list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/upload_dialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/upload_dialog_recorder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_local_pane.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload_animation.cpp)

@@ -90,6 +90,14 @@ protected:
     void reject() override;
 
 private:
+    // Recorder tree nodes that must not be listed when opened: the drive root and the
+    // placeholder children that only give a folder its expand mark.
+    static constexpr int kNoListRole = Qt::UserRole + 1;
+    // The exact size in bytes of a file row.
+    static constexpr int kSizeRole = Qt::UserRole + 2;
+
+    // A folder node under `parent`, with a placeholder child that gives it its expand mark.
+    static QTreeWidgetItem* NewFolderNode(QTreeWidgetItem* parent, const QString& name);
     QWidget* BuildRecorderHalf();
     QWidget* BuildMiddle();
     CUploadEngine::Hooks Hooks();

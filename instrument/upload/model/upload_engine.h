@@ -114,6 +114,12 @@ public:
     std::uint64_t FramesTaken() const { return m_FramesTaken; }
 
 private:
+    static constexpr std::uint8_t kDriveStatusCode = 0xB7;
+    static constexpr std::uint8_t kListCode = 0xB8;
+    static constexpr std::uint8_t kReadCode = 0xB9;
+    static constexpr std::uint8_t kDeleteCode = 0x92;
+    static constexpr std::uint8_t kAbortCode = 0x91;
+
     std::int64_t Now() const;
     int Begin(int operation, std::uint8_t code, const link::CommandRecord& record);
     void PrepareRequest(std::uint8_t code, const link::CommandRecord& record);

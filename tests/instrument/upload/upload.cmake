@@ -1,5 +1,6 @@
 # File upload: the transfer engine against a recorder double behind the real link.
-nereid_core_test(upload_engine_test ${CMAKE_CURRENT_LIST_DIR}/upload_engine_test.cpp)
+nereid_core_test(upload_engine_test ${CMAKE_CURRENT_LIST_DIR}/upload_engine_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/upload_engine_pairing_test.cpp)
 
 # nereid ls, get and rm against the simulator, clean and over a faulty line.
 nereid_integration_test(upload_cli_test ${CMAKE_CURRENT_LIST_DIR}/upload_cli_test.cpp)
