@@ -1,6 +1,5 @@
-# The Calibration sheet: the calibration signal, entry checks and page model, and the page
-# adapters of the Calibration and Internal Recording sheets (toolkit-free); the pages and the
-# sheet (Qt).
+# The Calibration sheet: the calibration signal, entry checks, page model and the page adapter
+# (toolkit-free); the pages and the sheet (Qt).
 list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/model/cal_signal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/cal_entry.cpp

@@ -1,5 +1,5 @@
-# The Internal Recording sheet: the setup record and its six page models (toolkit-free); the
-# pages and the sheet (Qt).
+# The Internal Recording sheet: the setup record, its six page models and the page adapter
+# (toolkit-free); the pages and the sheet (Qt).
 list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/model/ir_fields.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/ir_station_model.cpp
@@ -8,7 +8,8 @@ list(APPEND NEREID_INSTRUMENT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/model/ir_window_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/ir_soh_model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/model/ir_status_model.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/model/ir_setup_model.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/model/ir_setup_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/model/ir_sheet_models.cpp)
 list(APPEND NEREID_INSTRUMENT_GUI_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ir_page.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ir_station_page.cpp

@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "instrument/calibration/model/cal_sheet_models.h"
 #include "instrument/internal_recording/model/ir_fields.h"
 #include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_sheet_models.h"
 #include "instrument/sheet/model/drive_names.h"
 #include "instrument/sheet/sheet_page.h"
 

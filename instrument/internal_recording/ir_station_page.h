@@ -1,7 +1,7 @@
 #pragma once
 
-#include "instrument/calibration/model/cal_sheet_models.h"
 #include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_sheet_models.h"
 #include "instrument/sheet/sheet_page.h"
 
 class QLineEdit;

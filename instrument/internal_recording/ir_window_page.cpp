@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "instrument/calibration/model/cal_entry.h"
+#include "link/dialogs/message_box.h"
 
 namespace nereid::instrument {
 
@@ -92,7 +92,7 @@ CIRDWindowPage::CIRDWindowPage(CIRSetupModel& setup, QWidget* parent)
         ReadControls();
         std::string text;
         if (m_Model.Select(window, text) != 1 && !text.empty()) {
-            emit message(kCalMessageCaption, QString::fromStdString(text));
+            emit message(link::kTellusCaption, QString::fromStdString(text));
         }
         Refresh(); // shows the chosen window, or returns the list to the current one
     });
@@ -103,7 +103,7 @@ int CIRDWindowPage::Validate() {
     std::string text;
     const int result = m_Model.ValidateCurrent(text);
     if (result != 1) {
-        emit message(kCalMessageCaption, QString::fromStdString(text));
+        emit message(link::kTellusCaption, QString::fromStdString(text));
         Refresh();
     }
     return result;

@@ -30,6 +30,18 @@ enum PageId : int {
     kRealTimePage = 1549,
 };
 
+// Dialog identifiers of the Calibration and Internal Recording pages.
+enum CalibrationPageId : int {
+    kImmediatePageId = 170,
+    kScheduledPageId = 171,
+    kIRStationNamePageId = 1560,
+    kIRContinuousPageId = 1561,
+    kIREventPageId = 1562,
+    kIRWindowPageId = 1563,
+    kIRSohPageId = 1564,
+    kIRStatusPageId = 1565,
+};
+
 // The instrument model codes the page sets turn on.
 constexpr int kMerlinModel = 17; // drive status, power-down-drive, real-time, six-channel pages
 constexpr int kLumenModel = 3;   // damping resistors, model-specific state-of-health scaling

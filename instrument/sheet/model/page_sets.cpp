@@ -1,6 +1,5 @@
 #include "instrument/sheet/model/page_sets.h"
 
-#include "instrument/calibration/model/cal_sheet_models.h"
 #include "instrument/sheet/model/page_ids.h"
 
 namespace nereid::instrument {
