@@ -6,8 +6,9 @@ class QTextBrowser;
 
 namespace nereid::instrument {
 
-// The help window: a QTextBrowser that shows the text of one topic (instrument/help_topics.h).
-// One viewer serves the whole program; it stays open beside the modal sheets.
+// The help window: a QTextBrowser that shows the text of one topic
+// (instrument/sheet/model/help_topics.h). One viewer serves the whole program; it stays open beside
+// the modal sheets.
 class CHelpViewer : public QWidget {
     Q_OBJECT
 public:
