@@ -115,7 +115,7 @@ void BM_Translate(benchmark::State& state) {
         return;
     }
     const auto once = [&](std::vector<std::string>& written) {
-        HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, f.mapped->Size()), f.source, out);
+        HlcpTranslator t(form, f.mapped->Size(), f.source, out);
         const bool ok =
             t.PrepareOutput() && t.Feed(f.mapped->Data(), f.mapped->Size()) == 1 && t.Write() == 1;
         written = t.WrittenPaths();
@@ -140,7 +140,7 @@ void BM_Translate(benchmark::State& state) {
     double total = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, f.mapped->Size()), f.source, out);
+        HlcpTranslator t(form, f.mapped->Size(), f.source, out);
         if (!t.PrepareOutput() || t.Feed(f.mapped->Data(), f.mapped->Size()) != 1 ||
             t.Write() != 1) {
             state.SkipWithError(t.Message().c_str());

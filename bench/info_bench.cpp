@@ -76,7 +76,7 @@ std::string Translate(const std::string& hlcp, int form, const std::string& subf
     if (CMappedFile::Open(hlcp, source, error) != CMappedFile::kOk) {
         std::abort();
     }
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, source->Size()), hlcp, out);
+    HlcpTranslator t(form, source->Size(), hlcp, out);
     if (!t.PrepareOutput() || t.Feed(source->Data(), source->Size()) != 1 || t.Write() != 1) {
         std::abort();
     }

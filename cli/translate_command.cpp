@@ -2,8 +2,8 @@
 
 #include "cli/mseed_options.h"
 #include "recording/hlcp_translator.h"
-#include "recording/regular_file.h"
 #include "recording/mapped_file.h"
+#include "recording/regular_file.h"
 
 #include <cstring>
 #include <iostream>
@@ -88,8 +88,7 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
             result = kExitFileRefused;
             continue;
         }
-        recording::HlcpTranslator t(
-            form, recording::HlcpTranslator::CapacityFor(form, source->Size()), path, out);
+        recording::HlcpTranslator t(form, source->Size(), path, out);
         t.SetMseedOptions(mseed.network, mseed.components, 0);
         if (!t.PrepareOutput()) {
             std::cerr << recording::HlcpTranslator::kMappedFileText << "\n";

@@ -9,7 +9,9 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/rate_codes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_writer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/output_block.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/staged_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sample_decoders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/translate_layouts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapped_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/regular_file.cpp

@@ -98,7 +98,7 @@ TEST(OpenDataFile, UnknownFileTypeStopsWithoutSeisanTries) {
 std::string TranslateInto(const TempDir& dir, int form, const HlcpPlan& plan,
                           const std::string& source = "D1345A.HLC") {
     const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), source, dir.Path());
+    HlcpTranslator t(form, file.size(), source, dir.Path());
     EXPECT_TRUE(t.PrepareOutput());
     EXPECT_EQ(t.Feed(file.data(), file.size()), 1);
     EXPECT_EQ(t.Write(), 1) << t.Message();
