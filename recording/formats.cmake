@@ -31,10 +31,11 @@ target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(MSEED REQUIRED IMPORTED_TARGET mseed)
 target_link_libraries(nereid_formats PUBLIC PkgConfig::MSEED)
-# The sample walks convert and compare long runs of numbers: worth the vectoriser's full
+# The sample walks and the Steim-2 encoder work through long runs of numbers: worth the vectoriser's full
 # cost model, which -O2 keeps to the very cheapest loops.
 set_source_files_properties(
     ${CMAKE_CURRENT_LIST_DIR}/file_channel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_samples.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sample_walk.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_records.cpp
     PROPERTIES COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fvect-cost-model=dynamic>")

@@ -52,50 +52,40 @@ inline char* PutDecimalLine(char* p, std::int32_t value) {
 
 // Four samples (12 bytes) from two overlapping 8-byte loads; the second reads two bytes past
 // the group, so a group is only taken while a fifth sample follows it.
-template <typename Put>
-const std::uint8_t* DecodeFours(const std::uint8_t* p, std::size_t& i, std::size_t count, Put put) {
-    for (; i + 5 <= count; i += 4, p += 12) {
-        std::uint64_t a, b;
-        std::memcpy(&a, p, 8);
-        std::memcpy(&b, p + 6, 8);
-        put(static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << 8) >> 8,
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(a >> 24) << 8) >> 8,
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(b) << 8) >> 8,
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(b >> 24) << 8) >> 8);
-    }
-    return p;
+inline void LoadFour(const std::uint8_t* p, std::int32_t* s) {
+    std::uint64_t a, b;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p + 6, 8);
+    s[0] = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << 8) >> 8;
+    s[1] = static_cast<std::int32_t>(static_cast<std::uint32_t>(a >> 24) << 8) >> 8;
+    s[2] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b) << 8) >> 8;
+    s[3] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b >> 24) << 8) >> 8;
 }
 
 } // namespace
 
 std::uint8_t* DecodeToLeS32(const std::uint8_t* in, std::size_t count, std::uint8_t* out) {
     std::size_t i = 0;
-    const std::uint8_t* p = DecodeFours(
-        in, i, count, [&out](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-            PutLeS32(out, a);
-            PutLeS32(out + 4, b);
-            PutLeS32(out + 8, c);
-            PutLeS32(out + 12, d);
-            out += 16;
-        });
-    for (; i < count; ++i, p += 3, out += 4) {
-        PutLeS32(out, GetLeS24(p));
+    // Native order is little-endian (asserted above), so the samples are stored as they are.
+    for (; i + 5 <= count; i += 4, in += 12, out += 16) {
+        std::int32_t s[4];
+        LoadFour(in, s);
+        std::memcpy(out, s, 16);
+    }
+    for (; i < count; ++i, in += 3, out += 4) {
+        const std::int32_t v = GetLeS24(in);
+        std::memcpy(out, &v, 4);
     }
     return out;
 }
 
 std::int32_t* DecodeToS32(const std::uint8_t* in, std::size_t count, std::int32_t* out) {
     std::size_t i = 0;
-    const std::uint8_t* p = DecodeFours(
-        in, i, count, [&out](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-            out[0] = a;
-            out[1] = b;
-            out[2] = c;
-            out[3] = d;
-            out += 4;
-        });
-    for (; i < count; ++i, p += 3) {
-        *out++ = GetLeS24(p);
+    for (; i + 5 <= count; i += 4, in += 12, out += 4) {
+        LoadFour(in, out);
+    }
+    for (; i < count; ++i, in += 3) {
+        *out++ = GetLeS24(in);
     }
     return out;
 }
