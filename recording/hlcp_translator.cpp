@@ -309,23 +309,6 @@ int HlcpTranslator::Fail(const std::string& path, int error) {
     return 0;
 }
 
-int HlcpTranslator::WriteWfdisc() {
-    const std::string dataName = OutputName();
-    const char channelCharacter = m_sourceName.size() > 1 ? m_sourceName[1] : '1';
-    const CStagedFile::Layout record = {
-        {CssWfdiscRecord(m_header, channelCharacter, dataName, m_samples), CStagedFile::kOpenEnd}};
-    CStagedFile wfdisc(m_folder + "/" + WfdiscNameOf(dataName));
-    int error = wfdisc.Open(record);
-    if (error == 0) {
-        error = wfdisc.Commit(record);
-    }
-    if (error != 0) {
-        return Fail(wfdisc.Path(), error);
-    }
-    m_written.push_back(wfdisc.Path());
-    return 1;
-}
-
 int HlcpTranslator::Write() {
     if (m_buffer.empty()) {
         m_message = kMappedFileText;
@@ -359,11 +342,30 @@ int HlcpTranslator::Write() {
     if (error != 0) {
         return Fail(path, error);
     }
+    // CSS: the wfdisc record is written before the data file takes its name, so that only
+    // the last rename can fail between the two.
+    std::unique_ptr<CStagedFile> wfdisc;
+    CStagedFile::Layout record;
+    if (m_form == kCss) {
+        const char channelCharacter = m_sourceName.size() > 1 ? m_sourceName[1] : '1';
+        record = {{CssWfdiscRecord(m_header, channelCharacter, OutputName(), m_samples),
+                   CStagedFile::kOpenEnd}};
+        wfdisc = std::make_unique<CStagedFile>(m_folder + "/" + WfdiscNameOf(OutputName()));
+        if (const int e = wfdisc->Open(record); e != 0) {
+            return Fail(wfdisc->Path(), e);
+        }
+    }
     if (const int e = m_output->Commit(LayoutFor(m_samples)); e != 0) {
         return Fail(path, e);
     }
     m_written.push_back(path);
-    return m_form == kCss ? WriteWfdisc() : 1;
+    if (wfdisc) {
+        if (const int e = wfdisc->Commit(record); e != 0) {
+            return Fail(wfdisc->Path(), e);
+        }
+        m_written.push_back(wfdisc->Path());
+    }
+    return 1;
 }
 
 } // namespace nereid::recording

@@ -86,7 +86,6 @@ private:
     int Fail(const std::string& path, int error);
     std::string BaseOutputName() const;
     std::string CssDataName() const;
-    int WriteWfdisc();
 
     int m_form;
     std::uint64_t m_expectedBytes;
