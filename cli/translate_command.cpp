@@ -94,7 +94,7 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
             std::cerr << recording::HlcpTranslator::kMappedFileText << "\n";
             return kExitFileRefused;
         }
-        if (t.Feed(source->Data(), source->Size()) != 1) {
+        if (recording::FeedMappedFile(t, *source) != 1) {
             std::cerr << path << ": " << t.Message() << "\n";
             result = kExitFileRefused;
         } else if (t.Write() != 1) {

@@ -3,6 +3,7 @@
 #include "recording/calendar.h"
 #include "recording/css_format.h"
 #include "recording/fixed_text.h"
+#include "recording/mapped_file.h"
 #include "recording/mseed_writer.h"
 #include "recording/sample_decoders.h"
 #include "recording/translate_layouts.h"
@@ -365,6 +366,26 @@ int HlcpTranslator::Write() {
         }
         m_written.push_back(wfdisc->Path());
     }
+    return 1;
+}
+
+int FeedMappedFile(HlcpTranslator& translator, const CMappedFile& file) {
+    static const std::uint8_t kNothing = 0;
+    const std::uint8_t* data = file.Data() != nullptr ? file.Data() : &kNothing;
+    const std::size_t size = file.Size();
+    // Large enough to hold the header and to make the page drops rare.
+    constexpr std::size_t kPiece = std::size_t{16} << 20;
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min(kPiece, size - at);
+        if (translator.Feed(data + at, n) != 1) {
+            return 0;
+        }
+        if (n > 0) {
+            file.DropPages(data + at, data + at + n);
+        }
+        at += n;
+    } while (at < size);
     return 1;
 }
 

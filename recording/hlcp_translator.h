@@ -114,4 +114,10 @@ private:
     std::uint16_t m_unit = 0;
 };
 
+class CMappedFile;
+
+// Feeds a whole mapped file to `translator` in pieces, letting go of the pages already
+// translated, so that a large file does not stay resident. Feed's result.
+int FeedMappedFile(HlcpTranslator& translator, const CMappedFile& file);
+
 } // namespace nereid::recording

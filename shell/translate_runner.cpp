@@ -37,9 +37,7 @@ std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sou
             outcomes.push_back(outcome);
             break;
         }
-        static const std::uint8_t kNothing = 0;
-        const std::uint8_t* bytes = file->Data() ? file->Data() : &kNothing;
-        if (translator.Feed(bytes, file->Size()) != 1) {
+        if (recording::FeedMappedFile(translator, *file) != 1) {
             outcome.message =
                 translator.Message().empty() ? HlcpTranslator::kNotHlcpText : translator.Message();
         } else if (translator.Write() != 1) {
