@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -120,6 +121,46 @@ TEST(TranslatorStreaming, AFailedWriteIsReportedAndLeavesNoPartialFile) {
         << c.Message();
     EXPECT_EQ(c.WrittenPaths(), std::vector<std::string>{css / "CD1345_153000.093"});
     EXPECT_EQ(Entries(css.Path()), 2u);
+}
+
+} // namespace
+} // namespace nereid::recording
+
+namespace nereid::recording {
+namespace {
+
+// The decimal lines against printf over the whole 24-bit range: a stride through it, and
+// every power of ten and its neighbours on both sides of zero.
+TEST(TranslatorStreaming, DecimalLinesMatchPrintfOverTheWholeRange) {
+    HlcpPlan plan;
+    for (std::int32_t v = -8388608; v <= 8388607; v += 61) {
+        plan.samples.push_back(v);
+    }
+    for (std::int32_t p = 1; p <= 1000000; p *= 10) {
+        for (const std::int32_t v : {p - 1, p, p + 1, 10 * p - 1}) {
+            if (v <= 8388607) { // 9999999 is not a 24-bit number
+                plan.samples.push_back(v);
+                plan.samples.push_back(-v);
+            }
+        }
+    }
+    plan.samples.push_back(8388607);
+    plan.samples.push_back(-8388608);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
+    TempDir dir;
+    HlcpTranslator t(HlcpTranslator::kAscii, file.size(), "D1345A.HLC", dir.Path());
+    ASSERT_TRUE(t.PrepareOutput());
+    ASSERT_EQ(t.Feed(file.data(), file.size()), 1);
+    ASSERT_EQ(t.Write(), 1);
+    std::string expected;
+    char line[16];
+    for (const std::int32_t v : plan.samples) {
+        std::snprintf(line, sizeof line, "%d\r\n", static_cast<int>(v));
+        expected += line;
+    }
+    const std::string text = test::ReadText(dir / "D1451530.093");
+    ASSERT_GE(text.size(), expected.size());
+    EXPECT_TRUE(text.compare(text.size() - expected.size(), expected.size(), expected) == 0);
 }
 
 } // namespace
