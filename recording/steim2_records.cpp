@@ -33,9 +33,10 @@ inline void PutBe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 // The magnitude class of a difference: a value fits in n signed bits when this is below
-// 2^(n-1). The OR of several is below 2^(n-1) exactly when each is.
-inline std::uint32_t Magnitude(std::int32_t d) {
-    return static_cast<std::uint32_t>(d ^ (d >> 31));
+// 2^(n-1). The OR of several is below 2^(n-1) exactly when each is. Never negative, so that
+// the vector loops compare them as signed numbers (SSE2 has no unsigned comparison).
+inline std::int32_t Magnitude(std::int32_t d) {
+    return d ^ (d >> 31);
 }
 
 } // namespace
@@ -82,8 +83,8 @@ constexpr int kLocalDifferences = 1024;
 
 int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff0,
                  std::uint8_t* out) {
-    std::memset(out, 0, static_cast<std::size_t>(frames) * 64);
     if (count <= 0 || frames <= 0) {
+        std::memset(out, 0, static_cast<std::size_t>(frames > 0 ? frames : 0) * 64);
         return 0;
     }
     // No more differences than the frames can hold are looked at: a word holds 7 at most.
@@ -96,14 +97,14 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
     // that is not there. Made as the words reach them, a few dozen at a time: a record of
     // large differences holds far fewer than `limit`.
     std::int32_t localD[kLocalDifferences + 8];
-    std::uint32_t localM[kLocalDifferences + 8];
-    std::uint8_t localT[kLocalDifferences];
+    std::int32_t localM[kLocalDifferences + 8];
+    std::int32_t localT[kLocalDifferences];
     std::vector<std::int32_t> heapD;
-    std::vector<std::uint32_t> heapM;
-    std::vector<std::uint8_t> heapT;
+    std::vector<std::int32_t> heapM;
+    std::vector<std::int32_t> heapT;
     std::int32_t* d = localD;
-    std::uint32_t* mag = localM;
-    std::uint8_t* takes = localT;
+    std::int32_t* mag = localM;
+    std::int32_t* takes = localT;
     if (limit > kLocalDifferences) {
         heapD.resize(static_cast<std::size_t>(limit) + 8);
         heapM.resize(static_cast<std::size_t>(limit) + 8);
@@ -132,7 +133,7 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
             padded = true;
             for (int k = limit; k < limit + 8; ++k) {
                 d[k] = 0;
-                mag[k] = 0xFFFFFFFFu;
+                mag[k] = 0x7FFFFFFF;
             }
         }
         magnitudesTo = need > magnitudesTo ? need : magnitudesTo;
@@ -141,26 +142,29 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
         // implies every wider one fits, and the count of kinds that fit is the greedy count;
         // 0 when even 30 bits are too few.
         for (int k = takesTo; k < upto; ++k) {
-            const std::uint32_t* m = mag + k;
-            const std::uint32_t m0 = m[0];
-            const std::uint32_t m1 = m0 | m[1];
-            const std::uint32_t m2 = m1 | m[2];
-            const std::uint32_t m3 = m2 | m[3];
-            const std::uint32_t m4 = m3 | m[4];
-            const std::uint32_t m5 = m4 | m[5];
-            const std::uint32_t m6 = m5 | m[6];
-            const std::uint32_t t = 1u + (m1 < 16384u) + (m2 < 512u) + (m3 < 128u) + (m4 < 32u) +
-                                    (m5 < 16u) + (m6 < 8u);
-            takes[k] = static_cast<std::uint8_t>(m0 < (1u << 29) ? t : 0u);
+            const std::int32_t* m = mag + k;
+            const std::int32_t m0 = m[0];
+            const std::int32_t m1 = m0 | m[1];
+            const std::int32_t m2 = m1 | m[2];
+            const std::int32_t m3 = m2 | m[3];
+            const std::int32_t m4 = m3 | m[4];
+            const std::int32_t m5 = m4 | m[5];
+            const std::int32_t m6 = m5 | m[6];
+            const std::int32_t t =
+                1 + (m1 < 16384) + (m2 < 512) + (m3 < 128) + (m4 < 32) + (m5 < 16) + (m6 < 8);
+            takes[k] = m0 < (1 << 29) ? t : 0;
         }
         takesTo = upto;
     };
     int done = 0;
-    for (int frame = 0; frame < frames && done < limit; ++frame) {
-        std::uint32_t words[kFrameWords] = {};
+    int frame = 0;
+    for (; frame < frames && done < limit; ++frame) {
+        std::uint32_t words[kFrameWords];
+        words[0] = 0;
         int w = 1;
         if (frame == 0) {
             words[1] = static_cast<std::uint32_t>(x[0]);
+            words[2] = 0;
             w = 3; // X0 and Xn
         }
         for (; w < kFrameWords && done < limit; ++w) {
@@ -181,12 +185,17 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
             words[0] |= nibble << (30 - 2 * w);
             done += take;
         }
+        for (; w < kFrameWords; ++w) {
+            words[w] = 0; // the last frame's unused words
+        }
         for (std::uint32_t& word : words) {
             word = __builtin_bswap32(word); // big-endian
         }
         std::memcpy(out + static_cast<std::size_t>(frame) * 64, words, sizeof words);
     }
-    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1])); // Xn
+    std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
+                static_cast<std::size_t>(frames - frame) * 64); // frames left empty
+    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1]));  // Xn
     return done;
 }
 
