@@ -97,8 +97,8 @@ struct Files {
         seisan = g_folder + "/seisan/D1451530.093";
         dadisp = g_folder + "/dadisp/D1451530.093";
         seisanLarge = g_folder + "/large/D1451530.093";
-        // Made in a child process: the translations hold the output in memory, and a forked
-        // child's peak memory count starts from what this process holds.
+        // Made in a child process: a forked child's peak memory count starts from what this
+        // process holds, which so stays small.
         const pid_t pid = ::fork();
         if (pid == 0) {
             const std::string hlcp = MakeHlcp("D1345A.HLC", kSamples);
