@@ -62,12 +62,13 @@ bool HlcpTranslator::PrepareOutput() {
         m_message = kMappedFileText;
         return false;
     }
-    try {
-        m_buffer.resize(kBufferBytes + kBufferSlack);
-        if (m_form == kMseed) {
-            m_piece.resize(kPackPiece);
-        }
-    } catch (const std::bad_alloc&) {
+    // Left uninitialised: every byte is written before it is read, and a translation of a
+    // small file (an upload of many) should not pay for clearing a megabyte.
+    m_buffer.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
+    if (m_form == kMseed) {
+        m_piece.reset(new (std::nothrow) std::int32_t[kPackPiece]);
+    }
+    if (!m_buffer || (m_form == kMseed && !m_piece)) {
         ReleaseOutput();
         m_message = kMappedFileText;
         return false;
@@ -78,8 +79,8 @@ bool HlcpTranslator::PrepareOutput() {
 void HlcpTranslator::ReleaseOutput() {
     m_output.reset();
     m_packer.reset();
-    std::vector<std::uint8_t>().swap(m_buffer);
-    std::vector<std::int32_t>().swap(m_piece);
+    m_buffer.reset();
+    m_piece.reset();
     m_fill = 0;
     m_pieceFill = 0;
 }
@@ -113,9 +114,9 @@ void HlcpTranslator::FlushBuffer(bool all) {
         m_form == kSeisan && !all ? std::min(m_fill, m_framer.PieceFill() + 1) : 0;
     const std::size_t out = m_fill - keep;
     if (m_outputError == 0 && out > 0) {
-        m_outputError = m_output->Append(m_buffer.data(), out);
+        m_outputError = m_output->Append(m_buffer.get(), out);
     }
-    std::memmove(m_buffer.data(), m_buffer.data() + out, keep);
+    std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
     m_fill = keep;
 }
 
@@ -124,7 +125,7 @@ int HlcpTranslator::PutRecord(const char* record, int length) {
     if (m_fill + n > kBufferBytes) {
         FlushBuffer();
     }
-    std::memcpy(m_buffer.data() + m_fill, record, n);
+    std::memcpy(m_buffer.get() + m_fill, record, n);
     m_fill += n;
     return m_outputError == 0 ? 0 : -1;
 }
@@ -133,8 +134,7 @@ void HlcpTranslator::PackPiece() {
     if (m_pieceFill == 0 || !m_packer) {
         return;
     }
-    const int packed =
-        m_packer->AddSamples(m_nextNs, m_piece.data(), static_cast<int>(m_pieceFill));
+    const int packed = m_packer->AddSamples(m_nextNs, m_piece.get(), static_cast<int>(m_pieceFill));
     m_nextNs = m_packer->ExpectedNextNs();
     m_pieceFill = 0;
     if (packed < 0 && m_packError == 0) {
@@ -148,7 +148,7 @@ void HlcpTranslator::DecodeSamples(const std::uint8_t* p, std::size_t count) {
     if (m_form == kMseed) {
         while (count > 0) {
             const std::size_t n = std::min(count, kPackPiece - m_pieceFill);
-            DecodeToS32(p, n, m_piece.data() + m_pieceFill);
+            DecodeToS32(p, n, m_piece.get() + m_pieceFill);
             m_pieceFill += n;
             p += 3 * n;
             count -= n;
@@ -165,7 +165,7 @@ void HlcpTranslator::DecodeSamples(const std::uint8_t* p, std::size_t count) {
             FlushBuffer();
             continue;
         }
-        std::uint8_t* out = m_buffer.data() + m_fill;
+        std::uint8_t* out = m_buffer.get() + m_fill;
         switch (m_form) {
         case kAscii:
             out = reinterpret_cast<std::uint8_t*>(
@@ -178,7 +178,7 @@ void HlcpTranslator::DecodeSamples(const std::uint8_t* p, std::size_t count) {
             out = DecodeToLeS32(p, n, out);
             break;
         }
-        m_fill = static_cast<std::size_t>(out - m_buffer.data());
+        m_fill = static_cast<std::size_t>(out - m_buffer.get());
         p += 3 * n;
         count -= n;
     }
@@ -214,12 +214,12 @@ void HlcpTranslator::KeepBytes(const std::uint8_t* piece, std::size_t length) {
     if (m_fill + length > kBufferBytes) {
         FlushBuffer();
     }
-    std::memcpy(m_buffer.data() + m_fill, piece, length);
+    std::memcpy(m_buffer.get() + m_fill, piece, length);
     m_fill += length;
 }
 
 int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
-    if (m_buffer.empty()) {
+    if (!m_buffer) {
         m_message = kMappedFileText;
         return 0;
     }
@@ -246,7 +246,7 @@ int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
         m_headerParsed = true;
         OpenOutput();
         if (m_form == kSeisan) {
-            m_fill = m_framer.Begin(m_buffer.data());
+            m_fill = m_framer.Begin(m_buffer.get());
         } else if (m_form == kMseed) {
             m_packer = std::make_unique<CMseedPacker>(
                 MseedStream(), m_header.rate,
@@ -311,7 +311,7 @@ int HlcpTranslator::Fail(const std::string& path, int error) {
 }
 
 int HlcpTranslator::Write() {
-    if (m_buffer.empty()) {
+    if (!m_buffer) {
         m_message = kMappedFileText;
         return 0;
     }
@@ -335,7 +335,7 @@ int HlcpTranslator::Write() {
         }
     }
     if (m_form == kSeisan && m_outputError == 0) {
-        m_fill = m_framer.Seal(m_buffer.data(), m_fill);
+        m_fill = m_framer.Seal(m_buffer.get(), m_fill);
     }
     FlushBuffer(true);
     const std::string path = m_output->Path();

@@ -94,12 +94,12 @@ private:
     HlcpHeader m_header;
     bool m_headerParsed = false;
     std::uint64_t m_samples = 0;
-    std::vector<std::uint8_t> m_buffer; // output bytes not yet written
+    std::unique_ptr<std::uint8_t[]> m_buffer; // output bytes not yet written
     std::size_t m_fill = 0;
     std::unique_ptr<CStagedFile> m_output;
     int m_outputError = 0; // errno of the first failure to write the output
     CSeisanDataFramer m_framer;
-    std::vector<std::int32_t> m_piece; // miniSEED: decoded samples not yet packed
+    std::unique_ptr<std::int32_t[]> m_piece; // miniSEED: decoded samples not yet packed
     std::size_t m_pieceFill = 0;
     std::unique_ptr<CMseedPacker> m_packer;
     std::int64_t m_nextNs = 0;
