@@ -108,8 +108,22 @@ char* DecodeToDecimalLines(const std::uint8_t* in, std::size_t count, char* out)
 
 std::uint8_t* DecodeToSeisanFrames(CSeisanDataFramer& framer, const std::uint8_t* in,
                                    std::size_t count, std::uint8_t* out) {
-    for (std::size_t i = 0; i < count; ++i, in += 3) {
+    constexpr std::size_t kPieceSamples = kSeisanPiece / 4;
+    while (count > 0) {
+        if (framer.PieceFill() == 0 && count >= kPieceSamples) {
+            // A whole piece at once: its samples as plain words, then the piece's end and the
+            // next one's start, as the framer would have put them one by one.
+            out = DecodeToLeS32(in, kPieceSamples, out);
+            out[0] = 0x80;
+            out[1] = 0x80;
+            out += 2;
+            in += 3 * kPieceSamples;
+            count -= kPieceSamples;
+            continue;
+        }
         out += framer.Put(out, GetLeS24(in));
+        in += 3;
+        --count;
     }
     return out;
 }
