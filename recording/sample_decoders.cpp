@@ -12,20 +12,20 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-// The four digits of every number below 10000, leading zeros included, as they lie in memory.
+// The four digits of every number below 10000, leading zeros included, as they lie in memory,
+// and how many of them are significant (1 for 0).
 struct SFourDigits {
     std::uint32_t text[10000];
-    constexpr SFourDigits() : text() {
+    std::uint8_t length[10000];
+    constexpr SFourDigits() : text(), length() {
         for (std::uint32_t n = 0; n < 10000; ++n) {
             text[n] = (0x30 + n / 1000) | (0x30 + n / 100 % 10) << 8 | (0x30 + n / 10 % 10) << 16 |
                       (0x30 + n % 10) << 24;
+            length[n] = static_cast<std::uint8_t>(1 + (n > 9) + (n > 99) + (n > 999));
         }
     }
 };
 constexpr SFourDigits kFourDigits;
-
-constexpr std::uint32_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
-                                          100000, 1000000, 10000000, 100000000, 1000000000};
 
 // Decimal text of a sample followed by CR LF; returns the end. Branch-free for the 24-bit
 // range: the eight digits with leading zeros are two look-ups in one 64-bit word, the leading
@@ -38,12 +38,10 @@ inline char* PutDecimalLine(char* p, std::int32_t value) {
     const std::uint32_t u =
         value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     const std::uint32_t high = u / 10000;
-    std::uint64_t v = kFourDigits.text[high] |
-                      static_cast<std::uint64_t>(kFourDigits.text[u - high * 10000]) << 32;
-    // Digits: about log10 from the bit length (1233 / 4096 is a little above log10(2)), then
-    // one step up when the value reaches the next power of ten; u | 1 makes 0 one digit.
-    const int guess = (32 - std::countl_zero(u | 1)) * 1233 >> 12;
-    const int count = guess + ((u | 1) >= kPowersOfTen[guess] ? 1 : 0);
+    const std::uint32_t low = u - high * 10000;
+    std::uint64_t v = kFourDigits.text[high] | static_cast<std::uint64_t>(kFourDigits.text[low])
+                                                   << 32;
+    const int count = high != 0 ? 4 + kFourDigits.length[high] : kFourDigits.length[low];
     v >>= 8 * (8 - count);
     std::memcpy(p, &v, 8);
     std::memcpy(p + count, "\r\n", 2);
