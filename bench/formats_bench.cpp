@@ -1,8 +1,9 @@
 // Translating one 64 MB recorder (HLCP) file to each PC form, against copying the same file
 // (mapped source, one write() of it to a new file) in the same run. "x_copy" is the mean time
 // of a translation divided by the mean time of the copy. The input is generated here. miniSEED
-// (form 5) packs Steim-2 records through libmseed, so beside the copy the DADiSP translation
-// (form 0, same decoding, plain 32-bit output) is its nearest baseline.
+// (form 5) packs Steim-2 records, so beside the copy the DADiSP translation (form 0, same
+// decoding, plain 32-bit output) is its nearest baseline. Every translation streams its output
+// through a small buffer to a temporary file that it renames at the end.
 #include <benchmark/benchmark.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -115,16 +116,15 @@ void BM_Translate(benchmark::State& state) {
         return;
     }
     const auto once = [&](std::vector<std::string>& written) {
-        HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, f.mapped->Size()), f.source, out);
+        HlcpTranslator t(form, f.mapped->Size(), f.source, out);
         const bool ok =
             t.PrepareOutput() && t.Feed(f.mapped->Data(), f.mapped->Size()) == 1 && t.Write() == 1;
         written = t.WrittenPaths();
         t.ReleaseOutput();
         return ok;
     };
-    // One untimed run first: the first translation of a process pays the page faults of a
-    // fresh output block (reported as first_ms); later ones reuse the block, as the
-    // translate dialog does from its second file on.
+    // One untimed run first (reported as first_ms): the first translation of a process pays
+    // for its first page faults, as the translate dialog's first file does.
     std::vector<std::string> written;
     const auto w0 = std::chrono::steady_clock::now();
     const bool warm = once(written);
@@ -140,7 +140,7 @@ void BM_Translate(benchmark::State& state) {
     double total = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, f.mapped->Size()), f.source, out);
+        HlcpTranslator t(form, f.mapped->Size(), f.source, out);
         if (!t.PrepareOutput() || t.Feed(f.mapped->Data(), f.mapped->Size()) != 1 ||
             t.Write() != 1) {
             state.SkipWithError(t.Message().c_str());

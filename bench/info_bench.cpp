@@ -76,7 +76,7 @@ std::string Translate(const std::string& hlcp, int form, const std::string& subf
     if (CMappedFile::Open(hlcp, source, error) != CMappedFile::kOk) {
         std::abort();
     }
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, source->Size()), hlcp, out);
+    HlcpTranslator t(form, source->Size(), hlcp, out);
     if (!t.PrepareOutput() || t.Feed(source->Data(), source->Size()) != 1 || t.Write() != 1) {
         std::abort();
     }
@@ -97,8 +97,8 @@ struct Files {
         seisan = g_folder + "/seisan/D1451530.093";
         dadisp = g_folder + "/dadisp/D1451530.093";
         seisanLarge = g_folder + "/large/D1451530.093";
-        // Made in a child process: the translations hold the output in memory, and a forked
-        // child's peak memory count starts from what this process holds.
+        // Made in a child process: a forked child's peak memory count starts from what this
+        // process holds, which so stays small.
         const pid_t pid = ::fork();
         if (pid == 0) {
             const std::string hlcp = MakeHlcp("D1345A.HLC", kSamples);

@@ -2,8 +2,8 @@
 
 #include "cli/mseed_options.h"
 #include "recording/hlcp_translator.h"
-#include "recording/regular_file.h"
 #include "recording/mapped_file.h"
+#include "recording/regular_file.h"
 
 #include <cstring>
 #include <iostream>
@@ -88,14 +88,13 @@ int RunTranslateCommand(const std::vector<std::string>& args) {
             result = kExitFileRefused;
             continue;
         }
-        recording::HlcpTranslator t(
-            form, recording::HlcpTranslator::CapacityFor(form, source->Size()), path, out);
+        recording::HlcpTranslator t(form, source->Size(), path, out);
         t.SetMseedOptions(mseed.network, mseed.components, 0);
         if (!t.PrepareOutput()) {
             std::cerr << recording::HlcpTranslator::kMappedFileText << "\n";
             return kExitFileRefused;
         }
-        if (t.Feed(source->Data(), source->Size()) != 1) {
+        if (recording::FeedMappedFile(t, *source) != 1) {
             std::cerr << path << ": " << t.Message() << "\n";
             result = kExitFileRefused;
         } else if (t.Write() != 1) {

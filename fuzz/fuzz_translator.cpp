@@ -22,9 +22,9 @@ Outcome Translate(int form, const std::vector<std::uint8_t>& source, const std::
                   std::uint8_t pieceSeed, bool whole) {
     std::filesystem::create_directory(folder);
     Outcome out;
-    // Capacity as the upload sizes it from a listing: often too small, so the block grows.
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, whole ? source.size() : 64),
-                     "D1345A.HLC", folder);
+    // The size as the upload knows it from a listing: often wrong, so the headers that count
+    // the samples are corrected at the end.
+    HlcpTranslator t(form, whole ? source.size() : 64, "D1345A.HLC", folder);
     NEREID_FUZZ_CHECK(t.PrepareOutput());
     if (whole) {
         out.accepted = t.Feed(source.data(), source.size()) == 1;

@@ -164,8 +164,7 @@ int main(int argc, char** argv) {
         // Each form in a folder of its own: some forms share their output names.
         const fs::path folder = scratch / std::to_string(form);
         fs::create_directories(folder);
-        recording::HlcpTranslator t(form, recording::HlcpTranslator::CapacityFor(form, hlcp.size()),
-                                    "D3001001.093", folder.string());
+        recording::HlcpTranslator t(form, hlcp.size(), "D3001001.093", folder.string());
         if (!t.PrepareOutput() || t.Feed(hlcp.data(), hlcp.size()) != 1 || t.Write() != 1) {
             std::fprintf(stderr, "translation to form %d failed: %s\n", form, t.Message().c_str());
             return 1;

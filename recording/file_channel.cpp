@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace nereid::recording {
 
@@ -78,7 +80,20 @@ double FileChannel::Value(std::uint64_t i) const {
 }
 
 std::int64_t FileChannel::IntValue(std::uint64_t i) const {
-    return static_cast<std::int64_t>(Value(i));
+    // A float sample beyond the 64-bit range saturates, and one that is not a number reads as
+    // 0: converting them as they are is undefined.
+    constexpr double kLimit = 9223372036854775808.0; // 2^63
+    const double v = Value(i);
+    if (std::isnan(v)) {
+        return 0;
+    }
+    if (v >= kLimit) {
+        return std::numeric_limits<std::int64_t>::max();
+    }
+    if (v < -kLimit) {
+        return std::numeric_limits<std::int64_t>::min();
+    }
+    return static_cast<std::int64_t>(v);
 }
 
 void FileChannel::ReadValues(std::uint64_t begin, std::size_t n, double* out) const {

@@ -45,7 +45,8 @@ struct FileChannel {
 
     // Sample i (< sampleCount) as a number, read little-endian by the sample type.
     double Value(std::uint64_t i) const;
-    // Sample i for the integer types (BYTE, INTEGER, LONG); float types are truncated.
+    // Sample i for the integer types (BYTE, INTEGER, LONG); float types are truncated (beyond
+    // the 64-bit range saturated, not-a-number as 0).
     std::int64_t IntValue(std::uint64_t i) const;
     // Samples [begin, begin + n) as numbers; positions at or past sampleCount read as 0.
     // Cheaper per sample than Value for runs of samples.

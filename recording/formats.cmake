@@ -9,7 +9,9 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/rate_codes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_writer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/output_block.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/staged_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sample_decoders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/translate_layouts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapped_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/regular_file.cpp
@@ -29,10 +31,11 @@ target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(MSEED REQUIRED IMPORTED_TARGET mseed)
 target_link_libraries(nereid_formats PUBLIC PkgConfig::MSEED)
-# The sample walks convert and compare long runs of numbers: worth the vectoriser's full
+# The sample walks and the Steim-2 encoder work through long runs of numbers: worth the vectoriser's full
 # cost model, which -O2 keeps to the very cheapest loops.
 set_source_files_properties(
     ${CMAKE_CURRENT_LIST_DIR}/file_channel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_samples.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sample_walk.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_records.cpp
     PROPERTIES COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fvect-cost-model=dynamic>")

@@ -1,38 +1,35 @@
 #include "recording/hlcp_translator.h"
 
-#include "recording/ascii_format.h"
-#include "recording/byte_order.h"
 #include "recording/calendar.h"
-#include "recording/channel_writer.h"
 #include "recording/css_format.h"
-#include "recording/dadisp_format.h"
 #include "recording/fixed_text.h"
+#include "recording/mapped_file.h"
 #include "recording/mseed_writer.h"
-#include "recording/unique_fd.h"
+#include "recording/sample_decoders.h"
+#include "recording/translate_layouts.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <new>
 
 namespace nereid::recording {
 
-static_assert(std::endian::native == std::endian::little,
-              "the sample loops load several little-endian samples at once");
-
 namespace {
 
-// Most output bytes one 3-byte sample can need: "-8388608\r\n".
-constexpr std::size_t kMaxAsciiSample = 10;
-// Scratch bytes the fast writers may store past their last output byte.
-constexpr std::size_t kScratch = 16;
+// Output is written in blocks of this size: large enough that the writes cost little beside
+// the decoding, small enough to stay in the cache.
+constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+// Room past kBufferBytes: the decimal writer's scratch and the SEISAN seal's extra byte.
+constexpr std::size_t kBufferSlack = 64;
+// The miniSEED packer is handed the samples 65536 at a time; the records' start times depend
+// on where these calls begin, so the pieces are always cut at the same places.
+constexpr std::size_t kPackPiece = 65536;
 
 std::size_t MaxBytesPerSample(int form) {
     switch (form) {
     case HlcpTranslator::kAscii:
-        return kMaxAsciiSample;
+        return kMaxDecimalLine;
     case HlcpTranslator::kSeisan:
         return CSeisanDataFramer::kMaxPut;
     default:
@@ -47,25 +44,32 @@ bool IsNamedChannelFile(char c) {
 
 } // namespace
 
-std::size_t HlcpTranslator::CapacityFor(int form, std::size_t sourceSize) {
-    return sourceSize * (form == kAscii ? 4 : 2) + 4000;
-}
-
-HlcpTranslator::HlcpTranslator(int form, std::size_t capacity, std::string sourceName,
+HlcpTranslator::HlcpTranslator(int form, std::uint64_t expectedSourceBytes, std::string sourceName,
                                std::string destinationFolder)
-    : m_form(form), m_capacity(capacity), m_folder(std::move(destinationFolder)) {
+    : m_form(form), m_expectedBytes(expectedSourceBytes), m_folder(std::move(destinationFolder)) {
     const std::size_t slash = sourceName.find_last_of('/');
     m_sourceName = slash == std::string::npos ? sourceName : sourceName.substr(slash + 1);
 }
 
 HlcpTranslator::~HlcpTranslator() = default;
 
+std::uint64_t HlcpTranslator::SeisanSegmentSamples(int rate) {
+    return recording::SeisanSegmentSamples(rate);
+}
+
 bool HlcpTranslator::PrepareOutput() {
     if (m_form < kDadisp || m_form > kMseed) {
         m_message = kMappedFileText;
         return false;
     }
-    if (!m_block.Map(m_capacity)) {
+    // Left uninitialised: every byte is written before it is read, and a translation of a
+    // small file (an upload of many) should not pay for clearing a megabyte.
+    m_buffer.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
+    if (m_form == kMseed) {
+        m_piece.reset(new (std::nothrow) std::int32_t[kPackPiece]);
+    }
+    if (!m_buffer || (m_form == kMseed && !m_piece)) {
+        ReleaseOutput();
         m_message = kMappedFileText;
         return false;
     }
@@ -73,68 +77,114 @@ bool HlcpTranslator::PrepareOutput() {
 }
 
 void HlcpTranslator::ReleaseOutput() {
-    m_block.Release();
+    m_output.reset();
+    m_packer.reset();
+    m_buffer.reset();
+    m_piece.reset();
+    m_fill = 0;
+    m_pieceFill = 0;
 }
 
-namespace {
-
-constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930"
-                               "31323334353637383940414243444546474849505152535455565758596061"
-                               "62636465666768697071727374757677787980818283848586878889909192"
-                               "93949596979899";
-static_assert(sizeof kDigitPairs == 201);
-
-// Decimal text of a sample followed by CR LF; returns the end. Branch-free for the 24-bit
-// range (at most 7 digits): the digits are made with leading zeros and the significant ones
-// copied as one 16-byte block, so up to 16 bytes past the line are scratch (the output block
-// reserves them). General formatting dominated the ASCII translation.
-inline char* PutDecimalLine(char* p, std::int32_t value) {
-    *p = '-';
-    p += value < 0 ? 1 : 0;
-    const std::uint32_t u =
-        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    char digits[24] = {};
-    int count;
-    if (u < 10000) {
-        // Background noise: most samples of a recording have four digits or fewer.
-        std::memcpy(digits, "0000", 4);
-        std::memcpy(digits + 4, kDigitPairs + 2 * (u / 100), 2);
-        std::memcpy(digits + 6, kDigitPairs + 2 * (u % 100), 2);
-        count = 1 + (u > 9) + (u > 99) + (u > 999);
-    } else {
-        const std::uint32_t high = (u / 10000) % 10000;
-        const std::uint32_t low = u % 10000;
-        std::memcpy(digits, kDigitPairs + 2 * (high / 100), 2);
-        std::memcpy(digits + 2, kDigitPairs + 2 * (high % 100), 2);
-        std::memcpy(digits + 4, kDigitPairs + 2 * (low / 100), 2);
-        std::memcpy(digits + 6, kDigitPairs + 2 * (low % 100), 2);
-        count = 5 + (u > 99999) + (u > 999999) + (u > 9999999);
-    }
-    digits[8] = '\r';
-    digits[9] = '\n';
-    std::memcpy(p, digits + 8 - count, 16);
-    return p + count + 2;
-}
-
-} // namespace
-
-inline void HlcpTranslator::Emit(std::int32_t sample, std::uint8_t*& out) {
+CStagedFile::Layout HlcpTranslator::LayoutFor(std::uint64_t samples) const {
     switch (m_form) {
-    case kSeisan:
-        out += m_framer.Put(out, sample);
-        break;
+    case kDadisp:
+        return DadispLayout(m_header);
     case kAscii:
-        out = reinterpret_cast<std::uint8_t*>(PutDecimalLine(reinterpret_cast<char*>(out), sample));
-        break;
+        return AsciiLayout(m_header, samples);
+    case kSeisan:
+        return SeisanLayout(m_header, samples);
     default:
-        PutLeS32(out, sample);
-        out += 4;
-        break;
+        return {{}};
+    }
+}
+
+void HlcpTranslator::OpenOutput() {
+    m_output = std::make_unique<CStagedFile>(m_folder + "/" + OutputName());
+    const std::uint64_t expected =
+        m_expectedBytes > kHlcpHeaderSize ? (m_expectedBytes - kHlcpHeaderSize) / 3 : 0;
+    const int error = m_output->Open(LayoutFor(expected));
+    if (error != 0 && m_outputError == 0) {
+        m_outputError = error;
+    }
+}
+
+void HlcpTranslator::FlushBuffer(bool all) {
+    // SEISAN keeps the piece being filled: Seal rewrites its leading marker at the end.
+    const std::size_t keep =
+        m_form == kSeisan && !all ? std::min(m_fill, m_framer.PieceFill() + 1) : 0;
+    const std::size_t out = m_fill - keep;
+    if (m_outputError == 0 && out > 0) {
+        m_outputError = m_output->Append(m_buffer.get(), out);
+    }
+    std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
+    m_fill = keep;
+}
+
+int HlcpTranslator::PutRecord(const char* record, int length) {
+    const auto n = static_cast<std::size_t>(length);
+    if (m_fill + n > kBufferBytes) {
+        FlushBuffer();
+    }
+    std::memcpy(m_buffer.get() + m_fill, record, n);
+    m_fill += n;
+    return m_outputError == 0 ? 0 : -1;
+}
+
+void HlcpTranslator::PackPiece() {
+    if (m_pieceFill == 0 || !m_packer) {
+        return;
+    }
+    const int packed = m_packer->AddSamples(m_nextNs, m_piece.get(), static_cast<int>(m_pieceFill));
+    m_nextNs = m_packer->ExpectedNextNs();
+    m_pieceFill = 0;
+    if (packed < 0 && m_packError == 0) {
+        // Steps beyond 30 bits: never written as other numbers.
+        m_packError = packed == CMseedPacker::kSinkFailed ? EIO : EINVAL;
+    }
+}
+
+void HlcpTranslator::DecodeSamples(const std::uint8_t* p, std::size_t count) {
+    m_samples += count;
+    if (m_form == kMseed) {
+        while (count > 0) {
+            const std::size_t n = std::min(count, kPackPiece - m_pieceFill);
+            DecodeToS32(p, n, m_piece.get() + m_pieceFill);
+            m_pieceFill += n;
+            p += 3 * n;
+            count -= n;
+            if (m_pieceFill == kPackPiece) {
+                PackPiece();
+            }
+        }
+        return;
+    }
+    const std::size_t per = MaxBytesPerSample(m_form);
+    while (count > 0) {
+        const std::size_t n = std::min(count, (kBufferBytes - m_fill) / per);
+        if (n == 0) {
+            FlushBuffer();
+            continue;
+        }
+        std::uint8_t* out = m_buffer.get() + m_fill;
+        switch (m_form) {
+        case kAscii:
+            out = reinterpret_cast<std::uint8_t*>(
+                DecodeToDecimalLines(p, n, reinterpret_cast<char*>(out)));
+            break;
+        case kSeisan:
+            out = DecodeToSeisanFrames(m_framer, p, n, out);
+            break;
+        default:
+            out = DecodeToLeS32(p, n, out);
+            break;
+        }
+        m_fill = static_cast<std::size_t>(out - m_buffer.get());
+        p += 3 * n;
+        count -= n;
     }
 }
 
 void HlcpTranslator::Decode(const std::uint8_t* bytes, std::size_t count) {
-    std::uint8_t* out = m_block.Data() + m_block.Length();
     const std::uint8_t* const end = bytes + count;
     if (m_carryLength > 0) {
         while (m_carryLength < 3 && bytes < end) {
@@ -143,62 +193,33 @@ void HlcpTranslator::Decode(const std::uint8_t* bytes, std::size_t count) {
         if (m_carryLength < 3) {
             return;
         }
-        Emit(GetLeS24(m_carry), out);
-        ++m_samples;
+        DecodeSamples(m_carry, 1);
         m_carryLength = 0;
     }
     const std::size_t whole = static_cast<std::size_t>(end - bytes) / 3;
-    const std::uint8_t* p = bytes;
-    // One loop per form: the per-sample dispatch of Emit costs more than the work itself.
-    switch (m_form) {
-    case kDadisp:
-    case kCss:
-    case kMseed: {
-        // Four samples (12 bytes) from two overlapping 8-byte loads; the second reads two
-        // bytes past the group, so the last groups go one by one.
-        std::size_t i = 0;
-        for (; i + 5 <= whole; i += 4, p += 12, out += 16) {
-            std::uint64_t a, b;
-            std::memcpy(&a, p, 8);
-            std::memcpy(&b, p + 6, 8);
-            const std::int32_t s[4] = {
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << 8) >> 8,
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(a >> 24) << 8) >> 8,
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(b) << 8) >> 8,
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(b >> 24) << 8) >> 8};
-            for (int k = 0; k < 4; ++k) {
-                PutLeS32(out + 4 * k, s[k]);
-            }
-        }
-        for (; i < whole; ++i, p += 3) {
-            PutLeS32(out, GetLeS24(p));
-            out += 4;
-        }
-        break;
+    DecodeSamples(bytes, whole);
+    for (const std::uint8_t* p = bytes + 3 * whole; p < end; ++p) {
+        m_carry[m_carryLength++] = *p;
     }
-    case kAscii: {
-        char* text = reinterpret_cast<char*>(out);
-        for (std::size_t i = 0; i < whole; ++i, p += 3) {
-            text = PutDecimalLine(text, GetLeS24(p));
+}
+
+void HlcpTranslator::KeepBytes(const std::uint8_t* piece, std::size_t length) {
+    if (length >= kBufferBytes) {
+        FlushBuffer();
+        if (m_outputError == 0) {
+            m_outputError = m_output->Append(piece, length);
         }
-        out = reinterpret_cast<std::uint8_t*>(text);
-        break;
+        return;
     }
-    default:
-        for (std::size_t i = 0; i < whole; ++i, p += 3) {
-            out += m_framer.Put(out, GetLeS24(p));
-        }
-        break;
+    if (m_fill + length > kBufferBytes) {
+        FlushBuffer();
     }
-    m_samples += whole;
-    while (p < end) {
-        m_carry[m_carryLength++] = *p++;
-    }
-    m_block.SetLength(static_cast<std::size_t>(out - m_block.Data()));
+    std::memcpy(m_buffer.get() + m_fill, piece, length);
+    m_fill += length;
 }
 
 int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
-    if (!m_block.Mapped()) {
+    if (!m_buffer) {
         m_message = kMappedFileText;
         return 0;
     }
@@ -207,12 +228,12 @@ int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
         return 0;
     }
     if (m_form == kHlcp) {
-        if (!m_block.Reserve(length)) {
-            m_message = kMappedFileText;
-            return 0;
+        if (!m_output) {
+            OpenOutput();
         }
-        std::copy(piece, piece + length, m_block.Data() + m_block.Length());
-        m_block.SetLength(m_block.Length() + length);
+        if (length > 0) {
+            KeepBytes(piece, length);
+        }
         return 1;
     }
     std::size_t from = 0;
@@ -222,23 +243,18 @@ int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
             return 0;
         }
         from = kHlcpHeaderSize;
-        if (m_form == kSeisan) {
-            if (!m_block.Reserve(1)) {
-                m_message = kMappedFileText;
-                return 0;
-            }
-            m_block.SetLength(m_framer.Begin(m_block.Data()));
-        }
         m_headerParsed = true;
+        OpenOutput();
+        if (m_form == kSeisan) {
+            m_fill = m_framer.Begin(m_buffer.get());
+        } else if (m_form == kMseed) {
+            m_packer = std::make_unique<CMseedPacker>(
+                MseedStream(), m_header.rate,
+                [this](const char* record, int n) { return PutRecord(record, n); });
+            m_nextNs = static_cast<std::int64_t>(m_header.startSecond) * 1000000000LL;
+        }
     }
-    const std::size_t bytes = length - from;
-    // +1 sample for the carried bytes, +1 byte for the SEISAN seal.
-    const std::size_t need = (bytes / 3 + 2) * MaxBytesPerSample(m_form) + 1 + kScratch;
-    if (!m_block.Reserve(need)) {
-        m_message = kMappedFileText;
-        return 0;
-    }
-    Decode(piece + from, bytes);
+    Decode(piece + from, length - from);
     return 1;
 }
 
@@ -287,154 +303,15 @@ SMseedStreamId HlcpTranslator::MseedStream() const {
             SeedChannelCode(m_header.rate, channel, m_components)};
 }
 
-int HlcpTranslator::WriteMseed(const std::string& path) {
-    // The records go out 256 KiB at a time: a write per 512-byte record cost more than the
-    // packing itself. The packer is fed the decoded block in pieces, so it never holds more
-    // than a piece and a record of samples.
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    int err = fd.Valid() ? 0 : errno;
-    if (err == 0) {
-        m_written.push_back(path);
-        constexpr std::size_t kFlushAt = 256u << 10;
-        std::vector<char> pending;
-        pending.reserve(kFlushAt + kMseedRecordLength);
-        CMseedPacker packer(MseedStream(), m_header.rate, [&](const char* record, int length) {
-            pending.insert(pending.end(), record, record + length);
-            if (pending.size() >= kFlushAt && err == 0) {
-                err = WriteAll(fd.Get(), pending.data(), pending.size());
-                pending.clear();
-            }
-            return err == 0 ? 0 : -1;
-        });
-        const auto* samples = reinterpret_cast<const std::int32_t*>(m_block.Data());
-        const std::size_t count = m_block.Length() / 4;
-        std::int64_t at = static_cast<std::int64_t>(m_header.startSecond) * 1000000000LL;
-        int packed = 0;
-        for (std::size_t done = 0; done < count && packed >= 0;) {
-            constexpr std::size_t kPiece = 65536;
-            const std::size_t n = std::min(kPiece, count - done);
-            packed = packer.AddSamples(at, samples + done, static_cast<int>(n));
-            at = packer.ExpectedNextNs();
-            done += n;
-        }
-        if (packed >= 0) {
-            packed = packer.Flush();
-        }
-        if (err == 0 && !pending.empty()) {
-            err = WriteAll(fd.Get(), pending.data(), pending.size());
-        }
-        if (err == 0 && packed < 0) {
-            // Steps beyond 30 bits: never written as other numbers.
-            err = packed == CMseedPacker::kSinkFailed ? EIO : EINVAL;
-        }
-        if (err == 0 && fd.Reset() != 0) {
-            err = errno;
-        }
-    }
-    if (err != 0) {
-        m_message =
-            Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(err));
-        return 0;
-    }
-    return 1;
-}
-
-int HlcpTranslator::AppendFile(const std::string& path, const std::string& head,
-                               const std::uint8_t* body, std::size_t bodyLength) {
-    return PutFile(path, head, body, bodyLength, O_APPEND);
-}
-
-int HlcpTranslator::WriteFile(const std::string& path, const std::string& head,
-                              const std::uint8_t* body, std::size_t bodyLength) {
-    return PutFile(path, head, body, bodyLength, O_CREAT | O_TRUNC);
-}
-
-int HlcpTranslator::PutFile(const std::string& path, const std::string& head,
-                            const std::uint8_t* body, std::size_t bodyLength, int flags) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | flags, 0644));
-    int err = 0;
-    if (!fd.Valid()) {
-        err = errno;
-    } else {
-        if ((flags & O_APPEND) == 0) {
-            m_written.push_back(path);
-        }
-        err = WriteAll(fd.Get(), head.data(), head.size());
-        if (err == 0) {
-            err = WriteAll(fd.Get(), body, bodyLength);
-        }
-        if (err == 0 && fd.Reset() != 0) {
-            err = errno;
-        }
-    }
-    if (err != 0) {
-        m_message =
-            Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(err));
-        return 0;
-    }
-    return 1;
-}
-
-std::uint64_t HlcpTranslator::SeisanSegmentSamples(int rate) {
-    // A channel header counts at most 999999 samples. Longer data becomes consecutive channels
-    // of one file, each a whole number of seconds and of 128-byte pieces (32 samples), so
-    // that the framed data can be cut between pieces and every channel starts on a second.
-    std::uint64_t step = 32;
-    while (rate > 0 && step % static_cast<std::uint64_t>(rate) != 0) {
-        step += 32;
-    }
-    return 999999 / step * step;
-}
-
-int HlcpTranslator::WriteSeisan(const std::string& path, const std::string& component) {
-    const std::uint64_t perSegment = SeisanSegmentSamples(m_header.rate);
-    const std::uint64_t segments =
-        m_samples <= 999999 ? 1 : (m_samples + perSegment - 1) / perSegment;
-    std::vector<SeisanChannel> channels;
-    for (std::uint64_t k = 0; k < segments; ++k) {
-        SeisanChannel c;
-        c.station = m_header.station;
-        c.component = component;
-        const std::uint64_t first = k * perSegment;
-        c.startSecond =
-            m_header.startSecond +
-            static_cast<std::uint32_t>(first / static_cast<std::uint64_t>(m_header.rate));
-        c.rate = m_header.rate;
-        c.sampleCount = segments == 1 ? m_samples : std::min(perSegment, m_samples - first);
-        c.latitude = m_header.latitude;
-        c.longitude = m_header.longitude;
-        c.elevation = m_header.elevation;
-        channels.push_back(c);
-    }
-    std::vector<std::uint8_t> main;
-    main.push_back(0x4B);
-    for (const std::string& line : BuildSeisanMainHeader(std::string(29, ' '), channels)) {
-        AppendSegmentedRecord(main, reinterpret_cast<const std::uint8_t*>(line.data()),
-                              line.size());
-    }
-    // Segment k's data is block[k * framed, (k + 1) * framed), the last one to the end.
-    const std::uint64_t framed = perSegment / 32 * 130;
-    std::vector<std::uint8_t> head = main;
-    for (std::uint64_t k = 0; k < segments; ++k) {
-        const std::string ch = BuildSeisanChannelHeader(channels[k]);
-        AppendSegmentedRecord(head, reinterpret_cast<const std::uint8_t*>(ch.data()), ch.size());
-        const std::size_t from = static_cast<std::size_t>(k * framed);
-        const std::size_t to =
-            k + 1 == segments ? m_block.Length() : static_cast<std::size_t>((k + 1) * framed);
-        const int r = k == 0 ? WriteFile(path, std::string(head.begin(), head.end()),
-                                         m_block.Data() + from, to - from)
-                             : AppendFile(path, std::string(head.begin(), head.end()),
-                                          m_block.Data() + from, to - from);
-        if (r != 1) {
-            return 0;
-        }
-        head.clear();
-    }
-    return 1;
+int HlcpTranslator::Fail(const std::string& path, int error) {
+    m_message =
+        Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(error));
+    m_output.reset();
+    return 0;
 }
 
 int HlcpTranslator::Write() {
-    if (!m_block.Mapped()) {
+    if (!m_buffer) {
         m_message = kMappedFileText;
         return 0;
     }
@@ -442,51 +319,74 @@ int HlcpTranslator::Write() {
         m_message = kNotHlcpText;
         return 0;
     }
-    const std::string path = m_folder + "/" + OutputName();
-    const std::string component = ComponentOf(m_header.channelIndex);
-    switch (m_form) {
-    case kHlcp:
-        return WriteFile(path, {}, m_block.Data(), m_block.Length());
-    case kDadisp: {
-        const std::string head = BuildDadispHeader(MakeTranslateDadispHeader(
-            m_header.name, m_header.station, component, m_header.startSecond, m_header.rate));
-        return WriteFile(path, head, m_block.Data(), m_block.Length());
-    }
-    case kAscii: {
-        AsciiHeader h;
-        h.station = m_header.station;
-        h.component = component;
-        h.startSecond = m_header.startSecond;
-        h.rate = m_header.rate;
-        h.sampleCount = m_samples;
-        h.latitude = m_header.latitude;
-        h.longitude = m_header.longitude;
-        h.elevation = m_header.elevation;
-        return WriteFile(path, BuildAsciiHeader(h), m_block.Data(), m_block.Length());
-    }
-    case kSeisan: {
-        if (!m_sealed) {
-            m_block.SetLength(m_framer.Seal(m_block.Data(), m_block.Length()));
-            m_sealed = true;
-        }
-        return WriteSeisan(path, component);
-    }
-    case kCss: {
-        if (WriteFile(path, {}, m_block.Data(), m_block.Length()) != 1) {
-            return 0;
-        }
-        const std::string dataName = OutputName();
-        const char channelCharacter = m_sourceName.size() > 1 ? m_sourceName[1] : '1';
-        const std::string record =
-            BuildWfdisc(MakeTranslateWfdisc(m_header.station, channelCharacter, dataName,
-                                            m_header.startSecond, m_samples, m_header.rate));
-        return WriteFile(m_folder + "/" + WfdiscNameOf(dataName), record, nullptr, 0);
-    }
-    case kMseed:
-        return WriteMseed(path);
-    default:
+    if (m_sealed) {
+        m_message = "The output has already been written";
         return 0;
     }
+    m_sealed = true;
+    if (!m_output) {
+        OpenOutput(); // an HLCP form output fed nothing
+    }
+    if (m_form == kMseed && m_packer) {
+        PackPiece();
+        const int flushed = m_packer->Flush();
+        if (flushed < 0 && m_packError == 0) {
+            m_packError = flushed == CMseedPacker::kSinkFailed ? EIO : EINVAL;
+        }
+    }
+    if (m_form == kSeisan && m_outputError == 0) {
+        m_fill = m_framer.Seal(m_buffer.get(), m_fill);
+    }
+    FlushBuffer(true);
+    const std::string path = m_output->Path();
+    const int error = m_outputError != 0 ? m_outputError : m_packError;
+    if (error != 0) {
+        return Fail(path, error);
+    }
+    // CSS: the wfdisc record is written before the data file takes its name, so that only
+    // the last rename can fail between the two.
+    std::unique_ptr<CStagedFile> wfdisc;
+    CStagedFile::Layout record;
+    if (m_form == kCss) {
+        const char channelCharacter = m_sourceName.size() > 1 ? m_sourceName[1] : '1';
+        record = {{CssWfdiscRecord(m_header, channelCharacter, OutputName(), m_samples),
+                   CStagedFile::kOpenEnd}};
+        wfdisc = std::make_unique<CStagedFile>(m_folder + "/" + WfdiscNameOf(OutputName()));
+        if (const int e = wfdisc->Open(record); e != 0) {
+            return Fail(wfdisc->Path(), e);
+        }
+    }
+    if (const int e = m_output->Commit(LayoutFor(m_samples)); e != 0) {
+        return Fail(path, e);
+    }
+    m_written.push_back(path);
+    if (wfdisc) {
+        if (const int e = wfdisc->Commit(record); e != 0) {
+            return Fail(wfdisc->Path(), e);
+        }
+        m_written.push_back(wfdisc->Path());
+    }
+    return 1;
+}
+
+int FeedMappedFile(HlcpTranslator& translator, const CMappedFile& file) {
+    static const std::uint8_t kNothing = 0;
+    const std::uint8_t* data = file.Data() != nullptr ? file.Data() : &kNothing;
+    const std::size_t size = file.Size();
+    // Large enough to hold the header and to make the page drops rare.
+    constexpr std::size_t kPiece = std::size_t{16} << 20;
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min(kPiece, size - at);
+        if (translator.Feed(data + at, n) != 1) {
+            return 0;
+        }
+        if (n > 0) {
+            file.DropPages(data + at, data + at + n);
+        }
+        at += n;
+    } while (at < size);
+    return 1;
 }
 
 } // namespace nereid::recording

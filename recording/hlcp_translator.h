@@ -2,19 +2,22 @@
 
 #include "recording/hlcp_format.h"
 #include "recording/mseed_packer.h"
-#include "recording/output_block.h"
 #include "recording/seisan_format.h"
+#include "recording/staged_file.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace nereid::recording {
 
 // Translates one HLCP file, fed whole (file translate) or in pieces as they arrive (upload),
-// into one of the PC forms. Samples are decoded into an anonymous memory block; Write puts the
-// form's header and that block into the destination folder.
+// into one of the PC forms. The samples are decoded a block at a time into a small buffer and
+// written as they come to a temporary file in the destination folder, which Write completes
+// and renames to the output's name: memory stays a few MiB whatever the file's size, and a
+// translation that fails or is abandoned leaves no output behind.
 class HlcpTranslator {
 public:
     enum Form : int { kDadisp = 0, kSeisan = 1, kAscii = 2, kHlcp = 3, kCss = 4, kMseed = 5 };
@@ -23,13 +26,12 @@ public:
         "The file can not be translated since it is not the HLCP file format!";
     static constexpr const char* kMappedFileText = "Fails due to the mapped file";
 
-    // Output capacity for a source of `sourceSize` bytes: x 4 for ASCII, x 2 otherwise,
-    // + 4000 bytes. The block grows when more arrives than announced.
-    static std::size_t CapacityFor(int form, std::size_t sourceSize);
-
+    // `expectedSourceBytes`: the recorder file's size as far as it is known beforehand (0 when
+    // not). Headers that count the samples are planned from it; when more or fewer arrive they
+    // are corrected at the end, at the cost of a copy when a header changes length.
     // `sourceName` may be a path; only its base name is used. `destinationFolder` without a
     // trailing "/".
-    HlcpTranslator(int form, std::size_t capacity, std::string sourceName,
+    HlcpTranslator(int form, std::uint64_t expectedSourceBytes, std::string sourceName,
                    std::string destinationFolder);
     ~HlcpTranslator();
     HlcpTranslator(const HlcpTranslator&) = delete;
@@ -41,19 +43,20 @@ public:
     // The stream codes the miniSEED form gives this file (valid once the header was read).
     SMseedStreamId MseedStream() const;
 
-    // True when the output block could be mapped.
+    // True when the working buffers could be made (and the form is known).
     bool PrepareOutput();
 
     // 1 accepted, 0 refused (Message() says why). The first piece of every form but HLCP
     // must hold the whole 276-byte header. A piece may end inside a sample: its bytes are
-    // kept for the next piece.
+    // kept for the next piece. A failure to write the output is reported by Write.
     int Feed(const std::uint8_t* piece, std::size_t length);
 
-    // Creates the output file(s), replacing existing ones. 1 written, 0 failed
-    // (Message() holds "Can't save file <path> error = <errno>").
+    // Completes the output file(s), replacing existing ones. 1 written, 0 failed
+    // (Message() holds "Can't save file <path> error = <errno>", and nothing is left of the
+    // output). Once only.
     int Write();
 
-    // Releases the output block.
+    // Releases the working buffers; output not yet written is dropped.
     void ReleaseOutput();
 
     // Name of the output file shown to the user (the CSS data file for CSS); empty before
@@ -72,28 +75,35 @@ public:
     static std::uint64_t SeisanSegmentSamples(int rate);
 
 private:
+    void OpenOutput();
+    CStagedFile::Layout LayoutFor(std::uint64_t samples) const;
     void Decode(const std::uint8_t* bytes, std::size_t count);
-    void Emit(std::int32_t sample, std::uint8_t*& out);
+    void DecodeSamples(const std::uint8_t* p, std::size_t count);
+    void PackPiece();
+    int PutRecord(const char* record, int length);
+    void FlushBuffer(bool all = false);
+    void KeepBytes(const std::uint8_t* piece, std::size_t length);
+    int Fail(const std::string& path, int error);
     std::string BaseOutputName() const;
     std::string CssDataName() const;
-    int WriteFile(const std::string& path, const std::string& head, const std::uint8_t* body,
-                  std::size_t bodyLength);
-    int AppendFile(const std::string& path, const std::string& head, const std::uint8_t* body,
-                   std::size_t bodyLength);
-    int PutFile(const std::string& path, const std::string& head, const std::uint8_t* body,
-                std::size_t bodyLength, int flags);
-    int WriteSeisan(const std::string& path, const std::string& component);
-    int WriteMseed(const std::string& path);
 
     int m_form;
-    std::size_t m_capacity;
+    std::uint64_t m_expectedBytes;
     std::string m_sourceName;
     std::string m_folder;
     HlcpHeader m_header;
     bool m_headerParsed = false;
     std::uint64_t m_samples = 0;
-    COutputBlock m_block;
+    std::unique_ptr<std::uint8_t[]> m_buffer; // output bytes not yet written
+    std::size_t m_fill = 0;
+    std::unique_ptr<CStagedFile> m_output;
+    int m_outputError = 0; // errno of the first failure to write the output
     CSeisanDataFramer m_framer;
+    std::unique_ptr<std::int32_t[]> m_piece; // miniSEED: decoded samples not yet packed
+    std::size_t m_pieceFill = 0;
+    std::unique_ptr<CMseedPacker> m_packer;
+    std::int64_t m_nextNs = 0;
+    int m_packError = 0;
     bool m_sealed = false;
     std::uint8_t m_carry[3] = {0, 0, 0};
     std::size_t m_carryLength = 0;
@@ -103,5 +113,11 @@ private:
     MseedComponentMap m_components;
     std::uint16_t m_unit = 0;
 };
+
+class CMappedFile;
+
+// Feeds a whole mapped file to `translator` in pieces, letting go of the pages already
+// translated, so that a large file does not stay resident. Feed's result.
+int FeedMappedFile(HlcpTranslator& translator, const CMappedFile& file);
 
 } // namespace nereid::recording

@@ -44,33 +44,83 @@ int DetectAt(const std::uint8_t* data, std::size_t size, std::uint64_t at) {
     return ms_detect(reinterpret_cast<const char*>(data + at), window);
 }
 
-struct RecordRef {
-    std::uint64_t offset; // of the record in the file
-    std::uint64_t first;  // index of its first sample in the segment
-    std::int32_t length;  // record length in bytes
-    std::int32_t count;   // samples the header announces
+// Where a segment's records lie, in about 8 bytes a record: the first sample of every record
+// (what a read searches), and the records' places as runs at a fixed stride and length (one
+// run for a file of one stream, or of streams interleaved in turn), rather than an offset,
+// length and count kept for every record.
+class CRecordIndex {
+public:
+    void Add(std::uint64_t offset, std::int32_t length, std::uint64_t first) {
+        const auto index = static_cast<std::uint64_t>(m_first.size());
+        m_first.push_back(first);
+        if (!m_runs.empty()) {
+            Run& last = m_runs.back();
+            const std::uint64_t n = index - last.firstRecord;
+            if (last.length == length) {
+                if (n == 1 && offset > last.offset) {
+                    last.stride = offset - last.offset; // the second record sets the stride
+                    return;
+                }
+                if (n > 1 && offset == last.offset + n * last.stride) {
+                    return;
+                }
+            }
+        }
+        m_runs.push_back(Run{offset, 0, index, length});
+    }
+    // Ends the index: `total` samples in the segment.
+    void Finish(std::uint64_t total) {
+        m_first.push_back(total);
+        m_first.shrink_to_fit();
+        m_runs.shrink_to_fit();
+    }
+
+    std::size_t Records() const { return m_first.empty() ? 0 : m_first.size() - 1; }
+    std::uint64_t First(std::size_t record) const { return m_first[record]; }
+    std::int32_t Count(std::size_t record) const {
+        return static_cast<std::int32_t>(m_first[record + 1] - m_first[record]);
+    }
+    // The last record whose first sample is at or before `sample`.
+    std::size_t RecordOf(std::uint64_t sample) const {
+        const auto end = m_first.end() - 1;
+        const auto it = std::upper_bound(m_first.begin(), end, sample);
+        return static_cast<std::size_t>(it - m_first.begin()) - 1;
+    }
+    void Place(std::size_t record, std::uint64_t& offset, std::int32_t& length) const {
+        const auto it = std::upper_bound(
+            m_runs.begin(), m_runs.end(), static_cast<std::uint64_t>(record),
+            [](std::uint64_t value, const Run& r) { return value < r.firstRecord; });
+        const Run& run = *(it - 1);
+        offset = run.offset + (record - run.firstRecord) * run.stride;
+        length = run.length;
+    }
+
+private:
+    struct Run {
+        std::uint64_t offset; // of the run's first record in the file
+        std::uint64_t stride; // bytes from one record of the run to the next
+        std::uint64_t firstRecord;
+        std::int32_t length;
+    };
+    std::vector<std::uint64_t> m_first;
+    std::vector<Run> m_runs;
 };
 
 // The samples of one segment, decoded a record at a time; the last record decoded is kept,
 // since walks and displays read runs of neighbouring samples.
 class CMseedSegmentSamples : public CSampleSource {
 public:
-    CMseedSegmentSamples(const std::uint8_t* data, std::vector<RecordRef> records)
+    CMseedSegmentSamples(const std::uint8_t* data, CRecordIndex records)
         : m_data(data), m_records(std::move(records)) {}
 
     void Read(std::uint64_t begin, std::size_t n, double* out) const override {
         std::lock_guard<std::mutex> lock(m_mutex);
         while (n > 0) {
-            // The last record whose first sample is at or before `begin`.
-            const auto it = std::upper_bound(
-                m_records.begin(), m_records.end(), begin,
-                [](std::uint64_t value, const RecordRef& r) { return value < r.first; });
-            const std::size_t index = static_cast<std::size_t>(it - m_records.begin()) - 1;
+            const std::size_t index = m_records.RecordOf(begin);
             Decode(index);
-            const RecordRef& r = m_records[index];
-            const std::uint64_t within = begin - r.first;
-            const std::size_t run = static_cast<std::size_t>(
-                std::min<std::uint64_t>(n, static_cast<std::uint64_t>(r.count) - within));
+            const std::uint64_t within = begin - m_records.First(index);
+            const std::size_t run = static_cast<std::size_t>(std::min<std::uint64_t>(
+                n, static_cast<std::uint64_t>(m_records.Count(index)) - within));
             for (std::size_t i = 0; i < run; ++i) {
                 // A record that decodes to fewer samples than its header says reads as 0.
                 const std::uint64_t k = within + i;
@@ -92,12 +142,14 @@ private:
         }
         m_values.clear();
         m_cached = index;
-        const RecordRef& r = m_records[index];
+        std::uint64_t offset = 0;
+        std::int32_t length = 0;
+        m_records.Place(index, offset, length);
         UnpackedRecord rec;
-        if (Unpack(m_data + r.offset, r.length, m_copy, rec, true) != MS_NOERROR) {
+        if (Unpack(m_data + offset, length, m_copy, rec, true) != MS_NOERROR) {
             return;
         }
-        const std::int64_t n = std::min<std::int64_t>(rec.msr->numsamples, r.count);
+        const std::int64_t n = std::min<std::int64_t>(rec.msr->numsamples, m_records.Count(index));
         m_values.resize(static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
         for (std::size_t i = 0; i < m_values.size(); ++i) {
             switch (rec.msr->sampletype) {
@@ -118,7 +170,7 @@ private:
     }
 
     const std::uint8_t* m_data;
-    std::vector<RecordRef> m_records;
+    CRecordIndex m_records;
     mutable std::mutex m_mutex;
     mutable std::size_t m_cached = static_cast<std::size_t>(-1);
     mutable std::vector<double> m_values;
@@ -133,7 +185,7 @@ struct Segment {
     double rate = 0;
     int sampleType = kSampleLong;
     std::uint64_t count = 0;
-    std::vector<RecordRef> records;
+    CRecordIndex records;
 };
 
 int SampleTypeOf(int encoding) {
@@ -178,6 +230,7 @@ FileChannel MakeChannel(const CMappedFile& file, Segment& s) {
     ch.sampleCount = s.count;
     ch.formatText = "miniSEED";
     ch.path = file.Path();
+    s.records.Finish(s.count);
     ch.source = std::make_shared<CMseedSegmentSamples>(file.Data(), std::move(s.records));
     ch.mapping = file.shared_from_this();
     return ch;
@@ -233,8 +286,7 @@ int ReadMseedFile(const CMappedFile& file, std::vector<FileChannel>& out) {
                 s->sampleType = SampleTypeOf(m->encoding);
                 open[stream] = segments.size() - 1;
             }
-            s->records.push_back(
-                RecordRef{at, s->count, length, static_cast<std::int32_t>(m->samplecnt)});
+            s->records.Add(at, length, s->count);
             s->count += static_cast<std::uint64_t>(m->samplecnt);
             s->expectedNext = s->start + SpanOf(s->count, s->rate);
         }

@@ -20,8 +20,9 @@ enum MseedReadResult : int {
 // interleaved), read with libmseed. Every continuous run of a stream becomes one channel:
 // a stream with a gap (or a jump back, or a change of rate) gives one channel per segment,
 // in the order the streams first appear. Only the records' headers are read here; samples
-// are decoded a record at a time when asked for, so memory stays a small index per record
-// whatever the file's size. The channels keep the mapping alive. On failure appends nothing.
+// are decoded a record at a time when asked for, so memory stays an index of about 8 bytes a
+// record whatever the file's size. The channels keep the mapping alive. On failure appends
+// nothing.
 int ReadMseedFile(const CMappedFile& file, std::vector<FileChannel>& out);
 
 // True when the bytes start with a miniSEED record (a cheap look at the first header).

@@ -105,6 +105,9 @@ public:
     // the same byte appended (data must have room for one more byte), or, when the data ended
     // on a piece boundary, the dangling marker of the empty piece is dropped.
     std::size_t Seal(std::uint8_t* data, std::size_t length) const;
+    // Data bytes in the piece being filled: its leading marker lies that many bytes and one
+    // before the end, and Seal rewrites it.
+    std::size_t PieceFill() const { return m_pieceFill; }
 
 private:
     static void PutLe(std::uint8_t* p, std::int32_t v) {

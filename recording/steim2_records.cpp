@@ -2,11 +2,17 @@
 
 #include <libmseed.h>
 
+#include <bit>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace nereid::recording {
+
+static_assert(std::endian::native == std::endian::little,
+              "frames are stored big-endian by swapping native words");
 
 namespace {
 
@@ -27,101 +33,169 @@ inline void PutBe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 // The magnitude class of a difference: a value fits in n signed bits when this is below
-// 2^(n-1). The OR of several is below 2^(n-1) exactly when each is.
-inline std::uint32_t Magnitude(std::int32_t d) {
-    return static_cast<std::uint32_t>(d ^ (d >> 31));
+// 2^(n-1). The OR of several is below 2^(n-1) exactly when each is. Never negative, so that
+// the vector loops compare them as signed numbers (SSE2 has no unsigned comparison).
+inline std::int32_t Magnitude(std::int32_t d) {
+    return d ^ (d >> 31);
 }
+
+} // namespace
+
+namespace {
+
+// The word of `take` differences at `d` (the greedy choice takes the most a word can hold:
+// 7x4, 6x5, 5x6, 4x8, 3x10, 2x15 or 1x30 bits), with its two-bit kind in `nibble`.
+inline std::uint32_t PackWord(const std::int32_t* d, int take, std::uint32_t& nibble) {
+    const auto f = [d](int k, std::uint32_t mask, int shift) {
+        return (static_cast<std::uint32_t>(d[k]) & mask) << shift;
+    };
+    switch (take) {
+    case 7:
+        nibble = 3;
+        return 0x2u << 30 | f(0, 0xF, 24) | f(1, 0xF, 20) | f(2, 0xF, 16) | f(3, 0xF, 12) |
+               f(4, 0xF, 8) | f(5, 0xF, 4) | f(6, 0xF, 0);
+    case 6:
+        nibble = 3;
+        return 0x1u << 30 | f(0, 0x1F, 25) | f(1, 0x1F, 20) | f(2, 0x1F, 15) | f(3, 0x1F, 10) |
+               f(4, 0x1F, 5) | f(5, 0x1F, 0);
+    case 5:
+        nibble = 3;
+        return f(0, 0x3F, 24) | f(1, 0x3F, 18) | f(2, 0x3F, 12) | f(3, 0x3F, 6) | f(4, 0x3F, 0);
+    case 4:
+        nibble = 1;
+        return f(0, 0xFF, 24) | f(1, 0xFF, 16) | f(2, 0xFF, 8) | f(3, 0xFF, 0);
+    case 3:
+        nibble = 2;
+        return 0x3u << 30 | f(0, 0x3FF, 20) | f(1, 0x3FF, 10) | f(2, 0x3FF, 0);
+    case 2:
+        nibble = 2;
+        return 0x2u << 30 | f(0, 0x7FFF, 15) | f(1, 0x7FFF, 0);
+    default:
+        nibble = 2;
+        return 0x1u << 30 | f(0, 0x3FFFFFFF, 0);
+    }
+}
+
+// Differences of one record, with room for the look-ahead of the last word.
+constexpr int kLocalDifferences = 1024;
 
 } // namespace
 
 int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff0,
                  std::uint8_t* out) {
-    std::memset(out, 0, static_cast<std::size_t>(frames) * 64);
-    if (count <= 0) {
+    if (count <= 0 || frames <= 0) {
+        std::memset(out, 0, static_cast<std::size_t>(frames > 0 ? frames : 0) * 64);
         return 0;
     }
-    // Difference k relates sample k to the one before it; wrapping as the C encoder does.
-    const auto diff = [&](int k) {
-        return k == 0 ? diff0
-                      : static_cast<std::int32_t>(static_cast<std::uint32_t>(x[k]) -
-                                                  static_cast<std::uint32_t>(x[k - 1]));
+    // No more differences than the frames can hold are looked at: a word holds 7 at most.
+    const int limit = count < frames * kSamplesPerFrame ? count : frames * kSamplesPerFrame;
+    // The differences (wrapping, as the C encoder's), their magnitudes, and for every
+    // position the count of differences the greedy choice takes when a word starts there: it
+    // depends on the seven differences from there on only, so it is found for many positions
+    // in one loop without a branch, and the walk from word to word is a look-up. Past the
+    // last difference the magnitude is as large as can be, so that no word takes a difference
+    // that is not there. Made as the words reach them, a few dozen at a time: a record of
+    // large differences holds far fewer than `limit`.
+    std::int32_t localD[kLocalDifferences + 8];
+    std::int32_t localM[kLocalDifferences + 8];
+    std::int32_t localT[kLocalDifferences];
+    std::vector<std::int32_t> heapD;
+    std::vector<std::int32_t> heapM;
+    std::vector<std::int32_t> heapT;
+    std::int32_t* d = localD;
+    std::int32_t* mag = localM;
+    std::int32_t* takes = localT;
+    if (limit > kLocalDifferences) {
+        heapD.resize(static_cast<std::size_t>(limit) + 8);
+        heapM.resize(static_cast<std::size_t>(limit) + 8);
+        heapT.resize(static_cast<std::size_t>(limit));
+        d = heapD.data();
+        mag = heapM.data();
+        takes = heapT.data();
+    }
+    int magnitudesTo = 0;
+    int takesTo = 0;
+    bool padded = false;
+    const auto extend = [&] {
+        const int upto = takesTo + 64 < limit ? takesTo + 64 : limit;
+        const int need = upto + 6 < limit ? upto + 6 : limit;
+        if (magnitudesTo == 0) {
+            d[0] = diff0;
+            mag[0] = Magnitude(diff0);
+            magnitudesTo = 1;
+        }
+        for (int k = magnitudesTo; k < need; ++k) {
+            d[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(x[k]) -
+                                             static_cast<std::uint32_t>(x[k - 1]));
+            mag[k] = Magnitude(d[k]);
+        }
+        if (need == limit && !padded) {
+            padded = true;
+            for (int k = limit; k < limit + 8; ++k) {
+                d[k] = 0;
+                mag[k] = 0x7FFFFFFF;
+            }
+        }
+        magnitudesTo = need > magnitudesTo ? need : magnitudesTo;
+        // A value fits in n signed bits when its magnitude is below 2^(n-1). The OR of the
+        // first k magnitudes only grows with k while the bounds shrink, so each kind that fits
+        // implies every wider one fits, and the count of kinds that fit is the greedy count;
+        // 0 when even 30 bits are too few.
+        for (int k = takesTo; k < upto; ++k) {
+            const std::int32_t* m = mag + k;
+            const std::int32_t m0 = m[0];
+            const std::int32_t m1 = m0 | m[1];
+            const std::int32_t m2 = m1 | m[2];
+            const std::int32_t m3 = m2 | m[3];
+            const std::int32_t m4 = m3 | m[4];
+            const std::int32_t m5 = m4 | m[5];
+            const std::int32_t m6 = m5 | m[6];
+            const std::int32_t t =
+                1 + (m1 < 16384) + (m2 < 512) + (m3 < 128) + (m4 < 32) + (m5 < 16) + (m6 < 8);
+            takes[k] = m0 < (1 << 29) ? t : 0;
+        }
+        takesTo = upto;
     };
     int done = 0;
-    std::uint32_t words[kFrameWords];
-    for (int frame = 0; frame < frames && done < count; ++frame) {
-        std::memset(words, 0, sizeof words);
+    int frame = 0;
+    for (; frame < frames && done < limit; ++frame) {
+        std::uint32_t words[kFrameWords];
+        words[0] = 0;
         int w = 1;
         if (frame == 0) {
             words[1] = static_cast<std::uint32_t>(x[0]);
+            words[2] = 0;
             w = 3; // X0 and Xn
         }
-        for (; w < kFrameWords && done < count; ++w) {
-            const int avail = count - done < 7 ? count - done : 7;
-            std::int32_t d[7];
-            std::uint32_t m[7]; // OR of the magnitudes of the first k+1 differences
-            std::uint32_t acc = 0;
-            for (int k = 0; k < avail; ++k) {
-                d[k] = diff(done + k);
-                acc |= Magnitude(d[k]);
-                m[k] = acc;
+        for (; w < kFrameWords && done < limit; ++w) {
+            if (done >= takesTo) {
+                extend();
             }
-            std::uint32_t word = 0, nibble = 0;
-            int take = 0;
-            if (avail == 7 && m[6] < 8) {
-                for (int k = 0; k < 7; ++k) {
-                    word |= (static_cast<std::uint32_t>(d[k]) & 0xFu) << (24 - 4 * k);
-                }
-                word |= 0x2u << 30;
-                nibble = 3;
-                take = 7;
-            } else if (avail >= 6 && m[5] < 16) {
-                for (int k = 0; k < 6; ++k) {
-                    word |= (static_cast<std::uint32_t>(d[k]) & 0x1Fu) << (25 - 5 * k);
-                }
-                word |= 0x1u << 30;
-                nibble = 3;
-                take = 6;
-            } else if (avail >= 5 && m[4] < 32) {
-                for (int k = 0; k < 5; ++k) {
-                    word |= (static_cast<std::uint32_t>(d[k]) & 0x3Fu) << (24 - 6 * k);
-                }
-                nibble = 3;
-                take = 5;
-            } else if (avail >= 4 && m[3] < 128) {
-                for (int k = 0; k < 4; ++k) {
-                    word |= (static_cast<std::uint32_t>(d[k]) & 0xFFu) << (24 - 8 * k);
-                }
-                nibble = 1;
-                take = 4;
-            } else if (avail >= 3 && m[2] < 512) {
-                for (int k = 0; k < 3; ++k) {
-                    word |= (static_cast<std::uint32_t>(d[k]) & 0x3FFu) << (20 - 10 * k);
-                }
-                word |= 0x3u << 30;
-                nibble = 2;
-                take = 3;
-            } else if (avail >= 2 && m[1] < 16384) {
-                word = (static_cast<std::uint32_t>(d[0]) & 0x7FFFu) << 15 |
-                       (static_cast<std::uint32_t>(d[1]) & 0x7FFFu) | 0x2u << 30;
-                nibble = 2;
-                take = 2;
-            } else if (m[0] < (1u << 29)) {
-                word = (static_cast<std::uint32_t>(d[0]) & 0x3FFFFFFFu) | 0x1u << 30;
-                nibble = 2;
-                take = 1;
-            } else {
+            const int take = takes[done];
+            if (take == 0) {
                 return -1;
             }
-            words[w] = word;
+            std::uint32_t nibble = 2;
+            // Two 15-bit differences are what background noise of a few thousand counts
+            // gives, word after word: tested first, it spares a jump through the table.
+            words[w] = take == 2
+                           ? 0x2u << 30 | (static_cast<std::uint32_t>(d[done]) & 0x7FFFu) << 15 |
+                                 (static_cast<std::uint32_t>(d[done + 1]) & 0x7FFFu)
+                           : PackWord(d + done, take, nibble);
             words[0] |= nibble << (30 - 2 * w);
             done += take;
         }
-        std::uint8_t* f = out + static_cast<std::size_t>(frame) * 64;
-        for (int k = 0; k < kFrameWords; ++k) {
-            PutBe32(f + 4 * k, words[k]);
+        for (; w < kFrameWords; ++w) {
+            words[w] = 0; // the last frame's unused words
         }
+        for (std::uint32_t& word : words) {
+            word = __builtin_bswap32(word); // big-endian
+        }
+        std::memcpy(out + static_cast<std::size_t>(frame) * 64, words, sizeof words);
     }
-    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1])); // Xn
+    std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
+                static_cast<std::size_t>(frames - frame) * 64); // frames left empty
+    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1]));  // Xn
     return done;
 }
 

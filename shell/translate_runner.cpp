@@ -24,22 +24,20 @@ std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sou
         std::shared_ptr<const CMappedFile> file;
         int error = 0;
         if (CMappedFile::Open(source, file, error) != CMappedFile::kOk) {
-            outcome.message = "Can't open file " + source +
-                              (error != 0 ? std::string(": ") + recording::FileErrorText(error) : "");
+            outcome.message =
+                "Can't open file " + source +
+                (error != 0 ? std::string(": ") + recording::FileErrorText(error) : "");
             outcomes.push_back(outcome);
             continue;
         }
-        HlcpTranslator translator(form, HlcpTranslator::CapacityFor(form, file->Size()), source,
-                                  folder);
+        HlcpTranslator translator(form, file->Size(), source, folder);
         translator.SetMseedOptions(mseed.network, mseed.components, 0);
         if (!translator.PrepareOutput()) {
             outcome.message = HlcpTranslator::kMappedFileText;
             outcomes.push_back(outcome);
             break;
         }
-        static const std::uint8_t kNothing = 0;
-        const std::uint8_t* bytes = file->Data() ? file->Data() : &kNothing;
-        if (translator.Feed(bytes, file->Size()) != 1) {
+        if (recording::FeedMappedFile(translator, *file) != 1) {
             outcome.message =
                 translator.Message().empty() ? HlcpTranslator::kNotHlcpText : translator.Message();
         } else if (translator.Write() != 1) {

@@ -17,7 +17,7 @@ struct TranslateOutcome {
 
 // Translates each source file into `form` (HlcpTranslator::Form) in the destination folder:
 // the file is mapped read-only and fed whole. A file that cannot be read or is refused is
-// reported and the next one is tried; when the output block cannot be made the run stops
+// reported and the next one is tried; when the working buffers cannot be made the run stops
 // ("Fails due to the mapped file"), as every later file would fail the same way.
 // `mseed` gives the miniSEED form's network code and component letters.
 std::vector<TranslateOutcome> TranslateFiles(const std::vector<std::string>& sources, int form,

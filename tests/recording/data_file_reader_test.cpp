@@ -4,8 +4,11 @@
 #include "recording/hlcp_translator.h"
 #include "recording/seisan_reader.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace nereid::recording {
 namespace {
@@ -98,7 +101,7 @@ TEST(OpenDataFile, UnknownFileTypeStopsWithoutSeisanTries) {
 std::string TranslateInto(const TempDir& dir, int form, const HlcpPlan& plan,
                           const std::string& source = "D1345A.HLC") {
     const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), source, dir.Path());
+    HlcpTranslator t(form, file.size(), source, dir.Path());
     EXPECT_TRUE(t.PrepareOutput());
     EXPECT_EQ(t.Feed(file.data(), file.size()), 1);
     EXPECT_EQ(t.Write(), 1) << t.Message();
@@ -297,6 +300,30 @@ TEST(SeisanText, Refusals) {
     g.replace(12 * 82 + 44, 6, "999999");
     EXPECT_EQ(ReadText(g, out), kSeisanTruncated);
     EXPECT_TRUE(out.empty());
+}
+
+} // namespace
+} // namespace nereid::recording
+
+namespace nereid::recording {
+namespace {
+
+// Float samples a file may hold whatever they are: beyond the 64-bit range they saturate, and
+// one that is not a number reads as 0, instead of a conversion that is undefined.
+TEST(FileChannel, FloatSamplesBeyondTheIntegerRangeSaturate) {
+    const double values[] = {1e30, -1e30, std::nan(""), -2.75, 9.2e18, -9.3e18};
+    std::vector<std::uint8_t> bytes(sizeof values);
+    std::memcpy(bytes.data(), values, sizeof values);
+    FileChannel ch;
+    ch.sampleType = kSampleDouble;
+    ch.firstSample = bytes.data();
+    ch.sampleCount = 6;
+    EXPECT_EQ(ch.IntValue(0), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(ch.IntValue(1), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(ch.IntValue(2), 0);
+    EXPECT_EQ(ch.IntValue(3), -2);
+    EXPECT_EQ(ch.IntValue(4), 9200000000000000000LL);
+    EXPECT_EQ(ch.IntValue(5), std::numeric_limits<std::int64_t>::min());
 }
 
 } // namespace

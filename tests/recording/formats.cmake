@@ -4,6 +4,8 @@ nereid_core_test(nereid_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/css_format_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_format_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/translator_streaming_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/staged_file_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/data_file_reader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/reader_fuzz_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_forms_test.cpp

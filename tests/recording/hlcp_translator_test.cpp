@@ -20,7 +20,7 @@ struct Result {
 // Feeds `file` in pieces of `piece` bytes (0 = whole) and writes into `folder`.
 Result Translate(int form, const std::vector<std::uint8_t>& file, const std::string& folder,
                  std::size_t piece = 0, const std::string& source = "D1345A.HLC") {
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), "/x/" + source, folder);
+    HlcpTranslator t(form, file.size(), "/x/" + source, folder);
     Result r;
     EXPECT_TRUE(t.PrepareOutput());
     r.fed = 1;

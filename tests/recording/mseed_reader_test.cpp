@@ -115,6 +115,42 @@ TEST(MseedReader, InterleavedStreamsAndAGapGiveOneChannelPerSegment) {
     EXPECT_EQ(m.detail, "a damaged miniSEED file");
 }
 
+// Records of two streams in no regular turn, as a file merged from several sources may have
+// them: the places of a stream's records follow no fixed stride.
+TEST(MseedReader, IrregularlyInterleavedRecordsReadBackExactly) {
+    TempDir dir;
+    const std::vector<std::int32_t> a = Signal(9000, 3), b = Signal(7000, 4);
+    {
+        CMseedWriter w(dir / "a.mseed", Stream("NRD", "HHZ"), 100, kStart, CreateMode::kReplace);
+        ASSERT_EQ(w.Open(), 1);
+        ASSERT_EQ(w.Append(a.data(), a.size()), 1);
+        ASSERT_EQ(w.Close(), 1);
+        CMseedWriter v(dir / "b.mseed", Stream("NRD", "HHN"), 100, kStart, CreateMode::kReplace);
+        ASSERT_EQ(v.Open(), 1);
+        ASSERT_EQ(v.Append(b.data(), b.size()), 1);
+        ASSERT_EQ(v.Close(), 1);
+    }
+    const std::vector<std::uint8_t> ra = test::ReadBytes(dir / "a.mseed");
+    const std::vector<std::uint8_t> rb = test::ReadBytes(dir / "b.mseed");
+    std::vector<std::uint8_t> mixed;
+    std::size_t ia = 0, ib = 0;
+    std::uint32_t seed = 7;
+    while (ia < ra.size() || ib < rb.size()) {
+        seed = seed * 1103515245u + 12345u;
+        const bool takeA = ia == 0 || ib >= rb.size() || (ia < ra.size() && (seed >> 16) % 3 != 0);
+        const std::vector<std::uint8_t>& from = takeA ? ra : rb;
+        std::size_t& at = takeA ? ia : ib;
+        mixed.insert(mixed.end(), from.begin() + static_cast<long>(at),
+                     from.begin() + static_cast<long>(at) + 512);
+        at += 512;
+    }
+    test::WriteBytes(dir / "mixed.mseed", mixed);
+    const std::vector<FileChannel> channels = Open(dir / "mixed.mseed");
+    ASSERT_EQ(channels.size(), 2u);
+    ExpectChannel(channels[0], "XX.NRD..HHZ", kStart, 0, a, 0, a.size());
+    ExpectChannel(channels[1], "XX.NRD..HHN", kStart, 0, b, 0, b.size());
+}
+
 // sac2mseed packs with its own libmseed calls, in 4096-byte records: a writer that is not
 // this project. The SAC file comes from mseed2sac, so the chain is project -> SAC -> sac2mseed.
 TEST(MseedReader, FileWrittenBySac2mseedReadsBackExactly) {

@@ -24,9 +24,7 @@ TEST(MseedTranslate, HlcpFileBecomesOneStreamWithExactStartAndSamples) {
     test::WriteBytes(dir / plan.name, test::MakeHlcp(plan));
     const std::vector<std::uint8_t> source = test::MakeHlcp(plan);
 
-    HlcpTranslator t(HlcpTranslator::kMseed,
-                     HlcpTranslator::CapacityFor(HlcpTranslator::kMseed, source.size()),
-                     dir / plan.name, dir.Path());
+    HlcpTranslator t(HlcpTranslator::kMseed, source.size(), dir / plan.name, dir.Path());
     t.SetMseedOptions("NZ", {{3, 'E'}}, 0);
     ASSERT_TRUE(t.PrepareOutput());
     // Fed in two pieces that split a sample, as an upload delivers it.

@@ -53,8 +53,7 @@ std::vector<std::uint8_t> Translated(int form, std::size_t samples) {
     HlcpPlan plan;
     plan.samples = test::TestSamples(samples);
     const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
-    HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), "D1345A.HLC",
-                     dir.Path());
+    HlcpTranslator t(form, file.size(), "D1345A.HLC", dir.Path());
     EXPECT_TRUE(t.PrepareOutput());
     EXPECT_EQ(t.Feed(file.data(), file.size()), 1);
     EXPECT_EQ(t.Write(), 1);

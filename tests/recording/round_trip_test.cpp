@@ -43,8 +43,7 @@ TEST(RoundTrip, TranslatedFormsAtEveryRateCode) {
             plan.start = 915148799u; // 1998-12-31 23:59:59
             plan.samples = samples;
             const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
-            HlcpTranslator t(form, HlcpTranslator::CapacityFor(form, file.size()), "W4567.HLC",
-                             dir.Path());
+            HlcpTranslator t(form, file.size(), "W4567.HLC", dir.Path());
             ASSERT_TRUE(t.PrepareOutput());
             ASSERT_EQ(t.Feed(file.data(), file.size()), 1);
             ASSERT_EQ(t.Write(), 1) << t.Message();
@@ -131,9 +130,7 @@ TEST(RoundTrip, SeisanDataBeyondOneChannelHeaderIsSplit) {
     test::HlcpPlan plan;
     plan.samples = test::TestSamples(1000001);
     const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
-    HlcpTranslator t(HlcpTranslator::kSeisan,
-                     HlcpTranslator::CapacityFor(HlcpTranslator::kSeisan, file.size()),
-                     "D1345A.HLC", dir.Path());
+    HlcpTranslator t(HlcpTranslator::kSeisan, file.size(), "D1345A.HLC", dir.Path());
     ASSERT_TRUE(t.PrepareOutput());
     ASSERT_EQ(t.Feed(file.data(), file.size()), 1);
     ASSERT_EQ(t.Write(), 1) << t.Message();

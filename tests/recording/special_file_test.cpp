@@ -37,7 +37,7 @@ std::string CssPairIn(const TempDir& dir) {
     test::HlcpPlan plan;
     plan.samples = {1, 2, 3};
     const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
-    HlcpTranslator t(4, HlcpTranslator::CapacityFor(4, file.size()), "C3042.HLC", dir.Path());
+    HlcpTranslator t(4, file.size(), "C3042.HLC", dir.Path());
     EXPECT_TRUE(t.PrepareOutput());
     EXPECT_EQ(t.Feed(file.data(), file.size()), 1);
     EXPECT_EQ(t.Write(), 1) << t.Message();

@@ -41,10 +41,10 @@ bool CUploadFileWriter::Open(const UploadItem& item, int form, const std::string
     m_Bytes = 0;
     m_Refused = false;
     m_RefusedMessage.clear();
-    // Sized from "Size-k" as listed; the translator grows its block if more arrives.
+    // The size as listed ("Size-k"): the translator plans the headers that count the samples
+    // from it and corrects them when more or less arrives.
     const std::size_t expected = static_cast<std::size_t>(SizeInK(item.size)) * 1000;
-    m_Translator = std::make_unique<recording::HlcpTranslator>(
-        m_Form, recording::HlcpTranslator::CapacityFor(m_Form, expected), item.name, folder);
+    m_Translator = std::make_unique<recording::HlcpTranslator>(m_Form, expected, item.name, folder);
     m_Translator->SetMseedOptions(m_Mseed.network, m_Mseed.components, 0);
     if (!m_Translator->PrepareOutput()) {
         m_Translator.reset();

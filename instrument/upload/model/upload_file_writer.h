@@ -24,7 +24,7 @@ public:
     CUploadFileWriter& operator=(const CUploadFileWriter&) = delete;
 
     // Sets up the translator for `item`: `form` (0..4), except HLCP for a name holding "S" or
-    // "T"; output capacity from the listed size. False when its output block cannot be made
+    // "T"; headers planned from the listed size. False when its working buffers cannot be made
     // (nothing is open then).
     bool Open(const UploadItem& item, int form, const std::string& folder);
     // Stream codes of the miniSEED form for the files opened from now on.

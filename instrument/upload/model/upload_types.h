@@ -24,7 +24,7 @@ enum UploadResult : int {
     kUploadNoResponse = -3,       // no frame within the no-frame limit
     kUploadNotSent = -4,          // the port is closed or the command could not be built
     kUploadBusy = -5,             // another operation runs
-    kUploadMappedFileFailed = -7, // the writer could not set up its output block
+    kUploadMappedFileFailed = -7, // the writer could not set up its working buffers
     kUploadOutOfSequence = -8,    // the recorder kept sending a block that does not follow
     kUploadNotTranslatable = -9,  // the file is not in the recorder's data form
     kUploadWriteFailed = -10,     // the output file could not be written
