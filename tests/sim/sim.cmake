@@ -6,6 +6,7 @@ nereid_core_test(sim_unit_test
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_file_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/options_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/modem_front_end_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recorder_calendar_test.cpp
 )
 target_link_libraries(sim_unit_test PRIVATE nereid_sim)
 
