@@ -4,6 +4,7 @@
 
 #include "display/ana_view.h"
 #include "display/ana_wnd.h"
+#include "link/channel_rebuild.h"
 #include "link/command_records.h"
 #include "link/dialogs/connect_dialog.h"
 #include "link/dialogs/message_box.h"
@@ -280,7 +281,7 @@ void CMainFrame::FinishConnection(const std::vector<std::uint8_t>& configuration
 }
 
 int CMainFrame::RebuildChannels() {
-    const int result = m_Channels.RebuildChannels(m_StreamList, m_Link.get(), m_Thread.get());
+    const int result = link::RebuildChannels(m_Channels, m_StreamList, m_Link.get(), m_Thread.get());
     if (result != 1)
         link::ShowMessage(this, link::kTellusCaption,
                           QString::fromStdString(m_Channels.LastError()));
