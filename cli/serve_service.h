@@ -61,7 +61,7 @@ private:
 enum class ServeEnding { kStopped, kLost, kNoRecorder, kFatal };
 
 // The parts that outlive a connection: the ring, the server, the feed, the push to the
-// DataLink hubs and the station page.
+// DataLink hubs and the station page. One connection's run is in serve_command.cpp.
 class CServeService {
 public:
     CServeService(const GlobalOptions& global, const ServeOptions& o);
