@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/upload_engine.h"
+#include "instrument/upload/model/upload_engine.h"
 #include "link/serial_link.h"
 #include "recording/hlcp_translator.h"
 #include "tests/sim/sim_process.h"

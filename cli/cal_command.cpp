@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "cli/setup_session.h"
-#include "instrument/cal_page_model.h"
-#include "instrument/cal_signal.h"
+#include "instrument/calibration/model/cal_page_model.h"
+#include "instrument/calibration/model/cal_signal.h"
 
 namespace nereid::cli {
 

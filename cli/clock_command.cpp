@@ -6,8 +6,8 @@
 
 #include "cli/connect.h"
 #include "cli/transaction_wait.h"
-#include "instrument/config_model.h"
-#include "instrument/time_page_model.h"
+#include "instrument/configuration/model/config_model.h"
+#include "instrument/configuration/model/time_page_model.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
 #include "link/serial_port_control.h"

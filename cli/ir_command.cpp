@@ -6,8 +6,8 @@
 #include "cli/ir_keys.h"
 #include "cli/ir_values.h"
 #include "cli/setup_session.h"
-#include "instrument/drive_names.h"
-#include "instrument/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/drive_names.h"
 
 namespace nereid::cli {
 

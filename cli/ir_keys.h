@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "instrument/drive_names.h"
-#include "instrument/ir_setup_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/sheet/model/drive_names.h"
 
 namespace nereid::cli {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "cli/sheet_session.h"
-#include "instrument/command_models.h"
+#include "instrument/command/model/command_models.h"
 #include "recording/stream_list.h"
 
 namespace nereid::cli {

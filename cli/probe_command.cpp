@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "cli/connect.h"
-#include "instrument/page_ids.h"
+#include "instrument/sheet/model/page_ids.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
 #include "link/serial_port_control.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "instrument/page_ids.h"
+#include "instrument/sheet/model/page_ids.h"
 #include "recording/recording_setup.h"
 
 namespace nereid::cli {

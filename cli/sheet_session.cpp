@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "cli/connect.h"
-#include "instrument/sheet_cycle.h"
+#include "instrument/sheet/model/sheet_cycle.h"
 #include "link/answer_records.h"
 
 namespace nereid::cli {

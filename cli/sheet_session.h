@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "instrument/page_model.h"
+#include "instrument/sheet/model/page_model.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
 #include "link/serial_port_control.h"

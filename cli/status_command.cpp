@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "cli/sheet_session.h"
-#include "instrument/drive_status_model.h"
-#include "instrument/page_ids.h"
-#include "instrument/status_models.h"
+#include "instrument/sheet/model/page_ids.h"
+#include "instrument/status/model/drive_status_model.h"
+#include "instrument/status/model/status_models.h"
 
 namespace nereid::cli {
 

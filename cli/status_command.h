@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "instrument/page_model.h"
+#include "instrument/sheet/model/page_model.h"
 
 namespace nereid::cli {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "instrument/upload_engine.h"
+#include "instrument/upload/model/upload_engine.h"
 #include "link/direct_search.h"
 #include "link/serial_link.h"
 #include "link/serial_port_control.h"

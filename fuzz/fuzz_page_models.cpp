@@ -3,11 +3,11 @@
 // builder accepts; and what a model encodes is a fixed point: decoded again and encoded again
 // it gives the same bytes (no value drifts through the pages).
 #include "fuzz/fuzz_support.h"
-#include "instrument/cal_page_model.h"
-#include "instrument/command_models.h"
-#include "instrument/config_model.h"
-#include "instrument/ir_setup_model.h"
-#include "instrument/status_models.h"
+#include "instrument/calibration/model/cal_page_model.h"
+#include "instrument/command/model/command_models.h"
+#include "instrument/configuration/model/config_model.h"
+#include "instrument/internal_recording/model/ir_setup_model.h"
+#include "instrument/status/model/status_models.h"
 #include "link/answer_records.h"
 #include "link/command_builder.h"
 #include "link/frame_codec.h"

@@ -4,8 +4,8 @@
 // allows, a file never counts more bytes than arrived, and every file it writes lies in the
 // destination folder.
 #include "fuzz/fuzz_support.h"
-#include "instrument/upload_engine.h"
-#include "instrument/upload_entry.h"
+#include "instrument/upload/model/upload_engine.h"
+#include "instrument/upload/model/upload_entry.h"
 #include "tests/link/memory_link.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

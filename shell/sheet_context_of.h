@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/sheet_context.h"
+#include "instrument/sheet/model/sheet_context.h"
 
 namespace nereid::shell {
 

@@ -1,11 +1,11 @@
 #include "shell/sheet_routes.h"
 
-#include "instrument/cali_sheet.h"
-#include "instrument/command_sheet.h"
-#include "instrument/config_sheet.h"
-#include "instrument/ir_sheet.h"
-#include "instrument/sheet_host.h"
-#include "instrument/status_sheet.h"
+#include "instrument/calibration/cali_sheet.h"
+#include "instrument/command/command_sheet.h"
+#include "instrument/configuration/config_sheet.h"
+#include "instrument/internal_recording/ir_sheet.h"
+#include "instrument/sheet/sheet_host.h"
+#include "instrument/status/status_sheet.h"
 #include "shell/main_frame.h"
 #include "shell/sheet_context_of.h"
 
@@ -20,7 +20,7 @@
 #include "shell/recording_controller.h"
 #include "shell/tellus_status_bar.h"
 
-#include "instrument/upload_dialog.h"
+#include "instrument/upload/upload_dialog.h"
 #include "link/serial_link.h"
 
 // The sheets, the recorder set-ups and the analysis window are built in their own parts of the
