@@ -68,7 +68,7 @@ void RunIntake(benchmark::State& st, bool recording) {
     NullSink sink;
     CRealTimeIntake intake(table, state, events);
     intake.SetRecorder(&sink);
-    table.RebuildChannels(streams, nullptr, nullptr, &state);
+    table.RebuildChannels(streams, nullptr, &state);
     state.m_bRecording = recording;
     auto frames = Frames();
     std::uint32_t second = 1'000'000'000;

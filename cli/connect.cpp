@@ -4,6 +4,7 @@
 #include <ostream>
 #include <thread>
 
+#include "link/channel_rebuild.h"
 #include "link/port_probe.h"
 #include "recording/stream_list.h"
 
@@ -60,7 +61,7 @@ int ChannelsOfConnection(const link::CDirectSearch& search, link::CSerialLink& l
     streams.SetStreams(search.StreamCount());
     const link::ConfigurationRecord& config = search.Configuration();
     streams.ApplyConfiguration(config.channelEnableMask, config.rateCodes);
-    if (table.RebuildChannels(streams, &link, nullptr, &state) != 1) {
+    if (link::RebuildChannels(table, streams, &link, nullptr, &state) != 1) {
         err << "nereid: " << table.LastError() << "\n";
         return kExitNoAnswer;
     }

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     {std::to_string(number), "", in.ConsumeBool(),
                      kRates[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kRates) - 1)]});
             }
-            const int r = table.RebuildChannels(streams, nullptr, nullptr, &state);
+            const int r = table.RebuildChannels(streams, nullptr, &state);
             NEREID_FUZZ_CHECK(r == 1 || r == kRebuildMemoryFailed);
             break;
         }

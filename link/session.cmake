@@ -3,6 +3,7 @@ add_library(nereid_session STATIC
     ${CMAKE_CURRENT_LIST_DIR}/receiver_thread.cpp
     ${CMAKE_CURRENT_LIST_DIR}/direct_search.cpp
     ${CMAKE_CURRENT_LIST_DIR}/line_watch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/channel_rebuild.cpp
     ${NEREID_INCLUDE_ROOT}/recording/stream_list.cpp
     ${NEREID_INCLUDE_ROOT}/recording/channel_table.cpp
     ${NEREID_INCLUDE_ROOT}/recording/intake.cpp

@@ -6,7 +6,6 @@
 #include <new>
 #include <system_error>
 
-#include "link/instrument_link.h"
 #include "recording/intake_state.h"
 #include "recording/pausable.h"
 
@@ -26,8 +25,8 @@ void CChannelTable::FreeChannels() {
     m_ChanMap.clear();
 }
 
-int CChannelTable::RebuildChannels(const CStreamList& streams, link::CInstrumentLink* link,
-                                   CPausable* thread, CIntakeState* state) {
+int CChannelTable::RebuildChannels(const CStreamList& streams, CPausable* thread,
+                                   CIntakeState* state, const DecodeBufferSizer& sizeDecodeBuffer) {
     m_LastError.clear();
     if (thread != nullptr && thread->Park() != 1) {
         m_LastError = kThreadWaitFailureText;
@@ -69,7 +68,7 @@ int CChannelTable::RebuildChannels(const CStreamList& streams, link::CInstrument
         m_LastError = kMemoryFailureText;
         result = kRebuildMemoryFailed;
     }
-    if (link != nullptr && link->ResizeDecodeBuffer(DecodeBufferBytes(maxRate)) != 1) {
+    if (sizeDecodeBuffer && sizeDecodeBuffer(DecodeBufferBytes(maxRate)) != 1) {
         m_LastError = kMemoryFailureText;
         result = kRebuildMemoryFailed;
     }

@@ -2,15 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
 #include "recording/rt_channel.h"
 #include "recording/stream_list.h"
-
-namespace nereid::link {
-class CInstrumentLink;
-}
 
 namespace nereid::recording {
 
@@ -30,13 +27,30 @@ constexpr int kRebuildMemoryFailed = -2;     // the table is empty or partial
 // The receiver thread reads and writes it; it is rebuilt only while that thread is parked.
 class CChannelTable {
 public:
+    // Sizes the buffer the data frames are decoded into, to the bytes given; returns 1, or
+    // anything else when the memory is not there.
+    using DecodeBufferSizer = std::function<int(std::size_t bytes)>;
+
     // Builds the table from the stream list. Parks `thread` (if given) first and always lets it
-    // continue afterwards, also when memory runs out. Resizes the link's decode buffer (if
-    // given) so that a data frame of the fastest channel fits. Returns 1 or a kRebuild... code;
-    // LastError() then holds the text to show.
-    // `state` (if given) gets m_LastSecond = 0, so the next frame realigns the new channels.
-    int RebuildChannels(const CStreamList& streams, link::CInstrumentLink* link, CPausable* thread,
-                        CIntakeState* state = nullptr);
+    // continue afterwards, also when memory runs out. Before the thread continues,
+    // `sizeDecodeBuffer` (if given) is asked for DecodeBufferBytes of the fastest channel, so
+    // that its data frames fit; the session layer passes its link's resize here
+    // (link::RebuildChannels). Returns 1 or a kRebuild... code; LastError() then holds the text
+    // to show. `state` (if given) gets m_LastSecond = 0, so the next frame realigns the new
+    // channels.
+    int RebuildChannels(const CStreamList& streams, CPausable* thread,
+                        CIntakeState* state = nullptr,
+                        const DecodeBufferSizer& sizeDecodeBuffer = {});
+    // The same for a caller that hands over what holds the decode buffer (anything with
+    // ResizeDecodeBuffer); a null `owner` sizes nothing.
+    template <typename DecodeBufferOwner>
+    int RebuildChannels(const CStreamList& streams, DecodeBufferOwner* owner, CPausable* thread,
+                        CIntakeState* state = nullptr) {
+        DecodeBufferSizer sizer;
+        if (owner != nullptr)
+            sizer = [owner](std::size_t bytes) { return owner->ResizeDecodeBuffer(bytes); };
+        return RebuildChannels(streams, thread, state, sizer);
+    }
 
     // Releases every channel and its ring.
     void FreeChannels();

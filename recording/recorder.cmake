@@ -1,5 +1,6 @@
 add_library(nereid_recorder STATIC
     ${CMAKE_CURRENT_LIST_DIR}/file_recorder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_recorder_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recorder_file_names.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shared_buffer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/clock_update.cpp

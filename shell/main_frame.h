@@ -26,7 +26,6 @@ namespace nereid::link {
 class CModemSession;
 class CReceiverThread;
 class CSerialLink;
-class CTtyModemLine;
 } // namespace nereid::link
 namespace nereid::recording {
 class CConverterLauncher;
@@ -38,16 +37,17 @@ class CRecorderMessages;
 namespace nereid::shell {
 
 class CMenuSet;
+class CModemController;
 class CQueuedIntakeEvents;
+class CRecordingController;
 class CTellusStatusBar;
 
 // The main window "Nereid Utility": the multiple-document frame with its menus, toolbar and
-// status bar. It owns the link, the port table, the receiver thread, the channel table and the
-// modem call, and it is what the connection dialogs and the sheets report to.
+// status bar. It owns the link, the port table, the receiver thread and the channel table, and
+// it is what the connection dialogs and the sheets report to; the modem call and the PC
+// recording each have a controller of their own (serving SeedLink has CServeControl).
 class CMainFrame : public QMainWindow, public link::CConnectionHost {
 public:
-    static constexpr int kModemTickMs = 100;
-
     // Creation in order: client area, toolbar "NR_UTIL Main Toolbar", status bar, the link,
     // the port probe, the receiver thread, the persisted settings; then the start-up menu.
     explicit CMainFrame(QWidget* parent = nullptr);
@@ -99,10 +99,8 @@ public:
     void SetStationName(const std::string& name) override { m_StationName = name; }
     void SetStatusText(int pane, const QString& text) override;
     void FinishConnection(const std::vector<std::uint8_t>& configurationPayload) override;
-    link::CModemSession& Modem() override { return *m_Modem; }
-    void SetModemObserver(ModemObserver observer) override {
-        m_ModemObserver = std::move(observer);
-    }
+    link::CModemSession& Modem() override;
+    void SetModemObserver(ModemObserver observer) override;
     QString ModemDevice() const override;
     void SetModemDevice(const QString& device) override;
     QString PhoneDirectoryPath() const override;
@@ -130,10 +128,8 @@ public:
     int InstallRecorder(std::unique_ptr<recording::CFileRecorder> recorder,
                         std::unique_ptr<recording::CConverterLauncher> converter,
                         std::unique_ptr<recording::CRecorderMessages> messages);
-    recording::CFileRecorder* Recorder() const { return m_Recorder.get(); }
-
-    // The modem call's tick, every 100 ms.
-    void TickModem();
+    recording::CFileRecorder* Recorder() const;
+    CRecordingController& RecordingControl() { return *m_Recording; }
 
     // Folder of the settings file; phone.ini lives beside it.
     static QString ConfigurationFolder();
@@ -143,7 +139,6 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
-    void CreateToolBar();
     void ConnectDialog(bool fromStartupMenu);
     void TranslateDialog();
     void AboutBox();
@@ -159,9 +154,6 @@ private:
     void LoadSettings();
     void SaveSettings();
     void ShutDown();
-    // With the receiver thread gone: a running recording is stopped, its files closed and
-    // the last SEISAN period converted, waiting for the converter up to its time limit.
-    void FinishRecording();
 
     QMdiArea* m_Mdi = nullptr;
     QToolBar* m_ToolBar = nullptr;
@@ -175,17 +167,11 @@ private:
     recording::CStreamList m_StreamList;
     std::unique_ptr<CQueuedIntakeEvents> m_Events;
     std::unique_ptr<recording::CRealTimeIntake> m_Intake;
-    // Declared in this order so that the recorder goes before its converter and messages.
-    std::unique_ptr<recording::CRecorderMessages> m_RecorderMessages;
-    std::unique_ptr<recording::CConverterLauncher> m_Converter;
-    std::unique_ptr<recording::CFileRecorder> m_Recorder;
+    std::unique_ptr<CRecordingController> m_Recording;
     std::unique_ptr<link::CReceiverThread> m_Thread;
-    std::unique_ptr<link::CTtyModemLine> m_ModemLine;
-    std::unique_ptr<link::CModemSession> m_Modem;
-    QTimer m_ModemTimer;
+    std::unique_ptr<CModemController> m_Modem;
     link::CLineWatch m_LineWatch;
     QTimer m_LineWatchTimer;
-    ModemObserver m_ModemObserver;
     std::unique_ptr<QPrinter> m_Printer;
 
     int m_ModelCode = 0;

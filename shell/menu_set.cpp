@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
+#include <QToolBar>
 #include <QWidget>
 
 namespace nereid::shell {
@@ -196,6 +198,38 @@ int CMenuSet::RemoveModel17Items(QMenuBar* bar) {
         }
     }
     return removed;
+}
+
+void CMenuSet::FillToolBar(QToolBar* bar) const {
+    QStyle* s = bar->style();
+    const struct {
+        int id;
+        QIcon icon;
+        const char* tip;
+    } buttons[] = {
+        {kCmdConnectComPort, s->standardIcon(QStyle::SP_DriveNetIcon), "Connect to COM Port"},
+        {kCmdExit, s->standardIcon(QStyle::SP_DialogCloseButton), "Exit"},
+        {0, {}, nullptr},
+        {kCmdDataAnalysis, s->standardIcon(QStyle::SP_FileDialogContentsView), "Data Analysis"},
+        {0, {}, nullptr},
+        {kCmdPrint,
+         QIcon::fromTheme("document-print", s->standardIcon(QStyle::SP_DialogSaveButton)), "Print"},
+        {kCmdAbout, s->standardIcon(QStyle::SP_MessageBoxInformation), "About"},
+        {kCmdContextHelp, s->standardIcon(QStyle::SP_TitleBarContextHelpButton), "Help"},
+    };
+    for (const auto& b : buttons) {
+        if (b.id == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* action = Action(b.id);
+        action->setIcon(b.icon);
+        action->setToolTip(b.tip);
+        bar->addAction(action);
+    }
+    // The menus show their labels without icons, as they always have.
+    for (const auto& [id, action] : m_Actions)
+        action->setIconVisibleInMenu(false);
 }
 
 } // namespace nereid::shell

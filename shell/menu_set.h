@@ -8,6 +8,7 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QToolBar;
 class QWidget;
 
 namespace nereid::shell {
@@ -33,6 +34,10 @@ public:
     // Removes the two model-17 items from the Functions popup of a menu bar: the popup whose
     // first item is command 156. Returns the number of items removed.
     static int RemoveModel17Items(QMenuBar* bar);
+
+    // Puts the toolbar's commands on `bar` with their icons and tips: connect, exit, data
+    // analysis, print, about, help. The menus keep showing their labels without icons.
+    void FillToolBar(QToolBar* bar) const;
 
 private:
     QAction* Add(int id, const QString& label);

@@ -17,6 +17,7 @@
 #include "recording/file_recorder.h"
 #include "recording/recorder_messages.h"
 #include "shell/command_ids.h"
+#include "shell/recording_controller.h"
 #include "shell/tellus_status_bar.h"
 
 #include "instrument/upload/upload_dialog.h"
@@ -81,9 +82,7 @@ int OpenRecordingSetup(CMainFrame& frame, RecordingForm form) {
     return 1;
 }
 int StopRealTimeRecording(CMainFrame& frame) {
-    if (recording::CFileRecorder* recorder = frame.Recorder())
-        recorder->StopRecording.store(true);
-    return 1;
+    return frame.RecordingControl().RequestStop();
 }
 int OpenAnalysisWindow(CMainFrame& frame) {
     display::AnalysisContext context;

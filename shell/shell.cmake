@@ -13,6 +13,9 @@ nereid_share_precompiled_headers(nereid_link_dialogs qt_libraries)
 # The main window and everything it opens itself; the executable adds only main().
 add_library(nereid_shell STATIC
     ${CMAKE_CURRENT_LIST_DIR}/main_frame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_frame_commands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/modem_controller.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recording_controller.cpp
     ${CMAKE_CURRENT_LIST_DIR}/menu_set.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tellus_status_bar.cpp
     ${CMAKE_CURRENT_LIST_DIR}/display_settings.cpp

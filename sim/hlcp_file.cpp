@@ -1,8 +1,8 @@
 #include "sim/hlcp_file.h"
 
-#include "recording/calendar.h"
 #include "sim/byte_order.h"
 #include "sim/rate_codes.h"
+#include "sim/recorder_calendar.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,7 +14,7 @@ namespace nereid::sim {
 std::string HlcpFileName(const HlcpFilePlan& plan) {
     const int index = std::clamp(plan.channelIndex, 0, 15);
     const char channel = static_cast<char>(index < 8 ? '1' + index : 'A' + (index - 8));
-    const auto day = recording::SecondsToCalendar(plan.startTime).dayOfYear;
+    const int day = DayOfYear(plan.startTime);
     char name[16];
     std::snprintf(name, sizeof name, "%c%c%03d%03d.%03d", plan.kind, channel, plan.serial % 1000,
                   std::clamp(plan.sequence, 0, 999), day);
@@ -70,7 +70,7 @@ int GenerateRecordings(const std::string& folder, std::uint32_t startTime, std::
         {0, 100, 30, 2, true},
     };
     char day[16];
-    std::snprintf(day, sizeof day, "DAY%03d", recording::SecondsToCalendar(start).dayOfYear);
+    std::snprintf(day, sizeof day, "DAY%03d", DayOfYear(start));
     const fs::path sub = fs::path(folder) / day;
     fs::create_directories(sub, ec);
     if (ec) {

@@ -1,6 +1,6 @@
 #include "sim/options.h"
 
-#include "recording/calendar.h"
+#include "sim/recorder_calendar.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -135,7 +135,7 @@ bool ParseStartTime(const std::string& text, std::uint32_t& seconds) {
     if (year < 1970 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
         hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return false;
-    seconds = recording::CalendarToSeconds(second, minute, hour, day, month, year - 1900);
+    seconds = SecondsAt(year, month, day, hour, minute, second);
     return true;
 }
 

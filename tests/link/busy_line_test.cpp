@@ -21,6 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "link/channel_rebuild.h"
 #include "link/direct_search.h"
 #include "link/receiver_thread.h"
 #include "link/serial_link.h"
@@ -165,7 +166,7 @@ void ExpectQueriesAnsweredDuringTheStream(const std::vector<std::string>& simOpt
     streams.ApplyConfiguration(search.Configuration().channelEnableMask,
                                search.Configuration().rateCodes);
     state.m_bConnected = true;
-    ASSERT_EQ(table.RebuildChannels(streams, &link, &thread, &state), 1);
+    ASSERT_EQ(link::RebuildChannels(table, streams, &link, &thread, &state), 1);
     ASSERT_EQ(table.m_ChanMap.size(), 12u);
 
     const std::uint64_t bytesBefore = link.BytesReceived();

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "link/channel_rebuild.h"
 #include "link/frame_codec.h"
 #include "link/serial_link.h"
 #include "link/transaction.h"
@@ -84,7 +85,7 @@ protected:
     void SetUp() override {
         CStreamList streams;
         streams.Streams().push_back({"1", "", true, 2});
-        ASSERT_EQ(table.RebuildChannels(streams, nullptr, nullptr, &state), 1);
+        ASSERT_EQ(table.RebuildChannels(streams, nullptr, &state), 1);
     }
     void Passes(int n) {
         for (int i = 0; i < n; ++i) {
@@ -287,7 +288,7 @@ TEST(ReceiverThread, RebuildWhileRunningUsesTheHandshake) {
         s.rate = 100;
     }
     for (int i = 0; i < 20; ++i) {
-        ASSERT_EQ(table.RebuildChannels(streams, &link, &thread, &state), 1);
+        ASSERT_EQ(link::RebuildChannels(table, streams, &link, &thread, &state), 1);
     }
     EXPECT_EQ(table.m_ChanMap.size(), 12u);
     EXPECT_EQ(events.beeps.load(), 20);
@@ -311,7 +312,7 @@ TEST(ReceiverThread, HardwareAnswerArrivingWhileTheThreadPollsReachesTheTransact
     RecordingEvents events;
     CStreamList streams;
     streams.Streams().push_back({"1", "", true, 4});
-    ASSERT_EQ(table.RebuildChannels(streams, &link, nullptr, &state), 1);
+    ASSERT_EQ(link::RebuildChannels(table, streams, &link, nullptr, &state), 1);
     CRealTimeIntake intake{table, state, events};
     CReceiverThread thread{link, intake, state, events};
     ASSERT_EQ(thread.Start(), 1);
@@ -358,7 +359,7 @@ TEST(ReceiverThread, SleepsOnAQuietPortAndWakesForDataAndForAPause) {
     RecordingEvents events;
     CStreamList streams;
     streams.Streams().push_back({"1", "", true, 4});
-    ASSERT_EQ(table.RebuildChannels(streams, &link, nullptr, &state), 1);
+    ASSERT_EQ(link::RebuildChannels(table, streams, &link, nullptr, &state), 1);
     CRealTimeIntake intake{table, state, events};
     state.m_bConnected.store(true);
     CReceiverThread thread{link, intake, state, events};

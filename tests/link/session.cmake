@@ -2,6 +2,7 @@ nereid_core_test(transaction_test ${CMAKE_CURRENT_LIST_DIR}/transaction_test.cpp
 nereid_core_test(receiver_thread_test ${CMAKE_CURRENT_LIST_DIR}/receiver_thread_test.cpp)
 nereid_core_test(direct_search_test ${CMAKE_CURRENT_LIST_DIR}/direct_search_test.cpp)
 nereid_core_test(line_watch_test ${CMAKE_CURRENT_LIST_DIR}/line_watch_test.cpp)
+nereid_core_test(channel_rebuild_test ${CMAKE_CURRENT_LIST_DIR}/channel_rebuild_test.cpp)
 
 # Against the simulator program.
 if(TARGET nereid-sim)

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/channel_rebuild.h"
 #include "link/direct_search.h"
 #include "link/receiver_thread.h"
 #include "link/serial_link.h"
@@ -116,7 +117,7 @@ TEST(SessionAgainstSimulator, StatusQueriesDuringTheStreamLoseNoFrameAndNoAnswer
     state.m_bConnected = true;
     CReceiverThread thread(link, intake, state, events);
     ASSERT_EQ(thread.Start(), 1);
-    ASSERT_EQ(table.RebuildChannels(streams, &link, &thread, &state), 1);
+    ASSERT_EQ(link::RebuildChannels(table, streams, &link, &thread, &state), 1);
     ASSERT_FALSE(table.m_ChanMap.empty());
 
     CTransaction transaction(link);
