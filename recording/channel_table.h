@@ -41,17 +41,6 @@ public:
     int RebuildChannels(const CStreamList& streams, CPausable* thread,
                         CIntakeState* state = nullptr,
                         const DecodeBufferSizer& sizeDecodeBuffer = {});
-    // The same for a caller that hands over what holds the decode buffer (anything with
-    // ResizeDecodeBuffer); a null `owner` sizes nothing.
-    template <typename DecodeBufferOwner>
-    int RebuildChannels(const CStreamList& streams, DecodeBufferOwner* owner, CPausable* thread,
-                        CIntakeState* state = nullptr) {
-        DecodeBufferSizer sizer;
-        if (owner != nullptr)
-            sizer = [owner](std::size_t bytes) { return owner->ResizeDecodeBuffer(bytes); };
-        return RebuildChannels(streams, thread, state, sizer);
-    }
-
     // Releases every channel and its ring.
     void FreeChannels();
 

@@ -9,6 +9,7 @@
 #include "instrument/configuration/config_sheet.h"
 #include "instrument/sheet/model/page_ids.h"
 #include "instrument/sheet/result_indicator.h"
+#include "link/channel_rebuild.h"
 #include "recording/channel_table.h"
 #include "recording/intake_state.h"
 #include "tests/instrument/sheet/sheet_test_support.h"
@@ -30,8 +31,8 @@ void Hook(CConfigSheet& sheet, testing::SimulatedRecorder& recorder, AcceptedLog
     sheet.SetAcceptedHook([&](int baud) {
         ++log.calls;
         log.localBaud = baud;
-        log.rebuilt =
-            log.table.RebuildChannels(recorder.Streams(), &recorder.Link(), nullptr, &log.state);
+        log.rebuilt = link::RebuildChannels(log.table, recorder.Streams(), &recorder.Link(),
+                                            nullptr, &log.state);
     });
 }
 
