@@ -112,10 +112,20 @@ int CNameFileDlg::TakeTypedFolder() {
     QString text = name->text().trimmed();
     if (text.startsWith("~/") || text == "~")
         text = QDir::homePath() + text.mid(1);
-    const QString path = QDir(directory()).absoluteFilePath(text);
+    QString path = QDir(directory()).absoluteFilePath(text);
     const bool looksLikeFolder = text.contains('/') || text == "." || text == "..";
     if (text.isEmpty() || (!looksLikeFolder && !QFileInfo(path).isDir()))
         return 0; // a channel's file name
+    // The box is labelled as a file name and shows one ("DChan1.dat"), so an operator may type
+    // a whole path to such a name: its folder is the choice, its last part the channel's name.
+    // A last part without an extension stays a folder name, so a mistyped folder is refused.
+    QString typedName;
+    const QFileInfo typed(path);
+    if (!text.endsWith('/') && !typed.exists() && typed.fileName().contains('.') &&
+        typed.fileName() != "..") {
+        typedName = typed.fileName();
+        path = typed.path();
+    }
     // Checked before the list goes there: a folder that takes no files is no choice (and the
     // list would read every special file in a folder such as /proc).
     const QString folder = QDir::cleanPath(path);
@@ -125,7 +135,10 @@ int CNameFileDlg::TakeTypedFolder() {
     }
     setDirectory(folder);
     const recording::RtChannel* c = m_Table.Find(ChannelNumber(m_Shown));
-    name->setText(c != nullptr ? QString::fromStdString(c->fileName) : QString());
+    if (!typedName.isEmpty())
+        name->setText(typedName);
+    else
+        name->setText(c != nullptr ? QString::fromStdString(c->fileName) : QString());
     return 1;
 }
 

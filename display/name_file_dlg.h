@@ -18,8 +18,8 @@ namespace nereid::display {
 // The recording setup: a save-file dialog extended with the channel box ("Chan%i" per
 // channel), "Enable Recording", "Comments" and "Recording Time" ... "Minutes". Edits the
 // channel table's recording settings. A recording goes into one folder: the one the folder
-// list shows when OK is pressed, or a folder typed into the file name box (a path, or the
-// name of a folder in the one shown). OK keeps the dialog open on "Recording Time is not
+// list shows when OK is pressed, or a folder typed into the file name box (a path, the name
+// of a folder in the one shown, or a path ending in a file name such as "DChan1.dat"). OK keeps the dialog open on "Recording Time is not
 // valid" and on a folder that is missing or takes no files (named in the message); otherwise
 // every enabled channel gets that folder.
 class CNameFileDlg : public QFileDialog {
@@ -50,7 +50,7 @@ public:
 
 private:
     // When the file name box holds a folder rather than a name, makes it the folder shown and
-    // puts the channel's name back: 1. 0 when it holds a name; kSetupBadFolder (message
+    // puts the channel's name back (or the name typed after the folder): 1. 0 when it holds a name; kSetupBadFolder (message
     // shown) when it names a folder that does not exist.
     int TakeTypedFolder();
     int StoreShown();

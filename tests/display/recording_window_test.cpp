@@ -338,6 +338,45 @@ private slots:
             QVERIFY2(!file.startsWith("DD"), qPrintable(file));
     }
 
+    // The box shows a file name ("DChan1.dat"), so an operator types a whole path to one: its
+    // folder is taken when it exists, refused by the folder's own name when it does not.
+    void typedPathToAFileNameRecordsInItsFolder() {
+        StartSimulator();
+        testing::MessageCapture messages;
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(testing::ConnectThroughMenu(frame));
+        const QString typed = m_Out + "/typed";
+        QDir().mkpath(typed);
+        bool stayedOpen = false;
+        WhenSetupDialogShows(&frame, [&](display::CNameFileDlg* dialog) {
+            QLineEdit* name = dialog->FileNameEdit();
+            QTest::mouseClick(name, Qt::LeftButton);
+            name->selectAll();
+            QTest::keyClicks(name, m_Out + "/nofolder/DChan1.dat");
+            QTest::keyClick(name, Qt::Key_Return);
+            stayedOpen = dialog->isVisible();
+            name->selectAll();
+            QTest::keyClicks(name, typed + "/DChan1.dat");
+            QTest::keyClick(name, Qt::Key_Return);
+            if (dialog->isVisible())
+                QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        frame.OnCommand(kCmdDaDiSPRecording);
+        QVERIFY(stayedOpen);
+        QCOMPARE(messages.texts.value(0), "The folder does not exist: " + m_Out + "/nofolder");
+        QCOMPARE(messages.texts.size(), 1);
+        QVERIFY(!QDir(m_Out + "/nofolder").exists());
+        QVERIFY(frame.Recording());
+        QCOMPARE(frame.TellusStatusBar()->RecordingDestinationText(), "Recording to " + typed);
+        QTRY_VERIFY_WITH_TIMEOUT(frame.Recorder()->SecondsRecorded() >= 2, 15000);
+        frame.OnCommand(kCmdStopRecording);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.Recording(), 10000);
+        QVERIFY2(!Files(typed).filter("DD1").isEmpty(), qPrintable(Files(typed).join(' ')));
+        for (const QString& file : Files(m_Folder->QPath()))
+            QVERIFY2(!file.startsWith("DD"), qPrintable(file));
+    }
+
     // SEISAN from the window, then the main window closed while recording: the recorder is
     // stopped, its files closed and the last period converted before the program goes.
     void closingWhileRecordingSeisanConvertsTheLastPeriod() {
