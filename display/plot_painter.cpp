@@ -390,9 +390,10 @@ void CAnaView::PaintSpectrum(QPainter& painter, const Slot& slot) {
     painter.setClipping(false);
     painter.setPen(palette().windowText().color());
     const QRect labels(plot.left(), plot.bottom() + 1, plot.width(), 14);
+    const double axisEnd = static_cast<double>(s.firstBin + bins) * c.rate / s.fftSize;
     const auto hertz = [&](int bin) {
-        return Text(model::FrequencyLabel(
-            static_cast<long>(static_cast<double>(bin) * c.rate / s.fftSize)));
+        return Text(
+            model::FrequencyAxisLabel(static_cast<double>(bin) * c.rate / s.fftSize, axisEnd));
     };
     painter.drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, hertz(s.firstBin));
     painter.drawText(labels, Qt::AlignRight | Qt::AlignVCenter, hertz(s.firstBin + bins) + " Hz");

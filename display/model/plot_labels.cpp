@@ -79,12 +79,27 @@ std::string RealTimeReadout(const recording::BcdTime& row, int hundredths) {
                   static_cast<unsigned>(row.Seconds()), static_cast<unsigned>(hundredths));
 }
 
-std::string FrequencyLabel(long hertz) {
-    if (hertz >= 1000000)
-        return Format("%ldM", hertz / 1000000);
-    if (hertz >= 1000)
-        return Format("%ldK", hertz / 1000);
-    return Format("%ld", hertz);
+std::string FrequencyAxisLabel(double hertz, double axisEnd) {
+    return FrequencyLabel(axisEnd >= 10.0 ? std::floor(hertz) : hertz);
+}
+
+std::string FrequencyLabel(double hertz) {
+    // Whole hertz read well from 10 Hz up; below, a channel of a few samples a second would
+    // have every tick read "0", so the fraction is shown (at most two places, no trailing
+    // zeros: 0.25, 0.5, 1.75).
+    if (hertz < 10.0 && hertz > 0.0) {
+        std::string text = Format("%.2f", hertz);
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.')
+            text.pop_back();
+        return text;
+    }
+    const long whole = static_cast<long>(hertz);
+    if (whole >= 1000000)
+        return Format("%ldM", whole / 1000000);
+    if (whole >= 1000)
+        return Format("%ldK", whole / 1000);
+    return Format("%ld", whole);
 }
 
 double TimeGridStep(double range) {

@@ -30,8 +30,12 @@ std::string ReadoutText(double value);
 // The time read-out over a real-time plot: minutes and seconds of the ring row, then the
 // hundredths: "%.2u:%.2u.%.2u".
 std::string RealTimeReadout(const recording::BcdTime& row, int hundredths);
-// Frequency axis label: "%dK" / "%dM" for thousands and millions, else "%d".
-std::string FrequencyLabel(long hertz);
+// Frequency axis label: "%dK" / "%dM" for thousands and millions, else "%d"; below 10 Hz
+// up to two decimals, so that the ticks of a slow channel differ.
+std::string FrequencyLabel(double hertz);
+// A tick of a frequency axis ending at `axisEnd` Hz: whole hertz on an axis that reaches
+// 10 Hz, so that one axis does not mix "3.12" with "12".
+std::string FrequencyAxisLabel(double hertz, double axisEnd);
 
 // Grid step of a time plot of range R: 1, 2, 5 or 10 times a power of ten, the smallest that
 // divides the full height (2 R) into at most 8 steps, and never more than 1000 steps.

@@ -50,6 +50,23 @@ TEST(PlotLabels, StartLabelsAndReadouts) {
     EXPECT_EQ(FrequencyLabel(50), "50");
     EXPECT_EQ(FrequencyLabel(2000), "2K");
     EXPECT_EQ(FrequencyLabel(3000000), "3M");
+    EXPECT_EQ(FrequencyLabel(12.8), "12");
+}
+
+// The quarter ticks of a slow channel's spectrum (1 sample/s, 128 of 1024 bins shown) must
+// not all read "0".
+TEST(PlotLabels, SlowChannelFrequencyTicksKeepTheirFraction) {
+    EXPECT_EQ(FrequencyLabel(0.0), "0");
+    EXPECT_EQ(FrequencyLabel(0.03125), "0.03");
+    EXPECT_EQ(FrequencyLabel(0.25), "0.25");
+    EXPECT_EQ(FrequencyLabel(0.5), "0.5");
+    EXPECT_EQ(FrequencyLabel(1.0), "1");
+    EXPECT_EQ(FrequencyLabel(9.999), "10");
+    // One axis reads alike: a 12.5 Hz axis keeps whole hertz at every tick.
+    EXPECT_EQ(FrequencyAxisLabel(3.125, 12.5), "3");
+    EXPECT_EQ(FrequencyAxisLabel(12.5, 12.5), "12");
+    EXPECT_EQ(FrequencyAxisLabel(0.3125, 1.25), "0.31");
+    EXPECT_EQ(FrequencyAxisLabel(1.25, 1.25), "1.25");
 }
 
 TEST(PlotWindow, StartSpanAndRanges) {
