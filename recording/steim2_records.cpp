@@ -3,8 +3,8 @@
 #include <libmseed.h>
 
 #include <bit>
+#include <chrono>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -227,37 +227,75 @@ void FixedHeader(const MSRecord* msr, std::uint8_t* h, int reclenExponent) {
     h[54] = static_cast<std::uint8_t>(reclenExponent);
 }
 
-void SetRecordFields(std::uint8_t* h, std::int32_t sequence, hptime_t start, int samples) {
-    char seq[16];
-    std::snprintf(seq, sizeof seq, "%06d", static_cast<int>(sequence));
-    std::memcpy(h, seq, 6);
-    hptime_t toTenths = 0;
-    std::int8_t usec = 0;
-    ms_hptime2tomsusecoffset(start, &toTenths, &usec);
-    BTime t{};
-    ms_hptime2btime(toTenths, &t);
-    PutBe16(h + 20, t.year);
-    PutBe16(h + 22, t.day);
-    h[24] = t.hour;
-    h[25] = t.min;
-    h[26] = t.sec;
-    h[27] = 0;
-    PutBe16(h + 28, t.fract);
-    PutBe16(h + 30, static_cast<std::uint16_t>(samples));
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    const std::int64_t q = a / b;
+    return q * b > a ? q - 1 : q;
+}
+
+int ReclenExponent(int reclen) {
+    int exponent = 0;
+    while (exponent < 21 && (1 << exponent) < reclen) {
+        ++exponent;
+    }
+    return exponent;
 }
 
 } // namespace
 
+bool Steim2RecordTemplate(const MSRecord* msr, std::uint8_t* header) {
+    const int exponent = ReclenExponent(msr->reclen);
+    if ((1 << exponent) != msr->reclen || msr->reclen < 128 || msr->reclen > 4096) {
+        return false;
+    }
+    FixedHeader(msr, header, exponent);
+    return true;
+}
+
+void SetRecordSequence(std::uint8_t* h, std::int32_t sequence) {
+    for (int i = 5; i >= 0; --i) {
+        h[i] = static_cast<std::uint8_t>('0' + sequence % 10);
+        sequence /= 10;
+    }
+}
+
+void SetSteim2RecordFields(std::uint8_t* h, std::int32_t sequence, std::int64_t startUs,
+                           int samples, SRecordDay& day) {
+    SetRecordSequence(h, sequence);
+    // The header holds 100 us; the rest (-50..49 us) would go to a blockette 1001, which these
+    // records do not carry.
+    const std::int64_t tenths = FloorDiv(startUs + 50, 100);
+    const std::int64_t second = FloorDiv(tenths, 10000);
+    const std::int64_t days = FloorDiv(second, 86400);
+    if (days != day.day) {
+        using namespace std::chrono;
+        const sys_days date{std::chrono::days{days}};
+        const year_month_day ymd{date};
+        day.day = days;
+        day.year = static_cast<std::uint16_t>(static_cast<int>(ymd.year()));
+        day.dayOfYear =
+            static_cast<std::uint16_t>((date - sys_days{ymd.year() / January / 1}).count() + 1);
+    }
+    const auto ofDay = static_cast<int>(second - days * 86400);
+    PutBe16(h + 20, day.year);
+    PutBe16(h + 22, day.dayOfYear);
+    h[24] = static_cast<std::uint8_t>(ofDay / 3600);
+    h[25] = static_cast<std::uint8_t>(ofDay / 60 % 60);
+    h[26] = static_cast<std::uint8_t>(ofDay % 60);
+    h[27] = 0;
+    PutBe16(h + 28, static_cast<std::uint16_t>(tenths - second * 10000));
+    PutBe16(h + 30, static_cast<std::uint16_t>(samples));
+}
+
 int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), void* handlerData,
                       std::int64_t* packedSamples, bool flush) {
-    int exponent = 0;
-    while (exponent < 21 && (1 << exponent) < msr->reclen) {
-        ++exponent;
+    if (msr == nullptr) {
+        return -1;
     }
-    if (msr == nullptr || msr->encoding != DE_STEIM2 || msr->byteorder != 1 ||
-        msr->sampletype != 'i' || (1 << exponent) != msr->reclen || msr->reclen < 128 ||
-        msr->reclen > 4096 || msr->dataquality == 0 || !MS_ISDATAINDICATOR(msr->dataquality) ||
-        msr->samprate <= 0 || recordHandler == nullptr) {
+    const int exponent = ReclenExponent(msr->reclen);
+    if (msr->encoding != DE_STEIM2 || msr->byteorder != 1 || msr->sampletype != 'i' ||
+        (1 << exponent) != msr->reclen || msr->reclen < 128 || msr->reclen > 4096 ||
+        msr->dataquality == 0 || !MS_ISDATAINDICATOR(msr->dataquality) || msr->samprate <= 0 ||
+        recordHandler == nullptr) {
         return msr_pack(msr, recordHandler, handlerData, packedSamples, flush ? 1 : 0, 0);
     }
     if (packedSamples != nullptr) {
@@ -290,6 +328,7 @@ int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), v
         return -1;
     }
     FixedHeader(msr, record, exponent);
+    SRecordDay day;
     int records = 0;
     std::int64_t total = 0;
     while (msr->numsamples - total > maxSamples || flush) {
@@ -309,7 +348,7 @@ int PackSteim2Records(MSRecord* msr, void (*recordHandler)(char*, int, void*), v
             return -1;
         }
         msr->ststate->lastintsample = x[n - 1];
-        SetRecordFields(record, msr->sequence_number, msr->starttime, n);
+        SetSteim2RecordFields(record, msr->sequence_number, msr->starttime, n, day);
         recordHandler(reinterpret_cast<char*>(record), msr->reclen, handlerData);
         total += n;
         if (packedSamples != nullptr) {
