@@ -3,6 +3,10 @@
 #include <libmseed.h>
 
 #include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
 #include <chrono>
 
 #include <cstdlib>
@@ -76,8 +80,72 @@ inline std::uint32_t PackWord(const std::int32_t* d, int take, std::uint32_t& ni
     }
 }
 
+// The nibbles of a frame whose words 1..15 all hold two differences; a frame beginning at word
+// w has the top 2 * (w - 1) bits of them shifted out.
+constexpr std::uint32_t kAllPairsNibbles = 0x2AAAAAAAu;
+
+// The count of differences the greedy choice takes for a word starting at `m` (magnitudes):
+// it depends on the seven from there on only. A value fits in n signed bits when its
+// magnitude is below 2^(n-1). The OR of the first k magnitudes only grows with k while the
+// bounds shrink, so each kind that fits implies every wider one fits, and the count of kinds
+// that fit is the greedy count; 0 when even 30 bits are too few.
+inline int GreedyTake(const std::int32_t* m) {
+    const std::int32_t m0 = m[0];
+    const std::int32_t m1 = m0 | m[1];
+    const std::int32_t m2 = m1 | m[2];
+    const std::int32_t m3 = m2 | m[3];
+    const std::int32_t m4 = m3 | m[4];
+    const std::int32_t m5 = m4 | m[5];
+    const std::int32_t m6 = m5 | m[6];
+    const int t = 1 + (m1 < 16384) + (m2 < 512) + (m3 < 128) + (m4 < 32) + (m5 < 16) + (m6 < 8);
+    return m0 < (1 << 29) ? t : 0;
+}
+
+// True when the greedy choice takes two differences at each of `pairs` word starts from `m`:
+// each pair fits in 15 bits and no three in 10. Independent of one another, unlike the walk
+// from word to word, so the test runs at the speed of the loads.
+inline bool AllPairs(const std::int32_t* m, int pairs) {
+    bool all = true;
+    for (int j = 0; j < pairs; ++j) {
+        const std::int32_t two = m[2 * j] | m[2 * j + 1];
+        all &= (two < 16384) & ((two | m[2 * j + 2]) >= 512);
+    }
+    return all;
+}
+
+// Words of two 15-bit differences each from d[0..2 * pairs).
+inline void PackPairs(const std::int32_t* d, int pairs, std::uint32_t* words) {
+    int w = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(0x7FFF);
+    const __m128i kind = _mm_set1_epi32(static_cast<std::int32_t>(0x80000000u));
+    // Each 64-bit lane holds a pair: the first difference in its low half. The word forms in
+    // that low half; the two low halves of two vectors make four words.
+    const auto words2 = [&mask](const std::int32_t* p) {
+        const __m128i a = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), mask);
+        return _mm_castsi128_ps(_mm_or_si128(_mm_slli_epi32(a, 15), _mm_srli_epi64(a, 32)));
+    };
+    for (; w + 4 <= pairs; w += 4) {
+        const __m128 lo = words2(d + 2 * w);
+        const __m128 hi = words2(d + 2 * w + 4);
+        const __m128i four =
+            _mm_or_si128(_mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0))), kind);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(words + w), four);
+    }
+#endif
+    for (; w < pairs; ++w) {
+        words[w] = 0x2u << 30 | (static_cast<std::uint32_t>(d[2 * w]) & 0x7FFFu) << 15 |
+                   (static_cast<std::uint32_t>(d[2 * w + 1]) & 0x7FFFu);
+    }
+}
+
 // Differences of one record, with room for the look-ahead of the last word.
 constexpr int kLocalDifferences = 1024;
+// Past the last difference: the look-ahead of the last word, and of the last four counts
+// found at once.
+constexpr int kPadding = 16;
+// Counts found at once where the words do not all hold pairs.
+constexpr int kTakesAhead = 32;
 
 } // namespace
 
@@ -89,16 +157,13 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
     }
     // No more differences than the frames can hold are looked at: a word holds 7 at most.
     const int limit = count < frames * kSamplesPerFrame ? count : frames * kSamplesPerFrame;
-    // The differences (wrapping, as the C encoder's), their magnitudes, and for every
-    // position the count of differences the greedy choice takes when a word starts there: it
-    // depends on the seven differences from there on only, so it is found for many positions
-    // in one loop without a branch, and the walk from word to word is a look-up. Past the
-    // last difference the magnitude is as large as can be, so that no word takes a difference
-    // that is not there. Made as the words reach them, a few dozen at a time: a record of
-    // large differences holds far fewer than `limit`.
-    std::int32_t localD[kLocalDifferences + 8];
-    std::int32_t localM[kLocalDifferences + 8];
-    std::int32_t localT[kLocalDifferences];
+    // The differences (wrapping, as the C encoder's) and their magnitudes, made as the words
+    // reach them, a few dozen at a time: a record of large differences holds far fewer than
+    // `limit`. Past the last difference the magnitude is as large as can be, so that no word
+    // takes a difference that is not there.
+    std::int32_t localD[kLocalDifferences + kPadding];
+    std::int32_t localM[kLocalDifferences + kPadding];
+    std::int32_t localT[kLocalDifferences + kPadding];
     std::vector<std::int32_t> heapD;
     std::vector<std::int32_t> heapM;
     std::vector<std::int32_t> heapT;
@@ -106,55 +171,86 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
     std::int32_t* mag = localM;
     std::int32_t* takes = localT;
     if (limit > kLocalDifferences) {
-        heapD.resize(static_cast<std::size_t>(limit) + 8);
-        heapM.resize(static_cast<std::size_t>(limit) + 8);
-        heapT.resize(static_cast<std::size_t>(limit));
+        heapD.resize(static_cast<std::size_t>(limit) + kPadding);
+        heapM.resize(static_cast<std::size_t>(limit) + kPadding);
+        heapT.resize(static_cast<std::size_t>(limit) + kPadding);
         d = heapD.data();
         mag = heapM.data();
         takes = heapT.data();
     }
-    int magnitudesTo = 0;
-    int takesTo = 0;
-    bool padded = false;
-    const auto extend = [&] {
-        const int upto = takesTo + 64 < limit ? takesTo + 64 : limit;
-        const int need = upto + 6 < limit ? upto + 6 : limit;
-        if (magnitudesTo == 0) {
-            d[0] = diff0;
-            mag[0] = Magnitude(diff0);
-            magnitudesTo = 1;
+    d[0] = diff0;
+    mag[0] = Magnitude(diff0);
+    int magnitudesTo = 1;
+    // Makes d and mag valid below `to` (up to limit + 8).
+    const auto need = [&](int to) {
+        if (to <= magnitudesTo) {
+            return;
         }
-        for (int k = magnitudesTo; k < need; ++k) {
+        int upto = to > magnitudesTo + 64 ? to : magnitudesTo + 64;
+        upto = upto < limit ? upto : limit;
+        int k = magnitudesTo;
+#if defined(__SSE2__)
+        for (; k + 4 <= upto; k += 4) {
+            const __m128i v =
+                _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k - 1)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), v);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mag + k),
+                             _mm_xor_si128(v, _mm_srai_epi32(v, 31)));
+        }
+#endif
+        for (; k < upto; ++k) {
             d[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(x[k]) -
                                              static_cast<std::uint32_t>(x[k - 1]));
             mag[k] = Magnitude(d[k]);
         }
-        if (need == limit && !padded) {
-            padded = true;
-            for (int k = limit; k < limit + 8; ++k) {
+        if (upto == limit) {
+            for (k = limit; k < limit + kPadding; ++k) {
                 d[k] = 0;
                 mag[k] = 0x7FFFFFFF;
             }
+            upto = limit + kPadding;
         }
-        magnitudesTo = need > magnitudesTo ? need : magnitudesTo;
-        // A value fits in n signed bits when its magnitude is below 2^(n-1). The OR of the
-        // first k magnitudes only grows with k while the bounds shrink, so each kind that fits
-        // implies every wider one fits, and the count of kinds that fit is the greedy count;
-        // 0 when even 30 bits are too few.
-        for (int k = takesTo; k < upto; ++k) {
-            const std::int32_t* m = mag + k;
-            const std::int32_t m0 = m[0];
-            const std::int32_t m1 = m0 | m[1];
-            const std::int32_t m2 = m1 | m[2];
-            const std::int32_t m3 = m2 | m[3];
-            const std::int32_t m4 = m3 | m[4];
-            const std::int32_t m5 = m4 | m[5];
-            const std::int32_t m6 = m5 | m[6];
-            const std::int32_t t =
-                1 + (m1 < 16384) + (m2 < 512) + (m3 < 128) + (m4 < 32) + (m5 < 16) + (m6 < 8);
-            takes[k] = m0 < (1 << 29) ? t : 0;
+        magnitudesTo = upto;
+    };
+    // Where words do not all hold pairs (large or small differences), the greedy count for
+    // the positions ahead, found for several at once: the walk from word to word is then a
+    // look-up instead of the whole count's chain of dependent steps.
+    int takesFrom = 0;
+    int takesTo = 0;
+    const auto counts = [&](int from) {
+        const int to = from + kTakesAhead < limit ? from + kTakesAhead : limit;
+        need(to + 10); // the last four counts look seven ahead
+        int k = from;
+#if defined(__SSE2__)
+        const auto at = [mag](int i) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(mag + i));
+        };
+        // A true comparison is -1, so subtracting it counts.
+        for (; k < to; k += 4) {
+            const __m128i m0 = at(k);
+            const __m128i m1 = _mm_or_si128(m0, at(k + 1));
+            const __m128i m2 = _mm_or_si128(m1, at(k + 2));
+            const __m128i m3 = _mm_or_si128(m2, at(k + 3));
+            const __m128i m4 = _mm_or_si128(m3, at(k + 4));
+            const __m128i m5 = _mm_or_si128(m4, at(k + 5));
+            const __m128i m6 = _mm_or_si128(m5, at(k + 6));
+            __m128i t = _mm_set1_epi32(1);
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m1, _mm_set1_epi32(16384)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m2, _mm_set1_epi32(512)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m3, _mm_set1_epi32(128)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m4, _mm_set1_epi32(32)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m5, _mm_set1_epi32(16)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m6, _mm_set1_epi32(8)));
+            t = _mm_and_si128(t, _mm_cmplt_epi32(m0, _mm_set1_epi32(1 << 29)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(takes + k), t);
         }
-        takesTo = upto;
+#endif
+        for (; k < to; ++k) {
+            takes[k] = GreedyTake(mag + k);
+        }
+        takesFrom = from;
+        takesTo = to;
     };
     int done = 0;
     int frame = 0;
@@ -167,9 +263,22 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
             words[2] = 0;
             w = 3; // X0 and Xn
         }
+        // Background noise of a few thousand counts makes frame after frame of words of two
+        // 15-bit differences: when the greedy choice is that for every word of the frame, the
+        // frame is packed in one go.
+        const int pairs = kFrameWords - w;
+        if (done + 2 * pairs <= limit) {
+            need(done + 2 * pairs + 1);
+            if (AllPairs(mag + done, pairs)) {
+                PackPairs(d + done, pairs, words + w);
+                words[0] = kAllPairsNibbles >> (2 * (w - 1));
+                done += 2 * pairs;
+                w = kFrameWords;
+            }
+        }
         for (; w < kFrameWords && done < limit; ++w) {
-            if (done >= takesTo) {
-                extend();
+            if (done >= takesTo || done < takesFrom) {
+                counts(done);
             }
             const int take = takes[done];
             if (take == 0) {
