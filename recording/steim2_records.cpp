@@ -105,12 +105,45 @@ inline int GreedyTake(const std::int32_t* m) {
 // each pair fits in 15 bits and no three in 10. Independent of one another, unlike the walk
 // from word to word, so the test runs at the speed of the loads.
 inline bool AllPairs(const std::int32_t* m, int pairs) {
+    int j = 0;
     bool all = true;
-    for (int j = 0; j < pairs; ++j) {
+#if defined(__SSE2__)
+    // Two pairs a vector: the lanes of the pairs' first differences (0 and 2) count.
+    const auto at = [m](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i)); };
+    const __m128i firsts = _mm_set_epi32(0, -1, 0, -1);
+    __m128i bad = _mm_setzero_si128();
+    for (; j + 2 <= pairs; j += 2) {
+        const __m128i two = _mm_or_si128(at(2 * j), at(2 * j + 1));
+        const __m128i three = _mm_or_si128(two, at(2 * j + 2));
+        const __m128i fits = _mm_andnot_si128(_mm_cmplt_epi32(three, _mm_set1_epi32(512)),
+                                              _mm_cmplt_epi32(two, _mm_set1_epi32(16384)));
+        bad = _mm_or_si128(bad, _mm_andnot_si128(fits, firsts));
+    }
+    all = _mm_movemask_epi8(bad) == 0;
+#endif
+    for (; j < pairs; ++j) {
         const std::int32_t two = m[2 * j] | m[2 * j + 1];
         all &= (two < 16384) & ((two | m[2 * j + 2]) >= 512);
     }
     return all;
+}
+
+// The 16 words of a frame, stored big-endian at `out`.
+inline void StoreFrame(const std::uint32_t* words, std::uint8_t* out) {
+#if defined(__SSE2__)
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    for (int i = 0; i < kFrameWords; i += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
+        v = _mm_or_si128(_mm_slli_epi32(v, 16), _mm_srli_epi32(v, 16));
+        v = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, lowBytes), 8),
+                         _mm_and_si128(_mm_srli_epi32(v, 8), lowBytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), v);
+    }
+#else
+    for (int i = 0; i < kFrameWords; ++i) {
+        PutBe32(out + 4 * i, words[i]);
+    }
+#endif
 }
 
 // Words of two 15-bit differences each from d[0..2 * pairs).
@@ -268,7 +301,7 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
         // frame is packed in one go.
         const int pairs = kFrameWords - w;
         if (done + 2 * pairs <= limit) {
-            need(done + 2 * pairs + 1);
+            need(done + 2 * pairs + 4); // the vectors of the last pairs look three ahead
             if (AllPairs(mag + done, pairs)) {
                 PackPairs(d + done, pairs, words + w);
                 words[0] = kAllPairsNibbles >> (2 * (w - 1));
@@ -297,10 +330,7 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
         for (; w < kFrameWords; ++w) {
             words[w] = 0; // the last frame's unused words
         }
-        for (std::uint32_t& word : words) {
-            word = __builtin_bswap32(word); // big-endian
-        }
-        std::memcpy(out + static_cast<std::size_t>(frame) * 64, words, sizeof words);
+        StoreFrame(words, out + static_cast<std::size_t>(frame) * 64);
     }
     std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
                 static_cast<std::size_t>(frames - frame) * 64); // frames left empty
