@@ -128,6 +128,28 @@ inline bool AllPairs(const std::int32_t* m, int pairs) {
     return all;
 }
 
+// True when the greedy choice takes one difference at each of `count` positions from `m`:
+// none fits 15 bits beside the next, and each fits 30 bits.
+inline bool AllSingles(const std::int32_t* m, int count) {
+    int k = 0;
+    bool all = true;
+#if defined(__SSE2__)
+    const auto at = [m](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i)); };
+    __m128i bad = _mm_setzero_si128();
+    for (; k + 4 <= count; k += 4) {
+        const __m128i one = at(k);
+        const __m128i two = _mm_or_si128(one, at(k + 1));
+        bad = _mm_or_si128(bad, _mm_cmplt_epi32(two, _mm_set1_epi32(16384)));
+        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(one, _mm_set1_epi32((1 << 29) - 1)));
+    }
+    all = _mm_movemask_epi8(bad) == 0;
+#endif
+    for (; k < count; ++k) {
+        all &= ((m[k] | m[k + 1]) >= 16384) & (m[k] < (1 << 29));
+    }
+    return all;
+}
+
 // The 16 words of a frame, stored big-endian at `out`.
 inline void StoreFrame(const std::uint32_t* words, std::uint8_t* out) {
 #if defined(__SSE2__)
@@ -306,6 +328,15 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
                 PackPairs(d + done, pairs, words + w);
                 words[0] = kAllPairsNibbles >> (2 * (w - 1));
                 done += 2 * pairs;
+                w = kFrameWords;
+            } else if (AllSingles(mag + done, pairs)) {
+                // The other frame that repeats: large steps (an event), one a word.
+                for (int k = 0; k < pairs; ++k) {
+                    words[w + k] =
+                        0x1u << 30 | (static_cast<std::uint32_t>(d[done + k]) & 0x3FFFFFFFu);
+                }
+                words[0] = kAllPairsNibbles >> (2 * (w - 1));
+                done += pairs;
                 w = kFrameWords;
             }
         }
