@@ -2,6 +2,7 @@
 
 #include <libmseed.h>
 
+#include <algorithm>
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -101,75 +102,79 @@ inline int GreedyTake(const std::int32_t* m) {
     return m0 < (1 << 29) ? t : 0;
 }
 
-// True when the greedy choice takes two differences at each of `pairs` word starts from `m`:
-// each pair fits in 15 bits and no three in 10. Independent of one another, unlike the walk
-// from word to word, so the test runs at the speed of the loads.
-inline bool AllPairs(const std::int32_t* m, int pairs) {
+// How many words from `m` on (at most `most`) the greedy choice fills with two differences:
+// each pair fits in 15 bits and no three in 10. The pairs are tested independently of one
+// another, unlike the walk from word to word, so the test runs at the speed of the loads.
+// Reads m[0 .. 2 * most + 2].
+inline int LeadingPairs(const std::int32_t* m, int most) {
     int j = 0;
-    bool all = true;
 #if defined(__SSE2__)
     // Two pairs a vector: the lanes of the pairs' first differences (0 and 2) count.
     const auto at = [m](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i)); };
-    const __m128i firsts = _mm_set_epi32(0, -1, 0, -1);
-    __m128i bad = _mm_setzero_si128();
-    for (; j + 2 <= pairs; j += 2) {
+    for (; j + 2 <= most; j += 2) {
         const __m128i two = _mm_or_si128(at(2 * j), at(2 * j + 1));
         const __m128i three = _mm_or_si128(two, at(2 * j + 2));
         const __m128i fits = _mm_andnot_si128(_mm_cmplt_epi32(three, _mm_set1_epi32(512)),
                                               _mm_cmplt_epi32(two, _mm_set1_epi32(16384)));
-        bad = _mm_or_si128(bad, _mm_andnot_si128(fits, firsts));
+        const int bad = ~_mm_movemask_ps(_mm_castsi128_ps(fits)) & 0x5;
+        if (bad != 0) {
+            return j + ((bad & 1) != 0 ? 0 : 1);
+        }
     }
-    all = _mm_movemask_epi8(bad) == 0;
 #endif
-    for (; j < pairs; ++j) {
+    for (; j < most; ++j) {
         const std::int32_t two = m[2 * j] | m[2 * j + 1];
-        all &= (two < 16384) & ((two | m[2 * j + 2]) >= 512);
+        if (two >= 16384 || (two | m[2 * j + 2]) < 512) {
+            break;
+        }
     }
-    return all;
+    return j;
 }
 
-// True when the greedy choice takes one difference at each of `count` positions from `m`:
-// none fits 15 bits beside the next, and each fits 30 bits.
-inline bool AllSingles(const std::int32_t* m, int count) {
+// How many words from `m` on (at most `most`) the greedy choice fills with one difference:
+// none fits 15 bits beside the next, and each fits 30 bits. Reads m[0 .. most].
+inline int LeadingSingles(const std::int32_t* m, int most) {
     int k = 0;
-    bool all = true;
 #if defined(__SSE2__)
     const auto at = [m](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i)); };
-    __m128i bad = _mm_setzero_si128();
-    for (; k + 4 <= count; k += 4) {
+    for (; k + 4 <= most; k += 4) {
         const __m128i one = at(k);
-        const __m128i two = _mm_or_si128(one, at(k + 1));
-        bad = _mm_or_si128(bad, _mm_cmplt_epi32(two, _mm_set1_epi32(16384)));
-        bad = _mm_or_si128(bad, _mm_cmpgt_epi32(one, _mm_set1_epi32((1 << 29) - 1)));
+        const __m128i bad =
+            _mm_or_si128(_mm_cmplt_epi32(_mm_or_si128(one, at(k + 1)), _mm_set1_epi32(16384)),
+                         _mm_cmpgt_epi32(one, _mm_set1_epi32((1 << 29) - 1)));
+        const int mask = _mm_movemask_ps(_mm_castsi128_ps(bad));
+        if (mask != 0) {
+            return k + std::countr_zero(static_cast<unsigned>(mask));
+        }
     }
-    all = _mm_movemask_epi8(bad) == 0;
 #endif
-    for (; k < count; ++k) {
-        all &= ((m[k] | m[k + 1]) >= 16384) & (m[k] < (1 << 29));
+    for (; k < most; ++k) {
+        if ((m[k] | m[k + 1]) < 16384 || m[k] >= (1 << 29)) {
+            break;
+        }
     }
-    return all;
+    return k;
 }
 
-// The 16 words of a frame, stored big-endian at `out`.
-inline void StoreFrame(const std::uint32_t* words, std::uint8_t* out) {
+// The nibbles of `count` words of kind 2 (two 15-bit or one 30-bit difference) from word w.
+inline std::uint32_t KindTwoNibbles(int w, int count) {
+    return (kAllPairsNibbles >> (2 * (w - 1))) ^ (kAllPairsNibbles >> (2 * (w + count - 1)));
+}
+
 #if defined(__SSE2__)
+// Four words to big-endian.
+inline __m128i SwapBytes(__m128i v) {
     const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
-    for (int i = 0; i < kFrameWords; i += 4) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
-        v = _mm_or_si128(_mm_slli_epi32(v, 16), _mm_srli_epi32(v, 16));
-        v = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, lowBytes), 8),
-                         _mm_and_si128(_mm_srli_epi32(v, 8), lowBytes));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), v);
-    }
-#else
-    for (int i = 0; i < kFrameWords; ++i) {
-        PutBe32(out + 4 * i, words[i]);
-    }
-#endif
+    v = _mm_or_si128(_mm_slli_epi32(v, 16), _mm_srli_epi32(v, 16));
+    return _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, lowBytes), 8),
+                        _mm_and_si128(_mm_srli_epi32(v, 8), lowBytes));
 }
+#endif
 
-// Words of two 15-bit differences each from d[0..2 * pairs).
-inline void PackPairs(const std::int32_t* d, int pairs, std::uint32_t* words) {
+// Words of two 15-bit differences each from d[0..2 * pairs), stored big-endian at `out`.
+// Straight to the record: a frame put together in memory and read back as a block stalled
+// where word stores met the block load.
+inline void PackPairs(const std::int32_t* d, int pairs, std::uint8_t* out) {
     int w = 0;
 #if defined(__SSE2__)
     const __m128i mask = _mm_set1_epi32(0x7FFF);
@@ -185,12 +190,12 @@ inline void PackPairs(const std::int32_t* d, int pairs, std::uint32_t* words) {
         const __m128 hi = words2(d + 2 * w + 4);
         const __m128i four =
             _mm_or_si128(_mm_castps_si128(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0))), kind);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(words + w), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * w), SwapBytes(four));
     }
 #endif
     for (; w < pairs; ++w) {
-        words[w] = 0x2u << 30 | (static_cast<std::uint32_t>(d[2 * w]) & 0x7FFFu) << 15 |
-                   (static_cast<std::uint32_t>(d[2 * w + 1]) & 0x7FFFu);
+        PutBe32(out + 4 * w, 0x2u << 30 | (static_cast<std::uint32_t>(d[2 * w]) & 0x7FFFu) << 15 |
+                                 (static_cast<std::uint32_t>(d[2 * w + 1]) & 0x7FFFu));
     }
 }
 
@@ -310,58 +315,73 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
     int done = 0;
     int frame = 0;
     for (; frame < frames && done < limit; ++frame) {
-        std::uint32_t words[kFrameWords];
-        words[0] = 0;
+        std::uint8_t* const f = out + static_cast<std::size_t>(frame) * 64;
+        std::uint32_t nibbles = 0;
+        bool small = false; // the last word held three differences or more
         int w = 1;
         if (frame == 0) {
-            words[1] = static_cast<std::uint32_t>(x[0]);
-            words[2] = 0;
+            PutBe32(f + 4, static_cast<std::uint32_t>(x[0]));
+            PutBe32(f + 8, 0);
             w = 3; // X0 and Xn
         }
-        // Background noise of a few thousand counts makes frame after frame of words of two
-        // 15-bit differences: when the greedy choice is that for every word of the frame, the
-        // frame is packed in one go.
-        const int pairs = kFrameWords - w;
-        if (done + 2 * pairs <= limit) {
-            need(done + 2 * pairs + 4); // the vectors of the last pairs look three ahead
-            if (AllPairs(mag + done, pairs)) {
-                PackPairs(d + done, pairs, words + w);
-                words[0] = kAllPairsNibbles >> (2 * (w - 1));
-                done += 2 * pairs;
-                w = kFrameWords;
-            } else if (AllSingles(mag + done, pairs)) {
-                // The other frame that repeats: large steps (an event), one a word.
-                for (int k = 0; k < pairs; ++k) {
-                    words[w + k] =
-                        0x1u << 30 | (static_cast<std::uint32_t>(d[done + k]) & 0x3FFFFFFFu);
+        while (w < kFrameWords && done < limit) {
+            const int left = kFrameWords - w;
+            // The count where a run of small differences had it found, else -1.
+            int take = done >= takesFrom && done < takesTo ? takes[done] : -1;
+            if (take < 0 || take == 1 || take == 2) {
+                // Background noise of a few thousand counts makes word after word of two
+                // 15-bit differences, an event word after word of one: such runs are packed
+                // several words at a time.
+                const int pairsFit = std::min(left, (limit - done) / 2);
+                if (pairsFit > 0 && take != 1) {
+                    need(done + 2 * pairsFit + 4);
+                    if (const int run = LeadingPairs(mag + done, pairsFit); run > 0) {
+                        PackPairs(d + done, run, f + 4 * w);
+                        nibbles |= KindTwoNibbles(w, run);
+                        w += run;
+                        done += 2 * run;
+                        small = false;
+                        continue;
+                    }
                 }
-                words[0] = kAllPairsNibbles >> (2 * (w - 1));
-                done += pairs;
-                w = kFrameWords;
+                const int singlesFit = std::min(left, limit - done);
+                need(done + singlesFit + 4);
+                if (const int run = LeadingSingles(mag + done, singlesFit); run > 0) {
+                    for (int k = 0; k < run; ++k) {
+                        PutBe32(f + 4 * (w + k),
+                                0x1u << 30 |
+                                    (static_cast<std::uint32_t>(d[done + k]) & 0x3FFFFFFFu));
+                    }
+                    nibbles |= KindTwoNibbles(w, run);
+                    w += run;
+                    done += run;
+                    small = false;
+                    continue;
+                }
+                if (take < 0) {
+                    need(done + 7);
+                    take = GreedyTake(mag + done);
+                    if (take >= 3 && small && done + take < limit) {
+                        // A second word of small differences: more are likely to follow,
+                        // whose counts are found together.
+                        counts(done + take);
+                    }
+                }
             }
-        }
-        for (; w < kFrameWords && done < limit; ++w) {
-            if (done >= takesTo || done < takesFrom) {
-                counts(done);
-            }
-            const int take = takes[done];
+            small = take >= 3;
             if (take == 0) {
                 return -1;
             }
             std::uint32_t nibble = 2;
-            // Two 15-bit differences are what background noise of a few thousand counts
-            // gives, word after word: tested first, it spares a jump through the table.
-            words[w] = take == 2
-                           ? 0x2u << 30 | (static_cast<std::uint32_t>(d[done]) & 0x7FFFu) << 15 |
-                                 (static_cast<std::uint32_t>(d[done + 1]) & 0x7FFFu)
-                           : PackWord(d + done, take, nibble);
-            words[0] |= nibble << (30 - 2 * w);
+            PutBe32(f + 4 * w, PackWord(d + done, take, nibble));
+            nibbles |= nibble << (30 - 2 * w);
             done += take;
+            ++w;
         }
         for (; w < kFrameWords; ++w) {
-            words[w] = 0; // the last frame's unused words
+            PutBe32(f + 4 * w, 0); // the last frame's unused words
         }
-        StoreFrame(words, out + static_cast<std::size_t>(frame) * 64);
+        PutBe32(f, nibbles);
     }
     std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
                 static_cast<std::size_t>(frames - frame) * 64); // frames left empty
