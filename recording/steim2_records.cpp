@@ -378,14 +378,18 @@ int EncodeSteim2(const std::int32_t* x, int count, int frames, std::int32_t diff
             done += take;
             ++w;
         }
-        for (; w < kFrameWords; ++w) {
-            PutBe32(f + 4 * w, 0); // the last frame's unused words
+        if (w < kFrameWords) {
+            // The last frame's unused words; tested first, as a call to clear nothing costs
+            // more than a frame's words.
+            std::memset(f + 4 * w, 0, static_cast<std::size_t>(kFrameWords - w) * 4);
         }
         PutBe32(f, nibbles);
     }
-    std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
-                static_cast<std::size_t>(frames - frame) * 64); // frames left empty
-    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1]));  // Xn
+    if (frame < frames) {
+        std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
+                    static_cast<std::size_t>(frames - frame) * 64); // frames left empty
+    }
+    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1])); // Xn
     return done;
 }
 
