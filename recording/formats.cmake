@@ -26,6 +26,7 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/mseed_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/steim2_records.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_records_pack.cpp
 )
 target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
 # miniSEED records come from libmseed 2 (Debian's libmseed-dev; its pkg-config name is "mseed").
