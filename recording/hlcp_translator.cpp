@@ -115,8 +115,16 @@ void HlcpTranslator::FlushBuffer(bool all) {
 void HlcpTranslator::DecodeSamples(const std::uint8_t* p, std::size_t count) {
     m_samples += count;
     if (m_form == kMseed) {
-        // Decoded straight into the chunk the packer's workers take next.
+        // Whole chunks go to the packer's workers as the file's bytes (Feed waits for them
+        // before it returns); the rest is decoded straight into the chunk being filled.
         while (count > 0 && m_packer) {
+            if (m_packer->ChunkEmpty() && count >= CSteim2ChunkPacker::kChunkSamples) {
+                m_packer->CommitRaw(p);
+                m_rawChunks = true;
+                p += 3 * CSteim2ChunkPacker::kChunkSamples;
+                count -= CSteim2ChunkPacker::kChunkSamples;
+                continue;
+            }
             const std::size_t n = std::min(count, m_packer->Room());
             DecodeToS32(p, n, m_packer->Space());
             m_packer->Commit(n);
@@ -228,6 +236,10 @@ int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
         }
     }
     Decode(piece + from, length - from);
+    if (m_rawChunks) {
+        m_packer->Drain(); // the piece is the caller's again once Feed returns
+        m_rawChunks = false;
+    }
     return 1;
 }
 

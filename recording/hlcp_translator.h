@@ -99,6 +99,7 @@ private:
     int m_outputError = 0; // errno of the first failure to write the output
     CSeisanDataFramer m_framer;
     std::unique_ptr<CSteim2ChunkPacker> m_packer; // miniSEED
+    bool m_rawChunks = false; // chunks sent off that still read the piece being fed
     int m_packError = 0;
     bool m_sealed = false;
     std::uint8_t m_carry[3] = {0, 0, 0};

@@ -1,5 +1,7 @@
 #include "recording/mseed_packer_pool.h"
 
+#include "recording/byte_order.h"
+#include "recording/sample_decoders.h"
 #include "recording/steim2_records.h"
 
 #include <libmseed.h>
@@ -26,8 +28,9 @@ struct CSteim2ChunkPacker::Job {
     std::unique_ptr<std::int32_t[]> samples{new std::int32_t[kChunkSamples]};
     std::unique_ptr<std::uint8_t[]> records{new std::uint8_t[kMostRecords * kRecordLength]};
     std::size_t count = 0;
-    std::int64_t first = 0; // index of samples[0] in the stream
-    std::int32_t diff0 = 0; // samples[0] minus the sample before it (0 for the first)
+    const std::uint8_t* raw = nullptr; // the samples still as the file holds them
+    std::int64_t first = 0;            // index of samples[0] in the stream
+    std::int32_t diff0 = 0;            // samples[0] minus the sample before it (0 for the first)
     std::size_t recordCount = 0;
     int error = 0;
     bool done = false;
@@ -83,9 +86,27 @@ void CSteim2ChunkPacker::Commit(std::size_t count) {
     }
 }
 
+void CSteim2ChunkPacker::CommitRaw(const std::uint8_t* raw) {
+    m_filling->raw = raw;
+    m_filling->count = kChunkSamples;
+    Submit(false);
+}
+
+void CSteim2ChunkPacker::Drain() {
+    while (!m_inFlight.empty()) {
+        WriteOldest();
+    }
+}
+
 void CSteim2ChunkPacker::Pack(Job& job) const {
     job.recordCount = 0;
     job.error = 0;
+    if (job.raw != nullptr) {
+        // Decoded here rather than by the caller: the two halves of the work share the
+        // workers, and the samples are packed while they are still in this core's cache.
+        DecodeToS32(job.raw, job.count, job.samples.get());
+        job.raw = nullptr;
+    }
     if (!m_headerValid || !(m_rate > 0.0)) {
         job.error = EINVAL;
         return;
@@ -120,14 +141,16 @@ void CSteim2ChunkPacker::Pack(Job& job) const {
 
 void CSteim2ChunkPacker::Submit(bool last) {
     Job& job = *m_filling;
+    const std::int32_t firstSample = job.raw != nullptr ? GetLeS24(job.raw) : job.samples[0];
     job.first = m_submitted;
     job.diff0 = m_submitted == 0
                     ? 0
-                    : static_cast<std::int32_t>(static_cast<std::uint32_t>(job.samples[0]) -
+                    : static_cast<std::int32_t>(static_cast<std::uint32_t>(firstSample) -
                                                 static_cast<std::uint32_t>(m_lastSample));
     job.done = false;
     m_submitted += static_cast<std::int64_t>(job.count);
-    m_lastSample = job.samples[job.count - 1];
+    m_lastSample =
+        job.raw != nullptr ? GetLeS24(job.raw + 3 * (job.count - 1)) : job.samples[job.count - 1];
     std::unique_ptr<Job> next;
     if (!m_spare.empty()) {
         next = std::move(m_spare.back());
@@ -184,6 +207,7 @@ void CSteim2ChunkPacker::WriteOldest() {
         }
     }
     job->count = 0;
+    job->raw = nullptr;
     m_spare.push_back(std::move(job));
 }
 
@@ -213,9 +237,7 @@ int CSteim2ChunkPacker::Finish() {
         Submit(true);
     }
     m_filling.reset();
-    while (!m_inFlight.empty()) {
-        WriteOldest();
-    }
+    Drain();
     return m_error;
 }
 

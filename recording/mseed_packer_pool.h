@@ -42,6 +42,13 @@ public:
     std::size_t Room() const;
     // `count` samples were stored at Space(); a full chunk is sent off to be packed.
     void Commit(std::size_t count);
+    // A whole chunk straight from a recorder file's 3-byte little-endian samples at `raw`,
+    // decoded by the worker that packs it, when the chunk being filled is still empty. The
+    // bytes must stay valid until Drain or Finish returns.
+    void CommitRaw(const std::uint8_t* raw);
+    bool ChunkEmpty() const { return Room() == kChunkSamples; }
+    // Waits for every chunk sent off and writes its records.
+    void Drain();
     // Packs what is left and writes every record. 0, EINVAL when a step between samples
     // needs more than 30 bits (nothing after it is written), or the writer's error. Once.
     int Finish();
