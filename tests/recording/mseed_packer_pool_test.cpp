@@ -117,6 +117,44 @@ TEST(Steim2ChunkPacker, SamplesAcrossChunkBordersComeBackInOrderAtTheirTimes) {
     EXPECT_EQ(Pack(samples, 100, 65536, 1).bytes, Pack(samples, 100, 65536, 5).bytes);
 }
 
+TEST(Steim2ChunkPacker, ChunksHandedOverAsFileBytesPackAsDecodedOnes) {
+    // Whole chunks left as 3-byte little-endian samples (decoded by the workers) between
+    // chunks filled sample by sample: the same records.
+    const std::vector<std::int32_t> samples = Recorder(4 * kChunk + 10, 8);
+    std::vector<std::uint8_t> bytes(3 * samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto u = static_cast<std::uint32_t>(samples[i]);
+        bytes[3 * i] = static_cast<std::uint8_t>(u);
+        bytes[3 * i + 1] = static_cast<std::uint8_t>(u >> 8);
+        bytes[3 * i + 2] = static_cast<std::uint8_t>(u >> 16);
+    }
+    Output mixed;
+    {
+        CSteim2ChunkPacker packer(
+            kId, 100, kStartNs, [&mixed](const std::uint8_t* records, std::size_t length) {
+                mixed.bytes.insert(mixed.bytes.end(), records, records + length);
+                return 0;
+            });
+        for (std::size_t chunk = 0; chunk < 4; ++chunk) {
+            ASSERT_TRUE(packer.ChunkEmpty());
+            if (chunk % 2 == 0) {
+                packer.CommitRaw(bytes.data() + 3 * chunk * kChunk);
+            } else {
+                std::memcpy(packer.Space(), samples.data() + chunk * kChunk,
+                            kChunk * sizeof(std::int32_t));
+                packer.Commit(kChunk);
+            }
+        }
+        packer.Drain();
+        std::memcpy(packer.Space(), samples.data() + 4 * kChunk, 10 * sizeof(std::int32_t));
+        packer.Commit(10);
+        EXPECT_FALSE(packer.ChunkEmpty());
+        mixed.result = packer.Finish();
+    }
+    ExpectRecords(mixed, samples, 100);
+    EXPECT_EQ(mixed.bytes, Pack(samples, 100, 4096).bytes);
+}
+
 TEST(Steim2ChunkPacker, ExactChunksTinyStreamsAndOddRates) {
     for (const std::size_t n : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{735},
                                 std::size_t{736}, kChunk - 1, kChunk, kChunk + 1, 2 * kChunk}) {
