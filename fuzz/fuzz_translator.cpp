@@ -1,7 +1,10 @@
 // The HLCP translator in every form, fed the file whole (file translate) and in pieces as
-// an upload delivers it: both must accept or refuse alike and write byte-identical files.
+// an upload delivers it: both must accept or refuse alike and write byte-identical files. The
+// miniSEED records must decode with libmseed to the file's samples in order.
 #include "fuzz/fuzz_support.h"
 #include "recording/hlcp_translator.h"
+
+#include <libmseed.h>
 
 #include <filesystem>
 #include <map>
@@ -54,12 +57,33 @@ Outcome Translate(int form, const std::vector<std::uint8_t>& source, const std::
     return out;
 }
 
+// Every record decodes to the next samples of the recorder file (3-byte little-endian after
+// the 276-byte header), and all of them are there.
+void CheckMseed(const std::string& records, const std::vector<std::uint8_t>& source) {
+    NEREID_FUZZ_CHECK(records.size() % 512 == 0);
+    std::size_t at = 276;
+    for (std::size_t r = 0; r < records.size(); r += 512) {
+        std::vector<char> copy(records.begin() + static_cast<long>(r),
+                               records.begin() + static_cast<long>(r + 512));
+        MSRecord* m = nullptr;
+        NEREID_FUZZ_CHECK(msr_unpack(copy.data(), 512, &m, 1, 0) == MS_NOERROR);
+        const auto* v = static_cast<const std::int32_t*>(m->datasamples);
+        for (std::int64_t i = 0; i < m->numsamples; ++i, at += 3) {
+            NEREID_FUZZ_CHECK(at + 3 <= source.size());
+            const std::uint32_t u = source[at] | source[at + 1] << 8 | source[at + 2] << 16;
+            NEREID_FUZZ_CHECK(v[i] == static_cast<std::int32_t>(u << 8) >> 8);
+        }
+        msr_free(&m);
+    }
+    NEREID_FUZZ_CHECK(at + 3 > source.size());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2 || size > 1 << 20)
         return 0;
-    const int form = data[0] % 5;
+    const int form = data[0] % 6;
     const std::uint8_t pieceSeed = data[1];
     const std::vector<std::uint8_t> source(data + 2, data + size);
     nereid::fuzz::ClearScratchFolder();
@@ -70,5 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NEREID_FUZZ_CHECK(whole.samples == pieces.samples);
     NEREID_FUZZ_CHECK(whole.written == pieces.written);
     NEREID_FUZZ_CHECK(whole.files == pieces.files);
+    if (form == HlcpTranslator::kMseed && whole.written == 1 && whole.files.size() == 1)
+        CheckMseed(whole.files.begin()->second, source);
     return 0;
 }

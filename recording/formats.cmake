@@ -22,15 +22,17 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/data_file_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_merge.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_packer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mseed_packer_pool.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/steim2_records.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_records_pack.cpp
 )
 target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
 # miniSEED records come from libmseed 2 (Debian's libmseed-dev; its pkg-config name is "mseed").
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(MSEED REQUIRED IMPORTED_TARGET mseed)
-target_link_libraries(nereid_formats PUBLIC PkgConfig::MSEED)
+target_link_libraries(nereid_formats PUBLIC PkgConfig::MSEED Threads::Threads)
 # The sample walks and the Steim-2 encoder work through long runs of numbers: worth the vectoriser's full
 # cost model, which -O2 keeps to the very cheapest loops.
 set_source_files_properties(

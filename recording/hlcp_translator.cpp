@@ -22,9 +22,6 @@ namespace {
 constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 // Room past kBufferBytes: the decimal writer's scratch and the SEISAN seal's extra byte.
 constexpr std::size_t kBufferSlack = 64;
-// The miniSEED packer is handed the samples 65536 at a time; the records' start times depend
-// on where these calls begin, so the pieces are always cut at the same places.
-constexpr std::size_t kPackPiece = 65536;
 
 std::size_t MaxBytesPerSample(int form) {
     switch (form) {
@@ -65,10 +62,7 @@ bool HlcpTranslator::PrepareOutput() {
     // Left uninitialised: every byte is written before it is read, and a translation of a
     // small file (an upload of many) should not pay for clearing a megabyte.
     m_buffer.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
-    if (m_form == kMseed) {
-        m_piece.reset(new (std::nothrow) std::int32_t[kPackPiece]);
-    }
-    if (!m_buffer || (m_form == kMseed && !m_piece)) {
+    if (!m_buffer) {
         ReleaseOutput();
         m_message = kMappedFileText;
         return false;
@@ -80,9 +74,7 @@ void HlcpTranslator::ReleaseOutput() {
     m_output.reset();
     m_packer.reset();
     m_buffer.reset();
-    m_piece.reset();
     m_fill = 0;
-    m_pieceFill = 0;
 }
 
 CStagedFile::Layout HlcpTranslator::LayoutFor(std::uint64_t samples) const {
@@ -120,41 +112,24 @@ void HlcpTranslator::FlushBuffer(bool all) {
     m_fill = keep;
 }
 
-int HlcpTranslator::PutRecord(const char* record, int length) {
-    const auto n = static_cast<std::size_t>(length);
-    if (m_fill + n > kBufferBytes) {
-        FlushBuffer();
-    }
-    std::memcpy(m_buffer.get() + m_fill, record, n);
-    m_fill += n;
-    return m_outputError == 0 ? 0 : -1;
-}
-
-void HlcpTranslator::PackPiece() {
-    if (m_pieceFill == 0 || !m_packer) {
-        return;
-    }
-    const int packed = m_packer->AddSamples(m_nextNs, m_piece.get(), static_cast<int>(m_pieceFill));
-    m_nextNs = m_packer->ExpectedNextNs();
-    m_pieceFill = 0;
-    if (packed < 0 && m_packError == 0) {
-        // Steps beyond 30 bits: never written as other numbers.
-        m_packError = packed == CMseedPacker::kSinkFailed ? EIO : EINVAL;
-    }
-}
-
 void HlcpTranslator::DecodeSamples(const std::uint8_t* p, std::size_t count) {
     m_samples += count;
     if (m_form == kMseed) {
-        while (count > 0) {
-            const std::size_t n = std::min(count, kPackPiece - m_pieceFill);
-            DecodeToS32(p, n, m_piece.get() + m_pieceFill);
-            m_pieceFill += n;
+        // Whole chunks go to the packer's workers as the file's bytes (Feed waits for them
+        // before it returns); the rest is decoded straight into the chunk being filled.
+        while (count > 0 && m_packer) {
+            if (m_packer->ChunkEmpty() && count >= CSteim2ChunkPacker::kChunkSamples) {
+                m_packer->CommitRaw(p);
+                m_rawChunks = true;
+                p += 3 * CSteim2ChunkPacker::kChunkSamples;
+                count -= CSteim2ChunkPacker::kChunkSamples;
+                continue;
+            }
+            const std::size_t n = std::min(count, m_packer->Room());
+            DecodeToS32(p, n, m_packer->Space());
+            m_packer->Commit(n);
             p += 3 * n;
             count -= n;
-            if (m_pieceFill == kPackPiece) {
-                PackPiece();
-            }
         }
         return;
     }
@@ -248,13 +223,23 @@ int HlcpTranslator::Feed(const std::uint8_t* piece, std::size_t length) {
         if (m_form == kSeisan) {
             m_fill = m_framer.Begin(m_buffer.get());
         } else if (m_form == kMseed) {
-            m_packer = std::make_unique<CMseedPacker>(
+            // The records go to the output a chunk at a time, past the small buffer.
+            m_packer = std::make_unique<CSteim2ChunkPacker>(
                 MseedStream(), m_header.rate,
-                [this](const char* record, int n) { return PutRecord(record, n); });
-            m_nextNs = static_cast<std::int64_t>(m_header.startSecond) * 1000000000LL;
+                static_cast<std::int64_t>(m_header.startSecond) * 1000000000LL,
+                [this](const std::uint8_t* records, std::size_t length) {
+                    if (m_outputError == 0) {
+                        m_outputError = m_output->Append(records, length);
+                    }
+                    return m_outputError;
+                });
         }
     }
     Decode(piece + from, length - from);
+    if (m_rawChunks) {
+        m_packer->Drain(); // the piece is the caller's again once Feed returns
+        m_rawChunks = false;
+    }
     return 1;
 }
 
@@ -328,10 +313,11 @@ int HlcpTranslator::Write() {
         OpenOutput(); // an HLCP form output fed nothing
     }
     if (m_form == kMseed && m_packer) {
-        PackPiece();
-        const int flushed = m_packer->Flush();
-        if (flushed < 0 && m_packError == 0) {
-            m_packError = flushed == CMseedPacker::kSinkFailed ? EIO : EINVAL;
+        // Steps beyond 30 bits are never written as other numbers: the translation fails.
+        const int error = m_packer->Finish();
+        m_packer.reset();
+        if (error != 0 && m_outputError == 0) {
+            m_packError = error;
         }
     }
     if (m_form == kSeisan && m_outputError == 0) {

@@ -2,6 +2,7 @@
 
 #include "recording/hlcp_format.h"
 #include "recording/mseed_packer.h"
+#include "recording/mseed_packer_pool.h"
 #include "recording/seisan_format.h"
 #include "recording/staged_file.h"
 
@@ -79,8 +80,6 @@ private:
     CStagedFile::Layout LayoutFor(std::uint64_t samples) const;
     void Decode(const std::uint8_t* bytes, std::size_t count);
     void DecodeSamples(const std::uint8_t* p, std::size_t count);
-    void PackPiece();
-    int PutRecord(const char* record, int length);
     void FlushBuffer(bool all = false);
     void KeepBytes(const std::uint8_t* piece, std::size_t length);
     int Fail(const std::string& path, int error);
@@ -99,10 +98,8 @@ private:
     std::unique_ptr<CStagedFile> m_output;
     int m_outputError = 0; // errno of the first failure to write the output
     CSeisanDataFramer m_framer;
-    std::unique_ptr<std::int32_t[]> m_piece; // miniSEED: decoded samples not yet packed
-    std::size_t m_pieceFill = 0;
-    std::unique_ptr<CMseedPacker> m_packer;
-    std::int64_t m_nextNs = 0;
+    std::unique_ptr<CSteim2ChunkPacker> m_packer; // miniSEED
+    bool m_rawChunks = false; // chunks sent off that still read the piece being fed
     int m_packError = 0;
     bool m_sealed = false;
     std::uint8_t m_carry[3] = {0, 0, 0};

@@ -182,14 +182,17 @@ CMseedPacker::~CMseedPacker() {
     }
 }
 
-std::int64_t CMseedPacker::OffsetNs(std::int64_t samples) const {
-    // Whole seconds exactly for integer rates, so that a months-long stream does not drift.
-    const double whole = std::floor(m_rate);
-    if (whole == m_rate && m_rate >= 1.0) {
+std::int64_t SampleOffsetNs(double sampleRate, std::int64_t samples) {
+    const double whole = std::floor(sampleRate);
+    if (whole == sampleRate && sampleRate >= 1.0) {
         const std::int64_t r = static_cast<std::int64_t>(whole);
         return samples / r * 1000000000LL + (samples % r) * 1000000000LL / r;
     }
-    return std::llround(static_cast<long double>(samples) * 1e9L / m_rate);
+    return std::llround(static_cast<long double>(samples) * 1e9L / sampleRate);
+}
+
+std::int64_t CMseedPacker::OffsetNs(std::int64_t samples) const {
+    return SampleOffsetNs(m_rate, samples);
 }
 
 std::int64_t CMseedPacker::ExpectedNextNs() const {

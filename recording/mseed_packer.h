@@ -63,6 +63,10 @@ bool ParseMseedComponentMap(const std::string& text, MseedComponentMap& out, std
 // The text form read back by ParseMseedComponentMap.
 std::string FormatMseedComponentMap(const MseedComponentMap& components);
 
+// Time from a stream's first sample to the one `samples` later, in ns: whole seconds exactly
+// for integer rates, so that a months-long stream does not drift.
+std::int64_t SampleOffsetNs(double sampleRate, std::int64_t samples);
+
 // Packs the samples of one stream into 512-byte Steim-2 records (big-endian, quality 'D') and
 // hands each to a sink. Samples are buffered until a record is full; a start time that does
 // not continue the buffered samples (a gap, or a jump back) first flushes what is buffered,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -22,6 +23,27 @@ int EncodeSteim2(const std::int32_t* samples, int count, int frames, std::int32_
 // number and the compression history carried in `msr` as msr_pack carries them. Other
 // encodings, byte orders or sample types are handed to msr_pack itself. Same results as
 // msr_pack: records made, or -1.
+// The 64 bytes every data record of one stream begins with (fixed header and blockette 1000,
+// as msr_pack writes them), the sequence number, start time and sample count still to be set.
+// False when the record length is not a power of two of 128..4096 bytes.
+bool Steim2RecordTemplate(const MSRecord_s* msr, std::uint8_t* header);
+
+// Remembers the calendar day of the last start time written, so that the records of one day
+// skip the calendar arithmetic.
+struct SRecordDay {
+    std::int64_t day = INT64_MIN; // days since 1970
+    std::uint16_t year = 0;
+    std::uint16_t dayOfYear = 0;
+};
+
+// Writes a record's sequence number (wrapped into 1..999999 by the caller), start time (in
+// libmseed's microseconds, rounded to the 100 us the header holds) and sample count into its
+// fixed header, the bytes msr_pack writes for them.
+void SetSteim2RecordFields(std::uint8_t* header, std::int32_t sequence, std::int64_t startUs,
+                           int samples, SRecordDay& day);
+// Only the sequence number.
+void SetRecordSequence(std::uint8_t* header, std::int32_t sequence);
+
 int PackSteim2Records(MSRecord_s* msr, void (*recordHandler)(char*, int, void*), void* handlerData,
                       std::int64_t* packedSamples, bool flush);
 

@@ -16,4 +16,5 @@ nereid_core_test(nereid_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/streaming_reader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_reader_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/steim2_records_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mseed_packer_pool_test.cpp
 )

@@ -1,5 +1,6 @@
 #include "format_test_util.h"
 #include "recording/hlcp_translator.h"
+#include "recording/mseed_packer_pool.h"
 #include "recording/mseed_writer.h"
 #include "tests/recording/mseed_test_read.h"
 
@@ -49,6 +50,31 @@ TEST(MseedTranslate, HlcpFileBecomesOneStreamWithExactStartAndSamples) {
     EXPECT_EQ(s.startUs, std::int64_t{plan.start} * kUs);
     EXPECT_DOUBLE_EQ(s.rate, 100.0);
     EXPECT_EQ(s.samples, plan.samples);
+}
+
+TEST(MseedTranslate, ALongFileIsOneTraceAcrossThePackersChunks) {
+    // Several of the packer's chunks and a piece of one, with full-scale steps at the chunk
+    // borders: libmseed reads one trace, every sample and the start exact.
+    TempDir dir;
+    HlcpPlan plan;
+    const std::size_t chunk = CSteim2ChunkPacker::kChunkSamples;
+    plan.samples = test::TestSamples(3 * chunk + 777);
+    for (const std::size_t border : {chunk, 2 * chunk, 3 * chunk}) {
+        for (std::size_t i = border - 3; i < border + 3; ++i) {
+            plan.samples[i] = i % 2 == 0 ? 8388607 : -8388608;
+        }
+    }
+    const std::vector<std::uint8_t> source = test::MakeHlcp(plan);
+    HlcpTranslator t(HlcpTranslator::kMseed, source.size(), plan.name, dir.Path());
+    ASSERT_TRUE(t.PrepareOutput());
+    ASSERT_EQ(t.Feed(source.data(), source.size()), 1);
+    ASSERT_EQ(t.Write(), 1) << t.Message();
+    const test::MseedFile f = ReadMseedFile(dir / t.OutputName());
+    ASSERT_EQ(f.result, MS_NOERROR);
+    EXPECT_TRUE(f.all512);
+    ASSERT_EQ(f.segments.size(), 1u);
+    EXPECT_EQ(f.segments[0].startUs, std::int64_t{plan.start} * kUs);
+    EXPECT_EQ(f.segments[0].samples, plan.samples);
 }
 
 TEST(MseedTranslate, StationFallsBackToTheUnitAndBadInputIsRefused) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -148,6 +149,48 @@ TEST(Steim2Records, ShortAndFlatInputsAndTheEdgesOfARecord) {
         swing[i] = i % 2 == 0 ? 8388607 : -8388608;
     }
     ExpectSameAsLibmseed(swing, {999}, 100, start);
+}
+
+// Noise whose differences fit 15 bits and now and then 10, events whose steps need 30 bits
+// and fade back, quiet stretches of small differences: the runs of words that hold one kind,
+// broken off anywhere in a frame.
+std::vector<std::int32_t> RecorderLike(std::size_t count, std::uint32_t seed, int noise) {
+    std::vector<std::int32_t> v(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        std::int32_t x = static_cast<std::int32_t>((seed >> 16) % (2 * noise + 1)) - noise;
+        const std::size_t phase = i % 3001;
+        if (phase < 400) {
+            x += static_cast<std::int32_t>(4000000.0 * std::sin(static_cast<double>(i) * 0.7) *
+                                           (1.0 - static_cast<double>(phase) / 400.0));
+        } else if (phase < 700) {
+            x /= 64;
+        }
+        v[i] = x;
+    }
+    return v;
+}
+
+TEST(Steim2Records, RecorderNoiseAndEventsSameAsLibmseed) {
+    const hptime_t start = 1049383800LL * HPTMODULUS;
+    for (const int noise : {2000, 300, 16000, 40}) {
+        ExpectSameAsLibmseed(RecorderLike(30000, static_cast<std::uint32_t>(noise), noise), {30000},
+                             100, start);
+        ExpectSameAsLibmseed(RecorderLike(9000, static_cast<std::uint32_t>(noise) + 1, noise),
+                             std::vector<int>(90, 100), 100, start);
+    }
+    // One odd word at every place of a frame among pairs and among single words.
+    for (std::size_t at = 0; at < 40; ++at) {
+        std::vector<std::int32_t> pairs(800), singles(800);
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            pairs[i] = i % 2 == 0 ? 1000 : -1000;
+            singles[i] = i % 2 == 0 ? 100000 : -100000;
+        }
+        pairs[at] = pairs[at - (at > 0 ? 1 : 0)]; // a zero step: three in a word
+        singles[at + 1] = singles[at];            // a zero step: two in a word
+        ExpectSameAsLibmseed(pairs, {800}, 100, start);
+        ExpectSameAsLibmseed(singles, {800}, 100, start);
+    }
 }
 
 TEST(Steim2Records, DifferenceBeyondThirtyBitsIsRefusedAsByLibmseed) {
