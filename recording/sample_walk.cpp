@@ -113,8 +113,10 @@ struct IntStats {
 // The smallest, largest and sum of `n` little-endian 32-bit values (n > 0 not needed). Built
 // twice, for AVX2 and for the baseline, the better chosen when the program starts: the
 // baseline (SSE2) has no packed 32-bit min and max.
-__attribute__((target_clones("avx2", "default"))) void AddIntStats(const std::uint8_t* p,
-                                                                   std::size_t n, IntStats& s) {
+#ifndef NEREID_SINGLE_TARGET
+__attribute__((target_clones("avx2", "default")))
+#endif
+void AddIntStats(const std::uint8_t* p, std::size_t n, IntStats& s) {
     std::int32_t low = s.low, high = s.high;
     std::int64_t sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
