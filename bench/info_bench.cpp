@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/recorder_file.h"
 #include "recording/hlcp_translator.h"
 #include "recording/mapped_file.h"
 #include "recording/unique_fd.h"
@@ -32,38 +33,11 @@ constexpr std::uint64_t kLargeSamples = 256u << 20; // about 1 GB
 
 std::string g_folder;
 
-// Recorder-like 24-bit samples (noise and one event per 100 s), as the translator reads them.
+// Recorder-like 24-bit samples, as the translator reads them.
 std::string MakeHlcp(const std::string& name, std::uint64_t samples) {
     const std::string path = g_folder + "/" + name;
-    std::vector<std::uint8_t> head(276);
-    head[17] = 17;
-    head[18] = 30;
-    const std::uint32_t start = 1049383800;
-    for (int i = 0; i < 4; ++i) {
-        head[20 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(start >> (8 * i));
-    }
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
-    if (WriteAll(fd.Get(), head.data(), head.size()) != 0) {
+    if (!nereid::bench::WriteGeneratedRecorderFile(path, samples)) {
         std::abort();
-    }
-    std::vector<std::uint8_t> chunk(3u << 20);
-    std::uint32_t x = 12345;
-    for (std::uint64_t n = 0; n < samples;) {
-        std::size_t used = 0;
-        for (; used + 3 <= chunk.size() && n < samples; used += 3, ++n) {
-            x = x * 1103515245u + 12345u;
-            std::int32_t v = static_cast<std::int32_t>((x >> 16) % 4001) - 2000;
-            if (n % 10000 < 1000) {
-                v += static_cast<std::int32_t>((1000 - n % 10000) * 4000);
-            }
-            const auto u = static_cast<std::uint32_t>(v);
-            chunk[used] = static_cast<std::uint8_t>(u);
-            chunk[used + 1] = static_cast<std::uint8_t>(u >> 8);
-            chunk[used + 2] = static_cast<std::uint8_t>(u >> 16);
-        }
-        if (WriteAll(fd.Get(), chunk.data(), used) != 0) {
-            std::abort();
-        }
     }
     return path;
 }
