@@ -20,7 +20,6 @@
 
 namespace {
 
-
 constexpr std::uint64_t kSamples = 358u << 20; // 1.07 GB of 3-byte samples
 
 struct Source {
