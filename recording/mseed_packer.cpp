@@ -156,22 +156,26 @@ CMseedPacker::CMseedPacker(SMseedStreamId id, double sampleRate, RecordSink sink
     : m_id(std::move(id)), m_rate(sampleRate), m_sink(std::move(sink)) {
     m_msr = msr_init(nullptr);
     if (m_msr != nullptr) {
-        const auto copy = [](char* to, const std::string& from) {
-            const std::size_t n = from.size() < 10 ? from.size() : 10;
-            from.copy(to, n);
-            to[n] = '\0';
-        };
-        copy(m_msr->network, m_id.network);
-        copy(m_msr->station, m_id.station);
-        copy(m_msr->location, m_id.location);
-        copy(m_msr->channel, m_id.channel);
-        m_msr->dataquality = 'D';
-        m_msr->reclen = kMseedRecordLength;
+        SetMseedStreamFields(m_msr, m_id, sampleRate);
         m_msr->encoding = DE_STEIM2;
         m_msr->byteorder = 1;
-        m_msr->samprate = sampleRate;
         m_msr->sampletype = 'i';
     }
+}
+
+void SetMseedStreamFields(MSRecord_s* msr, const SMseedStreamId& id, double sampleRate) {
+    const auto copy = [](char* to, const std::string& from) {
+        const std::size_t n = from.size() < 10 ? from.size() : 10;
+        from.copy(to, n);
+        to[n] = '\0';
+    };
+    copy(msr->network, id.network);
+    copy(msr->station, id.station);
+    copy(msr->location, id.location);
+    copy(msr->channel, id.channel);
+    msr->dataquality = 'D';
+    msr->reclen = kMseedRecordLength;
+    msr->samprate = sampleRate;
 }
 
 CMseedPacker::~CMseedPacker() {

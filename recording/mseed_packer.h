@@ -30,6 +30,10 @@ inline constexpr const char* kDefaultMseedNetwork = kDefaultMseedNetworkCode;
 // Every record is this long (the record length code 9 of blockette 1000).
 inline constexpr int kMseedRecordLength = 512;
 
+// Writes a stream's codes (each cut to libmseed's 10 characters), quality 'D', the record
+// length and the sample rate into `msr`: what every record of the stream shares.
+void SetMseedStreamFields(MSRecord_s* msr, const SMseedStreamId& id, double sampleRate);
+
 // The SEED band code for a sample rate, taking the sensor as broadband (corner period of 10 s
 // or more), which is what stations feeding a network usually run: F >= 1000, C >= 250,
 // H >= 80, B >= 10, M > 1, L about 1, V about 0.1, U below.

@@ -41,18 +41,7 @@ CSteim2ChunkPacker::CSteim2ChunkPacker(const SMseedStreamId& id, double sampleRa
     : m_rate(sampleRate), m_startNs(startNs), m_writer(std::move(writer)),
       m_workerCount(workers > 0 ? workers : 1) {
     if (MSRecord* msr = msr_init(nullptr); msr != nullptr) {
-        const auto copy = [](char* to, const std::string& from) {
-            const std::size_t n = from.size() < 10 ? from.size() : 10;
-            from.copy(to, n);
-            to[n] = '\0';
-        };
-        copy(msr->network, id.network);
-        copy(msr->station, id.station);
-        copy(msr->location, id.location);
-        copy(msr->channel, id.channel);
-        msr->dataquality = 'D';
-        msr->reclen = kRecordLength;
-        msr->samprate = sampleRate;
+        SetMseedStreamFields(msr, id, sampleRate);
         m_headerValid = Steim2RecordTemplate(msr, m_header);
         msr_free(&msr);
     }
