@@ -91,33 +91,30 @@ constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
 void BM_Copy(benchmark::State& state) {
     Fixture& f = Data();
     const std::string out = f.folder + "/copy.HLC";
-    // One untimed copy first, as the translations have: the source mapping's first touch
-    // (page faults for every page) made the baseline swing between 16 and 34 ms.
-    {
+    // In 1 MiB writes, as cp and the translator write: one 64 MB write swung between 16 and
+    // 35 ms from run to run.
+    const auto copyOnce = [&] {
         UniqueFd fd(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
-        if (WriteAll(fd.Get(), f.mapped->Data(), f.mapped->Size()) != 0) {
-            state.SkipWithError("write failed");
-            return;
-        }
-        fd.Reset();
-        ::unlink(out.c_str());
-    }
-    double total = 0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        UniqueFd fd(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
-        // In 1 MiB writes, as cp and the translator write: one 64 MB write swung between
-        // 16 and 35 ms from run to run.
-        bool failed = false;
+        bool failed = !fd.Valid();
         for (std::size_t at = 0; at < f.mapped->Size() && !failed; at += kCopyBlock) {
             failed = WriteAll(fd.Get(), f.mapped->Data() + at,
                               std::min(kCopyBlock, f.mapped->Size() - at)) != 0;
         }
-        if (failed) {
+        return !failed && fd.Reset() == 0;
+    };
+    // One untimed copy first, as the translations have one.
+    if (!copyOnce()) {
+        state.SkipWithError("write failed");
+        return;
+    }
+    ::unlink(out.c_str());
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!copyOnce()) {
             state.SkipWithError("write failed");
             break;
         }
-        fd.Reset();
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.PauseTiming();
         ::unlink(out.c_str());
