@@ -27,6 +27,7 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/mseed_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/steim2_records.cpp
     ${CMAKE_CURRENT_LIST_DIR}/steim2_records_pack.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_encode_baseline.cpp
 )
 target_include_directories(nereid_formats PUBLIC ${NEREID_INCLUDE_ROOT})
 # miniSEED records come from libmseed 2 (Debian's libmseed-dev; its pkg-config name is "mseed").
@@ -39,5 +40,15 @@ set_source_files_properties(
     ${CMAKE_CURRENT_LIST_DIR}/file_channel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seisan_samples.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sample_walk.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/steim2_records.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/steim2_encode_baseline.cpp
     PROPERTIES COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU>:-fvect-cost-model=dynamic>")
+
+# The Steim-2 encoder again for AVX2, chosen when the program starts on a processor that has
+# it: eight differences a step where the baseline takes four, and one instruction to swap
+# bytes where SSE2 takes eight.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    target_sources(nereid_formats PRIVATE ${CMAKE_CURRENT_LIST_DIR}/steim2_encode_avx2.cpp)
+    target_compile_definitions(nereid_formats PUBLIC NEREID_STEIM2_AVX2=1)
+    set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/steim2_encode_avx2.cpp
+        PROPERTIES COMPILE_OPTIONS "-mavx2;$<$<CXX_COMPILER_ID:GNU>:-fvect-cost-model=dynamic>")
+endif()

@@ -121,7 +121,7 @@ void CSteim2ChunkPacker::Pack(Job& job) const {
             m_startNs + SampleOffsetNs(m_rate, job.first + static_cast<std::int64_t>(done));
         const std::int64_t us = ns >= 0 ? (ns + 500) / 1000 : -((-ns + 500) / 1000);
         // The sequence number is the writer's: it runs on across chunks.
-        SetSteim2RecordFields(record, 0, us, n, day);
+        SetSteim2RecordTime(record, us, n, day);
         record += kRecordLength;
         ++job.recordCount;
         done += static_cast<std::size_t>(n);
@@ -187,8 +187,8 @@ void CSteim2ChunkPacker::WriteOldest() {
     if (m_error == 0) {
         std::uint8_t* record = job->records.get();
         for (std::size_t i = 0; i < job->recordCount; ++i, record += kRecordLength) {
-            SetRecordSequence(record, m_sequence);
-            m_sequence = m_sequence >= 999999 ? 1 : m_sequence + 1;
+            std::memcpy(record, m_sequence, sizeof m_sequence);
+            NextRecordSequence(m_sequence);
         }
         m_records += static_cast<std::int64_t>(job->recordCount);
         if (m_writer) {

@@ -70,7 +70,7 @@ private:
     Writer m_writer;
     int m_workerCount;
     int m_error = 0;
-    std::int32_t m_sequence = 1;
+    char m_sequence[6] = {'0', '0', '0', '0', '0', '1'}; // as the next header holds it
     std::int64_t m_records = 0;
     std::int64_t m_submitted = 0; // samples of the chunks sent off
     std::int32_t m_lastSample = 0;

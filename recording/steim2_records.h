@@ -43,6 +43,10 @@ void SetSteim2RecordFields(std::uint8_t* header, std::int32_t sequence, std::int
                            int samples, SRecordDay& day);
 // Only the sequence number.
 void SetRecordSequence(std::uint8_t* header, std::int32_t sequence);
+// Only the start time and sample count.
+void SetSteim2RecordTime(std::uint8_t* header, std::int64_t startUs, int samples, SRecordDay& day);
+// The next sequence number as the six digits a header holds, 999999 followed by 000001.
+void NextRecordSequence(char* digits);
 
 int PackSteim2Records(MSRecord_s* msr, void (*recordHandler)(char*, int, void*), void* handlerData,
                       std::int64_t* packedSamples, bool flush);

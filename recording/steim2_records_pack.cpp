@@ -84,6 +84,21 @@ void SetRecordSequence(std::uint8_t* h, std::int32_t sequence) {
 void SetSteim2RecordFields(std::uint8_t* h, std::int32_t sequence, std::int64_t startUs,
                            int samples, SRecordDay& day) {
     SetRecordSequence(h, sequence);
+    SetSteim2RecordTime(h, startUs, samples, day);
+}
+
+void NextRecordSequence(char* digits) {
+    for (int i = 5; i >= 0; --i) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return;
+        }
+        digits[i] = '0';
+    }
+    digits[5] = '1'; // 999999 wraps to 1, as msr_pack's sequence numbers do
+}
+
+void SetSteim2RecordTime(std::uint8_t* h, std::int64_t startUs, int samples, SRecordDay& day) {
     // The header holds 100 us; the rest (-50..49 us) would go to a blockette 1001, which these
     // records do not carry.
     const std::int64_t tenths = FloorDiv(startUs + 50, 100);

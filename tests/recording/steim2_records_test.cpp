@@ -204,5 +204,23 @@ TEST(Steim2Records, DifferenceBeyondThirtyBitsIsRefusedAsByLibmseed) {
     EXPECT_EQ(EncodeSteim2(samples.data(), 4, 7, 0, frames), -1);
 }
 
+TEST(Steim2Records, SequenceDigitsCountOnAsTheNumbersDoAndWrapAfter999999) {
+    // The chunked packer counts in the header's digits; they must stay what SetRecordSequence
+    // writes for the same number, across every carry and the wrap back to 1.
+    std::uint8_t expected[6];
+    char digits[6] = {'0', '0', '0', '0', '0', '1'};
+    for (std::int32_t n = 1; n < 3000; ++n) {
+        SetRecordSequence(expected, n);
+        ASSERT_EQ(std::memcmp(expected, digits, 6), 0) << n;
+        NextRecordSequence(digits);
+    }
+    std::memcpy(digits, "099999", 6);
+    NextRecordSequence(digits);
+    EXPECT_EQ(std::string(digits, 6), "100000");
+    std::memcpy(digits, "999999", 6);
+    NextRecordSequence(digits);
+    EXPECT_EQ(std::string(digits, 6), "000001");
+}
+
 } // namespace
 } // namespace nereid::recording

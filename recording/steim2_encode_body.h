@@ -1,0 +1,232 @@
+// The Steim-2 frame encoder's walk from word to word, built once for each instruction set:
+// the including file names the function (NEREID_STEIM2_ENCODER) and sets the compiler's
+// target. Same bytes from every build.
+#include "recording/steim2_word_runs.h"
+
+#include <vector>
+
+namespace nereid::recording {
+
+int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int32_t diff0,
+                          std::uint8_t* out) {
+    if (count <= 0 || frames <= 0) {
+        std::memset(out, 0, static_cast<std::size_t>(frames > 0 ? frames : 0) * 64);
+        return 0;
+    }
+    // No more differences than the frames can hold are looked at: a word holds 7 at most.
+    const int limit = count < frames * kSamplesPerFrame ? count : frames * kSamplesPerFrame;
+    // The differences (wrapping, as the C encoder's) and their magnitudes, made as the words
+    // reach them, a few dozen at a time: a record of large differences holds far fewer than
+    // `limit`. Past the last difference the magnitude is as large as can be, so that no word
+    // takes a difference that is not there.
+    std::int32_t localD[kLocalDifferences + kPadding];
+    std::int32_t localM[kLocalDifferences + kPadding];
+    std::int32_t localT[kLocalDifferences + kPadding];
+    std::vector<std::int32_t> heapD;
+    std::vector<std::int32_t> heapM;
+    std::vector<std::int32_t> heapT;
+    std::int32_t* d = localD;
+    std::int32_t* mag = localM;
+    std::int32_t* takes = localT;
+    if (limit > kLocalDifferences) {
+        heapD.resize(static_cast<std::size_t>(limit) + kPadding);
+        heapM.resize(static_cast<std::size_t>(limit) + kPadding);
+        heapT.resize(static_cast<std::size_t>(limit) + kPadding);
+        d = heapD.data();
+        mag = heapM.data();
+        takes = heapT.data();
+    }
+    d[0] = diff0;
+    mag[0] = Magnitude(diff0);
+    int magnitudesTo = 1;
+    int done = 0; // differences packed
+    // Makes d and mag valid below `to` (up to limit + 8).
+    const auto need = [&](int to) {
+        if (to <= magnitudesTo) {
+            return;
+        }
+        // What the walk has passed is not looked at again.
+        magnitudesTo = magnitudesTo > done ? magnitudesTo : done;
+        int upto = to > magnitudesTo + kNeedAhead ? to : magnitudesTo + kNeedAhead;
+        upto = upto < limit ? upto : limit;
+        int k = magnitudesTo;
+#if defined(__SSE2__)
+        for (; k + 4 <= upto; k += 4) {
+            const __m128i v =
+                _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k - 1)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), v);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mag + k),
+                             _mm_xor_si128(v, _mm_srai_epi32(v, 31)));
+        }
+#endif
+        for (; k < upto; ++k) {
+            d[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(x[k]) -
+                                             static_cast<std::uint32_t>(x[k - 1]));
+            mag[k] = Magnitude(d[k]);
+        }
+        if (upto == limit) {
+            for (k = limit; k < limit + kPadding; ++k) {
+                d[k] = 0;
+                mag[k] = 0x7FFFFFFF;
+            }
+            upto = limit + kPadding;
+        }
+        magnitudesTo = upto;
+    };
+    // Where words do not all hold pairs (large or small differences), the greedy count for
+    // the positions ahead, found for several at once: the walk from word to word is then a
+    // look-up instead of the whole count's chain of dependent steps.
+    int takesFrom = 0;
+    int takesTo = 0;
+    const auto counts = [&](int from) {
+        const int to = from + kTakesAhead < limit ? from + kTakesAhead : limit;
+        need(to + 10); // the last four counts look seven ahead
+        int k = from;
+#if defined(__SSE2__)
+        const auto at = [mag](int i) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(mag + i));
+        };
+        // A true comparison is -1, so subtracting it counts.
+        for (; k < to; k += 4) {
+            const __m128i m0 = at(k);
+            const __m128i m1 = _mm_or_si128(m0, at(k + 1));
+            const __m128i m2 = _mm_or_si128(m1, at(k + 2));
+            const __m128i m3 = _mm_or_si128(m2, at(k + 3));
+            const __m128i m4 = _mm_or_si128(m3, at(k + 4));
+            const __m128i m5 = _mm_or_si128(m4, at(k + 5));
+            const __m128i m6 = _mm_or_si128(m5, at(k + 6));
+            __m128i t = _mm_set1_epi32(1);
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m1, _mm_set1_epi32(16384)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m2, _mm_set1_epi32(512)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m3, _mm_set1_epi32(128)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m4, _mm_set1_epi32(32)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m5, _mm_set1_epi32(16)));
+            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m6, _mm_set1_epi32(8)));
+            t = _mm_and_si128(t, _mm_cmplt_epi32(m0, _mm_set1_epi32(1 << 29)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(takes + k), t);
+        }
+#endif
+        for (; k < to; ++k) {
+            takes[k] = GreedyTake(mag + k);
+        }
+        takesFrom = from;
+        takesTo = to;
+    };
+    int frame = 0;
+    // At `done`, a run of pairs (of singles) was just found to end there: the word there is
+    // not one.
+    bool notPair = false;
+    bool notSingle = false;
+    for (; frame < frames && done < limit; ++frame) {
+        std::uint8_t* const f = out + static_cast<std::size_t>(frame) * 64;
+        std::uint32_t nibbles = 0;
+        bool small = false; // the last word held three differences or more
+        int w = 1;
+        if (frame == 0) {
+            PutBe32(f + 4, static_cast<std::uint32_t>(x[0]));
+            PutBe32(f + 8, 0);
+            w = 3; // X0 and Xn
+        }
+        while (w < kFrameWords && done < limit) {
+            const int left = kFrameWords - w;
+            // The count where a run of small differences had it found, else -1.
+            int take = done >= takesFrom && done < takesTo ? takes[done] : -1;
+            if (take < 0 || take == 1 || take == 2) {
+                // Background noise of a few thousand counts makes word after word of two
+                // 15-bit differences, an event word after word of one: such runs are packed
+                // several words at a time.
+#if defined(__AVX2__)
+                // Straight from the samples while the record's end is not in sight.
+                if (const int most = std::min(left, (limit - done - 2) / 2);
+                    most >= 4 && take != 1 && !notPair) {
+                    const int run = PairRun(x, done, diff0, most, f + 4 * w);
+                    notPair = run < most;
+                    if (run > 0) {
+                        nibbles |= KindTwoNibbles(w, run);
+                        w += run;
+                        done += 2 * run;
+                        small = false;
+                        notSingle = false;
+                        continue;
+                    }
+                }
+                if (const int most = std::min(left, limit - done - 1); most >= 8 && !notSingle) {
+                    const int run = SingleRun(x, done, diff0, most, f + 4 * w);
+                    notSingle = run < most;
+                    if (run > 0) {
+                        nibbles |= KindTwoNibbles(w, run);
+                        w += run;
+                        done += run;
+                        small = false;
+                        notPair = false;
+                        continue;
+                    }
+                }
+#endif
+                const int pairsFit = notPair ? 0 : std::min(left, (limit - done) / 2);
+                if (pairsFit > 0 && take != 1) {
+                    need(done + 2 * pairsFit + 4);
+                    if (const int run = LeadingPairs(mag + done, pairsFit); run > 0) {
+                        PackPairs(d + done, run, f + 4 * w);
+                        nibbles |= KindTwoNibbles(w, run);
+                        w += run;
+                        done += 2 * run;
+                        small = false;
+                        notSingle = false;
+                        continue;
+                    }
+                }
+                const int singlesFit = notSingle ? 0 : std::min(left, limit - done);
+                need(done + singlesFit + 4);
+                if (const int run = LeadingSingles(mag + done, singlesFit); run > 0) {
+                    for (int k = 0; k < run; ++k) {
+                        PutBe32(f + 4 * (w + k),
+                                0x1u << 30 |
+                                    (static_cast<std::uint32_t>(d[done + k]) & 0x3FFFFFFFu));
+                    }
+                    nibbles |= KindTwoNibbles(w, run);
+                    w += run;
+                    done += run;
+                    small = false;
+                    notPair = false;
+                    continue;
+                }
+                if (take < 0) {
+                    need(done + 7);
+                    take = GreedyTake(mag + done);
+                    if (take >= 3 && small && done + take < limit) {
+                        // A second word of small differences: more are likely to follow,
+                        // whose counts are found together.
+                        counts(done + take);
+                    }
+                }
+            }
+            small = take >= 3;
+            notPair = false;
+            notSingle = false;
+            if (take == 0) {
+                return -1;
+            }
+            std::uint32_t nibble = 2;
+            PutBe32(f + 4 * w, PackWord(d + done, take, nibble));
+            nibbles |= nibble << (30 - 2 * w);
+            done += take;
+            ++w;
+        }
+        if (w < kFrameWords) {
+            // The last frame's unused words; tested first, as a call to clear nothing costs
+            // more than a frame's words.
+            std::memset(f + 4 * w, 0, static_cast<std::size_t>(kFrameWords - w) * 4);
+        }
+        PutBe32(f, nibbles);
+    }
+    if (frame < frames) {
+        std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
+                    static_cast<std::size_t>(frames - frame) * 64); // frames left empty
+    }
+    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1])); // Xn
+    return done;
+}
+
+} // namespace nereid::recording
