@@ -36,6 +36,11 @@ struct CSteim2ChunkPacker::Job {
     bool done = false;
 };
 
+int CSteim2ChunkPacker::DefaultWorkers() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 2 ? static_cast<int>(cores) - 1 : 1;
+}
+
 CSteim2ChunkPacker::CSteim2ChunkPacker(const SMseedStreamId& id, double sampleRate,
                                        std::int64_t startNs, Writer writer, int workers)
     : m_rate(sampleRate), m_startNs(startNs), m_writer(std::move(writer)),
@@ -178,8 +183,22 @@ void CSteim2ChunkPacker::WriteOldest() {
     std::unique_ptr<Job> job = std::move(m_inFlight.front());
     m_inFlight.pop_front();
     {
+        // Rather than wait for the oldest chunk, this thread packs the next one waiting
+        // (the oldest itself when no worker has begun it): no core sits idle while there is
+        // work, and one thread fewer has to be woken.
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_finished.wait(lock, [&job] { return job->done; });
+        while (!job->done) {
+            if (m_todo.empty()) {
+                m_finished.wait(lock, [this, &job] { return job->done || !m_todo.empty(); });
+                continue;
+            }
+            Job* next = m_todo.front();
+            m_todo.pop_front();
+            lock.unlock();
+            Pack(*next);
+            lock.lock();
+            next->done = true;
+        }
     }
     if (m_error == 0 && job->error != 0) {
         m_error = job->error;

@@ -15,12 +15,12 @@
 namespace nereid::recording {
 
 // Packs one long continuous stream (a whole recorder file) into 512-byte Steim-2 records on
-// worker threads. The samples are cut into chunks at fixed sample counts; each chunk is
-// packed on its own, its last record partly filled, and the chunks' records are handed to
-// the writer in order on the caller's thread, their sequence numbers running on across
-// chunks. Every record starts at the exact time of its first sample, so the records join
-// into one trace without a gap. At most a few chunks are in flight, so memory stays a few
-// MiB whatever the stream's length. Not thread-safe itself: one caller thread.
+// worker threads and the caller's. The samples are cut into chunks at fixed sample counts;
+// each chunk is packed on its own, its last record partly filled, and the chunks' records are
+// handed to the writer in order on the caller's thread, their sequence numbers running on
+// across chunks. Every record starts at the exact time of its first sample, so the records
+// join into one trace without a gap. At most a few chunks are in flight, so memory stays a
+// few MiB whatever the stream's length. Not thread-safe itself: one caller thread.
 class CSteim2ChunkPacker {
 public:
     // Gets the records of each chunk in order, many at once; returns 0 or an errno, which
@@ -29,10 +29,14 @@ public:
 
     static constexpr std::size_t kChunkSamples = std::size_t{1} << 17;
 
+    // Worker threads for a machine's cores: one fewer than it has (at least one), as the
+    // caller's thread packs too whenever it would otherwise wait for a chunk.
+    static int DefaultWorkers();
+
     // `startNs`: UTC time of the stream's first sample in ns since 1970. `workers`: threads
-    // to pack on (at least 1); none start until a second chunk is begun.
+    // to pack on besides the caller's (at least 1); none start until a second chunk is begun.
     CSteim2ChunkPacker(const SMseedStreamId& id, double sampleRate, std::int64_t startNs,
-                       Writer writer, int workers = 2);
+                       Writer writer, int workers = DefaultWorkers());
     ~CSteim2ChunkPacker();
     CSteim2ChunkPacker(const CSteim2ChunkPacker&) = delete;
     CSteim2ChunkPacker& operator=(const CSteim2ChunkPacker&) = delete;
