@@ -7,6 +7,45 @@
 
 namespace nereid::recording {
 
+namespace {
+
+// Puts `count` words into the frames at `out`: the first frame's 13 after X0 and Xn, then 15
+// a frame, each frame's nibble word made from the kinds (2 but for the words listed in `odd`,
+// in order, with their kinds), the rest of the last frame and any frames after it zero.
+void LayFrames(const std::uint8_t* words, int count, const std::uint16_t* odd,
+               const std::uint8_t* oddKind, int oddCount, int frames, std::uint32_t first,
+               std::uint32_t last, std::uint8_t* out) {
+    int start = 0;
+    int e = 0; // the next word listed in `odd`
+    int frame = 0;
+    for (; frame < frames && start < count; ++frame) {
+        std::uint8_t* const f = out + static_cast<std::size_t>(frame) * 64;
+        const int w = frame == 0 ? 3 : 1;
+        const int held = std::min(kFrameWords - w, count - start);
+        if (frame == 0) {
+            PutBe32(f + 4, first);
+            PutBe32(f + 8, last);
+        }
+        std::memcpy(f + 4 * w, words + 4 * start, 4 * static_cast<std::size_t>(held));
+        if (w + held < kFrameWords) {
+            std::memset(f + 4 * (w + held), 0,
+                        4 * static_cast<std::size_t>(kFrameWords - w - held));
+        }
+        std::uint32_t nibbles = KindTwoNibbles(w, held);
+        for (; e < oddCount && odd[e] < start + held; ++e) {
+            nibbles ^= (2u ^ oddKind[e]) << (30 - 2 * (w + odd[e] - start));
+        }
+        PutBe32(f, nibbles);
+        start += held;
+    }
+    if (frame < frames) {
+        std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
+                    static_cast<std::size_t>(frames - frame) * 64); // frames left empty
+    }
+}
+
+} // namespace
+
 int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int32_t diff0,
                           std::uint8_t* out) {
     if (count <= 0 || frames <= 0) {
@@ -113,119 +152,127 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
         takesFrom = from;
         takesTo = to;
     };
-    int frame = 0;
+    // The words go one after another into `words`, a record's worth, and only then into the
+    // frames: a run of words crosses from frame to frame without a stop. Words whose kind is
+    // not 2 (as every pair's and single's is) are listed for the frames' nibble words.
+    const int capacity = frames * (kFrameWords - 1) - 2; // X0 and Xn take two words
+    std::uint8_t localWords[4 * kLocalWords];
+    std::uint16_t localOdd[kLocalWords];
+    std::uint8_t localOddKind[kLocalWords];
+    std::vector<std::uint8_t> heapWords;
+    std::vector<std::uint16_t> heapOdd;
+    std::vector<std::uint8_t> heapOddKind;
+    std::uint8_t* words = localWords;
+    std::uint16_t* odd = localOdd;
+    std::uint8_t* oddKind = localOddKind;
+    if (capacity > kLocalWords) {
+        heapWords.resize(4 * static_cast<std::size_t>(capacity));
+        heapOdd.resize(static_cast<std::size_t>(capacity));
+        heapOddKind.resize(static_cast<std::size_t>(capacity));
+        words = heapWords.data();
+        odd = heapOdd.data();
+        oddKind = heapOddKind.data();
+    }
+    int n = 0; // words made
+    int oddCount = 0;
+    bool small = false; // the last word held three differences or more
     // At `done`, a run of pairs (of singles) was just found to end there: the word there is
     // not one.
     bool notPair = false;
     bool notSingle = false;
-    for (; frame < frames && done < limit; ++frame) {
-        std::uint8_t* const f = out + static_cast<std::size_t>(frame) * 64;
-        std::uint32_t nibbles = 0;
-        bool small = false; // the last word held three differences or more
-        int w = 1;
-        if (frame == 0) {
-            PutBe32(f + 4, static_cast<std::uint32_t>(x[0]));
-            PutBe32(f + 8, 0);
-            w = 3; // X0 and Xn
-        }
-        while (w < kFrameWords && done < limit) {
-            const int left = kFrameWords - w;
-            // The count where a run of small differences had it found, else -1.
-            int take = done >= takesFrom && done < takesTo ? takes[done] : -1;
-            if (take < 0 || take == 1 || take == 2) {
-                // Background noise of a few thousand counts makes word after word of two
-                // 15-bit differences, an event word after word of one: such runs are packed
-                // several words at a time.
+    while (n < capacity && done < limit) {
+        const int left = capacity - n;
+        std::uint8_t* const at = words + 4 * n;
+        // The count where a run of small differences had it found, else -1.
+        int take = done >= takesFrom && done < takesTo ? takes[done] : -1;
+        if (take < 0 || take == 1 || take == 2) {
+            // Background noise of a few thousand counts makes word after word of two 15-bit
+            // differences, an event word after word of one: such runs are packed several
+            // words at a time.
 #if defined(__AVX2__)
-                // Straight from the samples while the record's end is not in sight.
-                if (const int most = std::min(left, (limit - done - 2) / 2);
-                    most >= 4 && take != 1 && !notPair) {
-                    const int run = PairRun(x, done, diff0, most, f + 4 * w);
-                    notPair = run < most;
-                    if (run > 0) {
-                        nibbles |= KindTwoNibbles(w, run);
-                        w += run;
-                        done += 2 * run;
-                        small = false;
-                        notSingle = false;
-                        continue;
-                    }
+            // Straight from the samples while the record's end is not in sight.
+            if (const int most = std::min(left, (limit - done - 2) / 2);
+                most >= 4 && take != 1 && !notPair) {
+                const int run = PairRun(x, done, diff0, most, at);
+                notPair = run < most;
+                if (run > 0) {
+                    n += run;
+                    done += 2 * run;
+                    small = false;
+                    notSingle = false;
+                    continue;
                 }
-                if (const int most = std::min(left, limit - done - 1); most >= 8 && !notSingle) {
-                    const int run = SingleRun(x, done, diff0, most, f + 4 * w);
-                    notSingle = run < most;
-                    if (run > 0) {
-                        nibbles |= KindTwoNibbles(w, run);
-                        w += run;
-                        done += run;
-                        small = false;
-                        notPair = false;
-                        continue;
-                    }
-                }
-#endif
-                const int pairsFit = notPair ? 0 : std::min(left, (limit - done) / 2);
-                if (pairsFit > 0 && take != 1) {
-                    need(done + 2 * pairsFit + 4);
-                    if (const int run = LeadingPairs(mag + done, pairsFit); run > 0) {
-                        PackPairs(d + done, run, f + 4 * w);
-                        nibbles |= KindTwoNibbles(w, run);
-                        w += run;
-                        done += 2 * run;
-                        small = false;
-                        notSingle = false;
-                        continue;
-                    }
-                }
-                const int singlesFit = notSingle ? 0 : std::min(left, limit - done);
-                need(done + singlesFit + 4);
-                if (const int run = LeadingSingles(mag + done, singlesFit); run > 0) {
-                    for (int k = 0; k < run; ++k) {
-                        PutBe32(f + 4 * (w + k),
-                                0x1u << 30 |
-                                    (static_cast<std::uint32_t>(d[done + k]) & 0x3FFFFFFFu));
-                    }
-                    nibbles |= KindTwoNibbles(w, run);
-                    w += run;
+            }
+            if (const int most = std::min(left, limit - done - 1); most >= 8 && !notSingle) {
+                const int run = SingleRun(x, done, diff0, most, at);
+                notSingle = run < most;
+                if (run > 0) {
+                    n += run;
                     done += run;
                     small = false;
                     notPair = false;
                     continue;
                 }
-                if (take < 0) {
-                    need(done + 7);
-                    take = GreedyTake(mag + done);
-                    if (take >= 3 && small && done + take < limit) {
-                        // A second word of small differences: more are likely to follow,
-                        // whose counts are found together.
-                        counts(done + take);
-                    }
+            }
+#endif
+            const int pairsFit = notPair ? 0 : std::min(left, (limit - done) / 2);
+            if (pairsFit > 0 && take != 1) {
+                need(done + 2 * pairsFit + 4);
+                if (const int run = LeadingPairs(mag + done, pairsFit); run > 0) {
+                    PackPairs(d + done, run, at);
+                    n += run;
+                    done += 2 * run;
+                    small = false;
+                    notSingle = false;
+                    continue;
                 }
             }
-            small = take >= 3;
-            notPair = false;
-            notSingle = false;
-            if (take == 0) {
-                return -1;
+            const int singlesFit = notSingle ? 0 : std::min(left, limit - done);
+            need(done + singlesFit + 4);
+            if (const int run = LeadingSingles(mag + done, singlesFit); run > 0) {
+                for (int k = 0; k < run; ++k) {
+                    PutBe32(at + 4 * k,
+                            0x1u << 30 | (static_cast<std::uint32_t>(d[done + k]) & 0x3FFFFFFFu));
+                }
+                n += run;
+                done += run;
+                small = false;
+                notPair = false;
+                continue;
             }
-            std::uint32_t nibble = 2;
-            PutBe32(f + 4 * w, PackWord(d + done, take, nibble));
-            nibbles |= nibble << (30 - 2 * w);
-            done += take;
-            ++w;
+            if (take < 0) {
+                need(done + 7);
+                take = GreedyTake(mag + done);
+                if (take >= 3 && small && done + take < limit) {
+                    // A second word of small differences: more are likely to follow, whose
+                    // counts are found together.
+                    counts(done + take);
+                }
+            }
         }
-        if (w < kFrameWords) {
-            // The last frame's unused words; tested first, as a call to clear nothing costs
-            // more than a frame's words.
-            std::memset(f + 4 * w, 0, static_cast<std::size_t>(kFrameWords - w) * 4);
+        small = take >= 3;
+        notPair = false;
+        notSingle = false;
+        if (take == 0) {
+            return -1;
         }
-        PutBe32(f, nibbles);
+#if defined(__AVX2__)
+        need(done + 8);
+        PutBe32(at, PackWordFlat(d + done, take));
+        const std::uint8_t nibble = kWordKind[take];
+#else
+        std::uint32_t nibble = 2;
+        PutBe32(at, PackWord(d + done, take, nibble));
+#endif
+        // Listed without a branch: the entry is kept only when the kind is not 2.
+        odd[oddCount] = static_cast<std::uint16_t>(n);
+        oddKind[oddCount] = static_cast<std::uint8_t>(nibble);
+        oddCount += nibble != 2 ? 1 : 0;
+        ++n;
+        done += take;
     }
-    if (frame < frames) {
-        std::memset(out + static_cast<std::size_t>(frame) * 64, 0,
-                    static_cast<std::size_t>(frames - frame) * 64); // frames left empty
-    }
-    PutBe32(out + 8, static_cast<std::uint32_t>(x[done - 1])); // Xn
+    LayFrames(words, n, odd, oddKind, oddCount, frames, static_cast<std::uint32_t>(x[0]),
+              static_cast<std::uint32_t>(x[done - 1]), out);
     return done;
 }
 

@@ -316,6 +316,44 @@ constexpr int kNeedAhead = 8;
 constexpr int kNeedAhead = 64;
 #endif
 
+#if defined(__AVX2__)
+// PackWord without a branch on the count, which small differences make unpredictable: each
+// lane keeps its difference's low bits and moves them to their place, and the lanes are ORed.
+// Reads d[0..7].
+struct SWordLayout {
+    std::int32_t mask[8];
+    std::int32_t shift[8];
+};
+
+inline constexpr SWordLayout kWordLayouts[8] = {
+    {{0}, {0}},
+    {{0x3FFFFFFF}, {0}},
+    {{0x7FFF, 0x7FFF}, {15, 0}},
+    {{0x3FF, 0x3FF, 0x3FF}, {20, 10, 0}},
+    {{0xFF, 0xFF, 0xFF, 0xFF}, {24, 16, 8, 0}},
+    {{0x3F, 0x3F, 0x3F, 0x3F, 0x3F}, {24, 18, 12, 6, 0}},
+    {{0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F}, {25, 20, 15, 10, 5, 0}},
+    {{0xF, 0xF, 0xF, 0xF, 0xF, 0xF, 0xF}, {24, 20, 16, 12, 8, 4, 0}},
+};
+// The top two bits of the word and its kind in the nibble word, by count.
+inline constexpr std::uint32_t kWordTop[8] = {0, 0x1u << 30, 0x2u << 30, 0x3u << 30,
+                                              0, 0,          0x1u << 30, 0x2u << 30};
+inline constexpr std::uint8_t kWordKind[8] = {0, 2, 2, 2, 1, 3, 3, 3};
+
+inline std::uint32_t PackWordFlat(const std::int32_t* d, int take) {
+    const SWordLayout& layout = kWordLayouts[take];
+    const __m256i placed =
+        _mm256_sllv_epi32(_mm256_and_si256(Load8(d), Load8(layout.mask)), Load8(layout.shift));
+    __m128i r = _mm_or_si128(_mm256_castsi256_si128(placed), _mm256_extracti128_si256(placed, 1));
+    r = _mm_or_si128(r, _mm_shuffle_epi32(r, _MM_SHUFFLE(1, 0, 3, 2)));
+    r = _mm_or_si128(r, _mm_shuffle_epi32(r, _MM_SHUFFLE(2, 3, 0, 1)));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(r)) | kWordTop[take];
+}
+#endif
+
+// Words of one record as the largest records (4096 bytes, 63 frames) hold them.
+constexpr int kLocalWords = 63 * (kFrameWords - 1) - 2;
+
 // Differences of one record, with room for the look-ahead of the last word.
 constexpr int kLocalDifferences = 1024;
 // Past the last difference: the look-ahead of the last word, and of the last four counts
