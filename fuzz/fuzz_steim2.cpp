@@ -3,6 +3,7 @@
 // msr_pack's records byte for byte (or its refusal), and every record must decode with
 // libmseed to the samples in order.
 #include "fuzz/fuzz_support.h"
+#include "recording/steim2_encoders.h"
 #include "recording/steim2_records.h"
 
 #include <libmseed.h>
@@ -112,5 +113,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         msr_free(&m);
     }
     NEREID_FUZZ_CHECK(at == samples.size());
+#if defined(NEREID_STEIM2_AVX2)
+    // The encoder's builds give the same frames from every starting point of the input.
+    if (Steim2Avx2Available()) {
+        const int frames = reclen / 64 - 1;
+        std::vector<std::uint8_t> baseline(static_cast<std::size_t>(frames) * 64);
+        std::vector<std::uint8_t> wide(baseline.size());
+        const int count = static_cast<int>(samples.size());
+        for (int from = 0; from < count; from += 1 + data[from % size] % 97) {
+            const std::int32_t diff0 =
+                from == 0
+                    ? 0
+                    : static_cast<std::int32_t>(static_cast<std::uint32_t>(samples[from]) -
+                                                static_cast<std::uint32_t>(samples[from - 1]));
+            const int a = EncodeSteim2Baseline(samples.data() + from, count - from, frames, diff0,
+                                               baseline.data());
+            const int b =
+                EncodeSteim2Avx2(samples.data() + from, count - from, frames, diff0, wide.data());
+            NEREID_FUZZ_CHECK(a == b);
+            NEREID_FUZZ_CHECK(a < 0 || baseline == wide);
+        }
+    }
+#endif
     return 0;
 }
