@@ -10,6 +10,7 @@ add_library(nereid_formats STATIC
     ${CMAKE_CURRENT_LIST_DIR}/rate_codes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_writer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/staged_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/background_appender.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sample_decoders.cpp
     ${CMAKE_CURRENT_LIST_DIR}/translate_layouts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hlcp_translator.cpp

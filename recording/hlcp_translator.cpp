@@ -62,7 +62,10 @@ bool HlcpTranslator::PrepareOutput() {
     // Left uninitialised: every byte is written before it is read, and a translation of a
     // small file (an upload of many) should not pay for clearing a megabyte.
     m_buffer.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
-    if (!m_buffer) {
+    if (m_form == kAscii || m_form == kSeisan) {
+        m_spare.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
+    }
+    if (!m_buffer || ((m_form == kAscii || m_form == kSeisan) && !m_spare)) {
         ReleaseOutput();
         m_message = kMappedFileText;
         return false;
@@ -71,9 +74,11 @@ bool HlcpTranslator::PrepareOutput() {
 }
 
 void HlcpTranslator::ReleaseOutput() {
+    m_appender.reset();
     m_output.reset();
     m_packer.reset();
     m_buffer.reset();
+    m_spare.reset();
     m_fill = 0;
 }
 
@@ -91,12 +96,19 @@ CStagedFile::Layout HlcpTranslator::LayoutFor(std::uint64_t samples) const {
 }
 
 void HlcpTranslator::OpenOutput() {
+    m_appender.reset();
     m_output = std::make_unique<CStagedFile>(m_folder + "/" + OutputName());
     const std::uint64_t expected =
         m_expectedBytes > kHlcpHeaderSize ? (m_expectedBytes - kHlcpHeaderSize) / 3 : 0;
     const int error = m_output->Open(LayoutFor(expected));
     if (error != 0 && m_outputError == 0) {
         m_outputError = error;
+    }
+    // Decimal text and SEISAN's pieces cost as much to make as to write: they are written on
+    // a thread of their own while the next block is made. The plain forms are hardly more than
+    // the write, which a hand-over per block would only slow.
+    if (m_form == kAscii || m_form == kSeisan) {
+        m_appender = std::make_unique<CBackgroundAppender>(*m_output);
     }
 }
 
@@ -106,9 +118,19 @@ void HlcpTranslator::FlushBuffer(bool all) {
         m_form == kSeisan && !all ? std::min(m_fill, m_framer.PieceFill() + 1) : 0;
     const std::size_t out = m_fill - keep;
     if (m_outputError == 0 && out > 0) {
-        m_outputError = m_output->Append(m_buffer.get(), out);
+        // Written while the other buffer fills: Append has waited for the other's last
+        // bytes to be written, so it takes the kept tail.
+        if (m_appender) {
+            m_outputError = m_appender->Append(m_buffer.get(), out);
+            std::memcpy(m_spare.get(), m_buffer.get() + out, keep);
+            std::swap(m_buffer, m_spare);
+        } else {
+            m_outputError = m_output->Append(m_buffer.get(), out);
+            std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
+        }
+    } else {
+        std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
     }
-    std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
     m_fill = keep;
 }
 
@@ -181,6 +203,9 @@ void HlcpTranslator::Decode(const std::uint8_t* bytes, std::size_t count) {
 void HlcpTranslator::KeepBytes(const std::uint8_t* piece, std::size_t length) {
     if (length >= kBufferBytes) {
         FlushBuffer();
+        if (m_outputError == 0 && m_appender) {
+            m_outputError = m_appender->Wait();
+        }
         if (m_outputError == 0) {
             m_outputError = m_output->Append(piece, length);
         }
@@ -291,6 +316,7 @@ SMseedStreamId HlcpTranslator::MseedStream() const {
 int HlcpTranslator::Fail(const std::string& path, int error) {
     m_message =
         Format("Can't save file %s error = %u\n", path.c_str(), static_cast<unsigned>(error));
+    m_appender.reset();
     m_output.reset();
     return 0;
 }
@@ -324,6 +350,9 @@ int HlcpTranslator::Write() {
         m_fill = m_framer.Seal(m_buffer.get(), m_fill);
     }
     FlushBuffer(true);
+    if (const int e = m_appender ? m_appender->Wait() : 0; e != 0 && m_outputError == 0) {
+        m_outputError = e;
+    }
     const std::string path = m_output->Path();
     const int error = m_outputError != 0 ? m_outputError : m_packError;
     if (error != 0) {

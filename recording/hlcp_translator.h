@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recording/background_appender.h"
 #include "recording/hlcp_format.h"
 #include "recording/mseed_packer.h"
 #include "recording/mseed_packer_pool.h"
@@ -94,8 +95,10 @@ private:
     bool m_headerParsed = false;
     std::uint64_t m_samples = 0;
     std::unique_ptr<std::uint8_t[]> m_buffer; // output bytes not yet written
+    std::unique_ptr<std::uint8_t[]> m_spare;  // the buffer before, still being written
     std::size_t m_fill = 0;
     std::unique_ptr<CStagedFile> m_output;
+    std::unique_ptr<CBackgroundAppender> m_appender; // m_output's, gone before it
     int m_outputError = 0; // errno of the first failure to write the output
     CSeisanDataFramer m_framer;
     std::unique_ptr<CSteim2ChunkPacker> m_packer; // miniSEED

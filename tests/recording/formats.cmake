@@ -18,5 +18,6 @@ nereid_core_test(nereid_formats_test
     ${CMAKE_CURRENT_LIST_DIR}/steim2_records_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mseed_packer_pool_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sample_decoders_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/background_appender_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/steim2_builds_test.cpp
 )
