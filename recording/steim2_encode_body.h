@@ -9,6 +9,26 @@ namespace nereid::recording {
 
 namespace {
 
+// Room for `size` values: on the stack up to kLocal, which records of the usual lengths never
+// pass, on the heap beyond. Left uninitialised, as every value is written before it is read.
+template <typename T, std::size_t kLocal> class CScratch {
+public:
+    explicit CScratch(std::size_t size) {
+        if (size > kLocal) {
+            m_heap.resize(size);
+            m_data = m_heap.data();
+        }
+    }
+    CScratch(const CScratch&) = delete;
+    CScratch& operator=(const CScratch&) = delete;
+    T* Data() { return m_data; }
+
+private:
+    T m_local[kLocal];
+    std::vector<T> m_heap;
+    T* m_data = m_local;
+};
+
 // Puts `count` words into the frames at `out`: the first frame's 13 after X0 and Xn, then 15
 // a frame, each frame's nibble word made from the kinds (2 but for the words listed in `odd`,
 // in order, with their kinds), the rest of the last frame and any frames after it zero.
@@ -58,23 +78,13 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
     // reach them, a few dozen at a time: a record of large differences holds far fewer than
     // `limit`. Past the last difference the magnitude is as large as can be, so that no word
     // takes a difference that is not there.
-    std::int32_t localD[kLocalDifferences + kPadding];
-    std::int32_t localM[kLocalDifferences + kPadding];
-    std::int32_t localT[kLocalDifferences + kPadding];
-    std::vector<std::int32_t> heapD;
-    std::vector<std::int32_t> heapM;
-    std::vector<std::int32_t> heapT;
-    std::int32_t* d = localD;
-    std::int32_t* mag = localM;
-    std::int32_t* takes = localT;
-    if (limit > kLocalDifferences) {
-        heapD.resize(static_cast<std::size_t>(limit) + kPadding);
-        heapM.resize(static_cast<std::size_t>(limit) + kPadding);
-        heapT.resize(static_cast<std::size_t>(limit) + kPadding);
-        d = heapD.data();
-        mag = heapM.data();
-        takes = heapT.data();
-    }
+    const auto differenceRoom = static_cast<std::size_t>(limit) + kPadding;
+    CScratch<std::int32_t, kLocalDifferences + kPadding> dSpace(differenceRoom);
+    CScratch<std::int32_t, kLocalDifferences + kPadding> magSpace(differenceRoom);
+    CScratch<std::int32_t, kLocalDifferences + kPadding> takeSpace(differenceRoom);
+    std::int32_t* const d = dSpace.Data();
+    std::int32_t* const mag = magSpace.Data();
+    std::int32_t* const takes = takeSpace.Data();
     d[0] = diff0;
     mag[0] = Magnitude(diff0);
     int magnitudesTo = 1;
@@ -156,23 +166,13 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
     // frames: a run of words crosses from frame to frame without a stop. Words whose kind is
     // not 2 (as every pair's and single's is) are listed for the frames' nibble words.
     const int capacity = frames * (kFrameWords - 1) - 2; // X0 and Xn take two words
-    std::uint8_t localWords[4 * kLocalWords];
-    std::uint16_t localOdd[kLocalWords];
-    std::uint8_t localOddKind[kLocalWords];
-    std::vector<std::uint8_t> heapWords;
-    std::vector<std::uint16_t> heapOdd;
-    std::vector<std::uint8_t> heapOddKind;
-    std::uint8_t* words = localWords;
-    std::uint16_t* odd = localOdd;
-    std::uint8_t* oddKind = localOddKind;
-    if (capacity > kLocalWords) {
-        heapWords.resize(4 * static_cast<std::size_t>(capacity));
-        heapOdd.resize(static_cast<std::size_t>(capacity));
-        heapOddKind.resize(static_cast<std::size_t>(capacity));
-        words = heapWords.data();
-        odd = heapOdd.data();
-        oddKind = heapOddKind.data();
-    }
+    const auto wordRoom = static_cast<std::size_t>(capacity);
+    CScratch<std::uint8_t, 4 * kLocalWords> wordSpace(4 * wordRoom);
+    CScratch<std::uint16_t, kLocalWords> oddSpace(wordRoom);
+    CScratch<std::uint8_t, kLocalWords> oddKindSpace(wordRoom);
+    std::uint8_t* const words = wordSpace.Data();
+    std::uint16_t* const odd = oddSpace.Data();
+    std::uint8_t* const oddKind = oddKindSpace.Data();
     int n = 0; // words made
     int oddCount = 0;
     bool small = false; // the last word held three differences or more
