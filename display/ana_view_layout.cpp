@@ -127,6 +127,11 @@ void CAnaView::Freeze() {
             m_FrozenRings[number].Take(rt);
     }
     m_Frozen = true;
+    // The window moves to the newest second the rings hold, which may be a second past the
+    // last tick's: the right end of the scroll bar is then the picture the freeze shows.
+    std::uint32_t oldest = 0, newest = 0;
+    if (HeldSeconds(oldest, newest))
+        m_WindowStartTime = model::FrozenWindowStartAt(200, oldest, newest, m_Span);
     update();
 }
 
