@@ -132,7 +132,31 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
         const int to = from + kTakesAhead < limit ? from + kTakesAhead : limit;
         need(to + 10); // the last four counts look seven ahead
         int k = from;
-#if defined(__SSE2__)
+#if defined(__AVX2__)
+        const auto at8 = [mag](int i) { return Load8(mag + i); };
+        // A true comparison is -1, so subtracting it counts.
+        for (; k < to; k += 8) {
+            const __m256i m0 = at8(k);
+            const __m256i m1 = _mm256_or_si256(m0, at8(k + 1));
+            const __m256i m2 = _mm256_or_si256(m1, at8(k + 2));
+            const __m256i m3 = _mm256_or_si256(m2, at8(k + 3));
+            const __m256i m4 = _mm256_or_si256(m3, at8(k + 4));
+            const __m256i m5 = _mm256_or_si256(m4, at8(k + 5));
+            const __m256i m6 = _mm256_or_si256(m5, at8(k + 6));
+            const auto below = [](__m256i m, int bound) {
+                return _mm256_cmpgt_epi32(_mm256_set1_epi32(bound), m);
+            };
+            __m256i t = _mm256_set1_epi32(1);
+            t = _mm256_sub_epi32(t, below(m1, 16384));
+            t = _mm256_sub_epi32(t, below(m2, 512));
+            t = _mm256_sub_epi32(t, below(m3, 128));
+            t = _mm256_sub_epi32(t, below(m4, 32));
+            t = _mm256_sub_epi32(t, below(m5, 16));
+            t = _mm256_sub_epi32(t, below(m6, 8));
+            t = _mm256_and_si256(t, below(m0, 1 << 29));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(takes + k), t);
+        }
+#elif defined(__SSE2__)
         const auto at = [mag](int i) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i*>(mag + i));
         };
@@ -250,6 +274,9 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
                 }
             }
         }
+#if defined(__AVX2__)
+        const bool wasSmall = small;
+#endif
         small = take >= 3;
         notPair = false;
         notSingle = false;
@@ -257,6 +284,44 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
             return -1;
         }
 #if defined(__AVX2__)
+        if (take >= 3) {
+            // Quiet data: word after word of small differences, their counts read from the
+            // table ahead, which is refilled as the walk reaches its end. A lone small word
+            // among pairs (the word before it not small) gets no table.
+            bool refill = wasSmall;
+            for (;;) {
+                need(done + 8);
+                PutBe32(words + 4 * n, PackWordFlat(d + done, take));
+                const std::uint8_t kind = kWordKind[take];
+                odd[oddCount] = static_cast<std::uint16_t>(n);
+                oddKind[oddCount] = kind;
+                oddCount += kind != 2 ? 1 : 0;
+                ++n;
+                done += take;
+                if (n >= capacity || done >= limit) {
+                    break;
+                }
+                if (done >= takesTo) {
+                    if (!refill) {
+                        break;
+                    }
+                    // Differences made well ahead of the table: read back while their stores
+                    // are still on their way, they would stall each load.
+                    need(done + kTakesAhead + 80);
+                    counts(done);
+                }
+                refill = true;
+                take = takes[done];
+                // Pairs and singles among small words are packed here too; where they begin
+                // a run (four alike), or a step is too large, the walk above decides.
+                if (take <= 2 && (take == 0 || done + 3 * take >= takesTo ||
+                                  (takes[done + take] == take && takes[done + 2 * take] == take &&
+                                   takes[done + 3 * take] == take))) {
+                    break;
+                }
+            }
+            continue;
+        }
         need(done + 8);
         PutBe32(at, PackWordFlat(d + done, take));
         const std::uint8_t nibble = kWordKind[take];
