@@ -199,6 +199,25 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
     std::uint8_t* const oddKind = oddKindSpace.Data();
     int n = 0; // words made
     int oddCount = 0;
+    // One word of `take` differences at `done`; its kind listed without a branch, the entry
+    // kept only when the kind is not 2.
+    const auto emit = [&](int take) {
+#if defined(__AVX2__)
+        need(done + 8);
+        const std::uint32_t word = PackWordFlat(d + done, take);
+        const std::uint8_t kind = kWordKind[take];
+#else
+        std::uint32_t nibble = 2;
+        const std::uint32_t word = PackWord(d + done, take, nibble);
+        const auto kind = static_cast<std::uint8_t>(nibble);
+#endif
+        PutBe32(words + 4 * n, word);
+        odd[oddCount] = static_cast<std::uint16_t>(n);
+        oddKind[oddCount] = kind;
+        oddCount += kind != 2 ? 1 : 0;
+        ++n;
+        done += take;
+    };
     bool small = false; // the last word held three differences or more
     // At `done`, a run of pairs (of singles) was just found to end there: the word there is
     // not one.
@@ -290,14 +309,7 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
             // among pairs (the word before it not small) gets no table.
             bool refill = wasSmall;
             for (;;) {
-                need(done + 8);
-                PutBe32(words + 4 * n, PackWordFlat(d + done, take));
-                const std::uint8_t kind = kWordKind[take];
-                odd[oddCount] = static_cast<std::uint16_t>(n);
-                oddKind[oddCount] = kind;
-                oddCount += kind != 2 ? 1 : 0;
-                ++n;
-                done += take;
+                emit(take);
                 if (n >= capacity || done >= limit) {
                     break;
                 }
@@ -305,9 +317,6 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
                     if (!refill) {
                         break;
                     }
-                    // Differences made well ahead of the table: read back while their stores
-                    // are still on their way, they would stall each load.
-                    need(done + kTakesAhead + 80);
                     counts(done);
                 }
                 refill = true;
@@ -322,19 +331,8 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
             }
             continue;
         }
-        need(done + 8);
-        PutBe32(at, PackWordFlat(d + done, take));
-        const std::uint8_t nibble = kWordKind[take];
-#else
-        std::uint32_t nibble = 2;
-        PutBe32(at, PackWord(d + done, take, nibble));
 #endif
-        // Listed without a branch: the entry is kept only when the kind is not 2.
-        odd[oddCount] = static_cast<std::uint16_t>(n);
-        oddKind[oddCount] = static_cast<std::uint8_t>(nibble);
-        oddCount += nibble != 2 ? 1 : 0;
-        ++n;
-        done += take;
+        emit(take);
     }
     LayFrames(words, n, odd, oddKind, oddCount, frames, static_cast<std::uint32_t>(x[0]),
               static_cast<std::uint32_t>(x[done - 1]), out);
