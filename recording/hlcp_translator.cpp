@@ -62,10 +62,10 @@ bool HlcpTranslator::PrepareOutput() {
     // Left uninitialised: every byte is written before it is read, and a translation of a
     // small file (an upload of many) should not pay for clearing a megabyte.
     m_buffer.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
-    if (m_form == kAscii || m_form == kSeisan) {
+    if (WritesInBackground()) {
         m_spare.reset(new (std::nothrow) std::uint8_t[kBufferBytes + kBufferSlack]);
     }
-    if (!m_buffer || ((m_form == kAscii || m_form == kSeisan) && !m_spare)) {
+    if (!m_buffer || (WritesInBackground() && !m_spare)) {
         ReleaseOutput();
         m_message = kMappedFileText;
         return false;
@@ -104,12 +104,16 @@ void HlcpTranslator::OpenOutput() {
     if (error != 0 && m_outputError == 0) {
         m_outputError = error;
     }
+    if (WritesInBackground()) {
+        m_appender = std::make_unique<CBackgroundAppender>(*m_output);
+    }
+}
+
+bool HlcpTranslator::WritesInBackground() const {
     // Decimal text and SEISAN's pieces cost as much to make as to write: they are written on
     // a thread of their own while the next block is made. The plain forms are hardly more than
     // the write, which a hand-over per block would only slow.
-    if (m_form == kAscii || m_form == kSeisan) {
-        m_appender = std::make_unique<CBackgroundAppender>(*m_output);
-    }
+    return m_form == kAscii || m_form == kSeisan;
 }
 
 void HlcpTranslator::FlushBuffer(bool all) {
@@ -117,18 +121,17 @@ void HlcpTranslator::FlushBuffer(bool all) {
     const std::size_t keep =
         m_form == kSeisan && !all ? std::min(m_fill, m_framer.PieceFill() + 1) : 0;
     const std::size_t out = m_fill - keep;
-    if (m_outputError == 0 && out > 0) {
-        // Written while the other buffer fills: Append has waited for the other's last
-        // bytes to be written, so it takes the kept tail.
-        if (m_appender) {
-            m_outputError = m_appender->Append(m_buffer.get(), out);
-            std::memcpy(m_spare.get(), m_buffer.get() + out, keep);
-            std::swap(m_buffer, m_spare);
-        } else {
-            m_outputError = m_output->Append(m_buffer.get(), out);
-            std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
-        }
+    const bool writing = m_outputError == 0 && out > 0;
+    if (writing && m_appender) {
+        // Written while the other buffer fills: Append has waited for the other's last bytes
+        // to be written, so it takes the kept tail.
+        m_outputError = m_appender->Append(m_buffer.get(), out);
+        std::memcpy(m_spare.get(), m_buffer.get() + out, keep);
+        std::swap(m_buffer, m_spare);
     } else {
+        if (writing) {
+            m_outputError = m_output->Append(m_buffer.get(), out);
+        }
         std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
     }
     m_fill = keep;
@@ -202,10 +205,7 @@ void HlcpTranslator::Decode(const std::uint8_t* bytes, std::size_t count) {
 
 void HlcpTranslator::KeepBytes(const std::uint8_t* piece, std::size_t length) {
     if (length >= kBufferBytes) {
-        FlushBuffer();
-        if (m_outputError == 0 && m_appender) {
-            m_outputError = m_appender->Wait();
-        }
+        FlushBuffer(); // the HLCP form writes without the background appender
         if (m_outputError == 0) {
             m_outputError = m_output->Append(piece, length);
         }

@@ -78,6 +78,7 @@ public:
 
 private:
     void OpenOutput();
+    bool WritesInBackground() const;
     CStagedFile::Layout LayoutFor(std::uint64_t samples) const;
     void Decode(const std::uint8_t* bytes, std::size_t count);
     void DecodeSamples(const std::uint8_t* p, std::size_t count);
