@@ -9,19 +9,12 @@
 #include "recording/pausable.h"
 #include "recording/stream_list.h"
 #include "tests/link/fake_link.h"
+#include "tests/recording/counting_pause.h"
 
 namespace nereid::link {
 namespace {
 
-class CountingPause : public recording::CPausable {
-public:
-    int Park() override {
-        ++parks;
-        return parkResult;
-    }
-    void Resume() override { ++resumes; }
-    int parks = 0, resumes = 0, parkResult = 1;
-};
+using recording::test::CountingPause;
 
 recording::CStreamList Rates(std::initializer_list<int> rates) {
     recording::CStreamList list;

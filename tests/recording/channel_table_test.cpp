@@ -10,19 +10,12 @@
 #include "recording/intake_state.h"
 #include "recording/pausable.h"
 #include "recording/stream_list.h"
+#include "tests/recording/counting_pause.h"
 
 namespace nereid::recording {
 namespace {
 
-class CountingPause : public CPausable {
-public:
-    int Park() override {
-        ++parks;
-        return parkResult;
-    }
-    void Resume() override { ++resumes; }
-    int parks = 0, resumes = 0, parkResult = 1;
-};
+using test::CountingPause;
 
 CStreamList Streams(std::vector<std::tuple<int, bool, int>> entries) {
     CStreamList list;

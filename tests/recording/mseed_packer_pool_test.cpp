@@ -4,6 +4,7 @@
 #include "recording/mseed_packer_pool.h"
 
 #include "recording/steim2_records.h"
+#include "tests/recording/steim2_test_record.h"
 
 #include <libmseed.h>
 
@@ -178,16 +179,7 @@ TEST(Steim2ChunkPacker, WithinAChunkTheRecordsAreLibmseeds) {
     // Up to the chunk's last record the records are those msr_pack makes of the same samples.
     const std::vector<std::int32_t> samples = Recorder(kChunk, 3);
     const Output ours = Pack(samples, 100, kChunk);
-    MSRecord* m = msr_init(nullptr);
-    std::strcpy(m->network, "XX");
-    std::strcpy(m->station, "NRD");
-    std::strcpy(m->channel, "HHZ");
-    m->dataquality = 'D';
-    m->reclen = 512;
-    m->encoding = DE_STEIM2;
-    m->byteorder = 1;
-    m->samprate = 100;
-    m->sampletype = 'i';
+    MSRecord* m = test::NewSteim2TestRecord(100);
     m->starttime = kStartNs / 1000;
     std::vector<std::int32_t> copy = samples;
     m->datasamples = copy.data();

@@ -1,6 +1,7 @@
 // The project's Steim-2 records against libmseed's own: the same bytes from msr_pack for the
 // same calls, and every sample back from libmseed's decoder.
 #include "recording/steim2_records.h"
+#include "tests/recording/steim2_test_record.h"
 
 #include <libmseed.h>
 
@@ -23,28 +24,13 @@ void Collect(char* record, int length, void* self) {
     static_cast<Packed*>(self)->records.emplace_back(record, static_cast<std::size_t>(length));
 }
 
-MSRecord* NewRecord(double rate, int sequence) {
-    MSRecord* m = msr_init(nullptr);
-    std::strcpy(m->network, "XX");
-    std::strcpy(m->station, "NRD");
-    std::strcpy(m->channel, "HHZ");
-    m->dataquality = 'D';
-    m->reclen = 512;
-    m->encoding = DE_STEIM2;
-    m->byteorder = 1;
-    m->samprate = rate;
-    m->sampletype = 'i';
-    m->sequence_number = sequence;
-    return m;
-}
-
 // Packs `samples` in the given pieces (the last flushed) the way CMseedPacker feeds the
 // packer: each call with what is left of the previous one plus the piece, from the exact
 // start of its first sample.
 Packed Pack(bool own, const std::vector<std::int32_t>& samples, const std::vector<int>& pieces,
             double rate, hptime_t start, int sequence) {
     Packed out;
-    MSRecord* m = NewRecord(rate, sequence);
+    MSRecord* m = test::NewSteim2TestRecord(rate, sequence);
     std::vector<std::int32_t> buffer;
     std::size_t fed = 0, packedTotal = 0;
     for (std::size_t k = 0; k < pieces.size(); ++k) {
