@@ -19,6 +19,7 @@
 #include "test_hub.h"
 #include "tests/recording/recorder_test_support.h"
 #include "tests/seedlink/seedlink_test_client.h"
+#include "tests/sim/exec_child.h"
 
 namespace nereid::datalink::test {
 namespace {
@@ -41,13 +42,7 @@ public:
             dup2(err, 2);
             close(out[0]);
             close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            nereid::sim::test::ExecOrExit(args);
         }
         close(out[1]);
         m_Out = out[0];

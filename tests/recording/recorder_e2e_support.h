@@ -20,6 +20,7 @@
 #include "recording/data_file_reader.h"
 #include "tests/recording/recorder_test_support.h"
 #include "tests/sim/sim_process.h"
+#include "tests/sim/exec_child.h"
 
 namespace nereid::recording::e2e {
 
@@ -70,13 +71,7 @@ inline Outcome RunNereid(const std::string& folder, std::vector<std::string> arg
         dup2(err, 2);
         setenv("NEREID_PORTS", "", 1);
         setenv("NEREID_WAVEXPORT_DIR", wavexportDir.c_str(), 1);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        nereid::sim::test::ExecOrExit(args);
     }
     int status = 0;
     waitpid(pid, &status, 0);

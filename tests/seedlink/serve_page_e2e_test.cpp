@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "seedlink_test_client.h"
+#include "tests/sim/exec_child.h"
 
 // nereid serve --http against the simulator: the status document as the line, the recording
 // and the recorder's Status pages make it, on a port of its own or on the SeedLink port.
@@ -32,13 +33,7 @@ public:
         if (m_Pid == 0) {
             dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644), 2);
-            std::vector<char*> argv;
-            for (auto& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            nereid::sim::test::ExecOrExit(args);
         }
     }
     ~Program() { Stop(); }

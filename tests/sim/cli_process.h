@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/sim/exec_child.h"
+
 namespace nereid::sim::test {
 
 struct CliOutcome {
@@ -82,12 +84,7 @@ public:
             ::dup2(out, 1);
             ::dup2(err, 2);
             ::setenv("NEREID_PORTS", "", 1);
-            std::vector<char*> argv;
-            for (auto& a : command)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
+            nereid::sim::test::ExecOrExit(command);
         }
     }
     ~CliRun() {

@@ -6,6 +6,7 @@
 #include "link/answer_records.h"
 #include "link/command_records.h"
 #include "link/serial_link.h"
+#include "tests/sim/exec_child.h"
 
 #include <chrono>
 #include <csignal>
@@ -36,12 +37,7 @@ public:
             ::dup2(out[1], 1);
             ::close(out[0]);
             ::close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
+            nereid::sim::test::ExecOrExit(args);
         }
         ::close(out[1]);
         std::string line;
