@@ -1,4 +1,5 @@
 #include "link/modem_relay.h"
+#include "tests/link/read_until_done.h"
 
 #include <gtest/gtest.h>
 
@@ -63,18 +64,8 @@ protected:
                 ::close(fd);
     }
     static std::string ReadFor(int fd, std::size_t want, int ms = 2000) {
-        std::string got;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (got.size() < want && std::chrono::steady_clock::now() < end) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) > 0) {
-                char buffer[256];
-                const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n > 0)
-                    got.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        return got;
+        return test::ReadUntilDone(
+            fd, [want](const std::string& got) { return got.size() >= want; }, ms);
     }
     static void Write(int fd, const std::string& bytes) {
         ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));

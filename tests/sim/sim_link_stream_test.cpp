@@ -5,6 +5,7 @@
 #include "tests/sim/sim_commands.h"
 
 #include "link/frame_codec.h"
+#include "tests/link/read_until_done.h"
 
 #include <gtest/gtest.h>
 
@@ -144,18 +145,9 @@ int OpenRaw(const std::string& path) {
 }
 
 std::string ReadUntil(int fd, const std::string& wanted, int ms = 2000) {
-    std::string got;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (got.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 20) > 0) {
-            char buffer[256];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0)
-                got.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    return got;
+    return nereid::link::test::ReadUntilDone(
+        fd, [&wanted](const std::string& got) { return got.find(wanted) != std::string::npos; },
+        ms);
 }
 
 TEST(SimLink, ModemAnswersAtAndDialsBeforeTheProtocol) {
