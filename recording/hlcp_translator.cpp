@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 namespace nereid::recording {
@@ -289,15 +290,15 @@ std::string HlcpTranslator::CssDataName() const {
 
 std::string HlcpTranslator::OutputName() const {
     if (m_form == kHlcp) {
-        return m_sourceName;
+        return m_sourceName + m_nameSuffix;
     }
     if (!m_headerParsed) {
         return {};
     }
     if (m_form == kMseed) {
-        return BaseOutputName() + kMseedExtension;
+        return BaseOutputName() + kMseedExtension + m_nameSuffix;
     }
-    return m_form == kCss ? CssDataName() : BaseOutputName();
+    return (m_form == kCss ? CssDataName() : BaseOutputName()) + m_nameSuffix;
 }
 
 void HlcpTranslator::SetMseedOptions(std::string network, MseedComponentMap components,
@@ -322,6 +323,34 @@ int HlcpTranslator::Fail(const std::string& path, int error) {
 }
 
 int HlcpTranslator::Write() {
+    return Complete(CStagedFile::Existing::kReplace);
+}
+
+int HlcpTranslator::WritePart(const std::string& suffix) {
+    if (m_buffer && (m_form == kHlcp || m_headerParsed) && !m_sealed) {
+        m_nameSuffix = FreePartSuffix(suffix);
+    }
+    return Complete(CStagedFile::Existing::kKeep);
+}
+
+std::string HlcpTranslator::FreePartSuffix(const std::string& suffix) const {
+    const auto taken = [this](const std::string& name) {
+        std::error_code error;
+        const auto status = std::filesystem::symlink_status(m_folder + "/" + name, error);
+        return std::filesystem::exists(status);
+    };
+    const std::string name = OutputName();
+    for (int n = 1; n < 1000; ++n) {
+        const std::string candidate = n == 1 ? suffix : "." + std::to_string(n) + suffix;
+        if (!taken(name + candidate) &&
+            !(m_form == kCss && taken(WfdiscNameOf(name) + candidate))) {
+            return candidate;
+        }
+    }
+    return suffix; // every name taken: the commit refuses to replace the first
+}
+
+int HlcpTranslator::Complete(CStagedFile::Existing existing) {
     if (!m_buffer) {
         m_message = kMappedFileText;
         return 0;
@@ -353,6 +382,9 @@ int HlcpTranslator::Write() {
     if (const int e = m_appender ? m_appender->Wait() : 0; e != 0 && m_outputError == 0) {
         m_outputError = e;
     }
+    if (!m_nameSuffix.empty()) {
+        m_output->SetPath(m_folder + "/" + OutputName());
+    }
     const std::string path = m_output->Path();
     const int error = m_outputError != 0 ? m_outputError : m_packError;
     if (error != 0) {
@@ -371,12 +403,12 @@ int HlcpTranslator::Write() {
             return Fail(wfdisc->Path(), e);
         }
     }
-    if (const int e = m_output->Commit(LayoutFor(m_samples)); e != 0) {
+    if (const int e = m_output->Commit(LayoutFor(m_samples), existing); e != 0) {
         return Fail(path, e);
     }
     m_written.push_back(path);
     if (wfdisc) {
-        if (const int e = wfdisc->Commit(record); e != 0) {
+        if (const int e = wfdisc->Commit(record, existing); e != 0) {
             return Fail(wfdisc->Path(), e);
         }
         m_written.push_back(wfdisc->Path());

@@ -55,14 +55,19 @@ public:
 
     // Completes the output file(s), replacing existing ones. 1 written, 0 failed
     // (Message() holds "Can't save file <path> error = <errno>", and nothing is left of the
-    // output). Once only.
+    // output). Once only (Write or WritePart).
     int Write();
+    // Completes what arrived of a file that did not arrive whole, under the output's names
+    // with `suffix` added. It replaces nothing, least of all the whole file fetched before:
+    // when a name is taken, the first free of ".2" + suffix, ".3" + suffix ... is used.
+    int WritePart(const std::string& suffix);
 
     // Releases the working buffers; output not yet written is dropped.
     void ReleaseOutput();
 
-    // Name of the output file shown to the user (the CSS data file for CSS); empty before
-    // the header has been read, except for the HLCP form.
+    // Name of the output file shown to the user (the CSS data file for CSS), with the suffix
+    // of a part once WritePart chose it; empty before the header has been read, except for
+    // the HLCP form.
     std::string OutputName() const;
     // Every file Write created.
     const std::vector<std::string>& WrittenPaths() const { return m_written; }
@@ -85,6 +90,8 @@ private:
     void FlushBuffer(bool all = false);
     void KeepBytes(const std::uint8_t* piece, std::size_t length);
     int Fail(const std::string& path, int error);
+    int Complete(CStagedFile::Existing existing);
+    std::string FreePartSuffix(const std::string& suffix) const;
     std::string BaseOutputName() const;
     std::string CssDataName() const;
 
@@ -92,6 +99,7 @@ private:
     std::uint64_t m_expectedBytes;
     std::string m_sourceName;
     std::string m_folder;
+    std::string m_nameSuffix; // a part's, added to every output name
     HlcpHeader m_header;
     bool m_headerParsed = false;
     std::uint64_t m_samples = 0;

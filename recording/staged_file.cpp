@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace nereid::recording {
@@ -29,6 +30,23 @@ int PWriteAll(int fd, const void* data, std::size_t length, std::uint64_t offset
         offset += static_cast<std::uint64_t>(n);
     }
     return 0;
+}
+
+// 0, or errno (EEXIST when `to` is there already, which is then left as it was).
+int RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    // A file system that cannot refuse in the rename itself (some network mounts): a check
+    // just before, which holds as long as nobody else writes this name meanwhile.
+    struct stat status;
+    if (::lstat(to.c_str(), &status) == 0) {
+        return EEXIST;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 int PReadAll(int fd, void* data, std::size_t length, std::uint64_t offset) {
@@ -224,7 +242,7 @@ int CStagedFile::Rebuild(const Layout& actual) {
     return 0;
 }
 
-int CStagedFile::Commit(const Layout& actual) {
+int CStagedFile::Commit(const Layout& actual, Existing existing) {
     int error = m_error;
     if (error == 0 && !m_fd.Valid()) {
         error = EBADF;
@@ -237,7 +255,9 @@ int CStagedFile::Commit(const Layout& actual) {
     if (error == 0 && m_fd.Reset() != 0) {
         error = errno;
     }
-    if (error == 0 && ::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+    if (error == 0 && existing == Existing::kKeep) {
+        error = RenameWithoutReplacing(m_temporary, m_path);
+    } else if (error == 0 && ::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
         error = errno;
     }
     if (error != 0) {

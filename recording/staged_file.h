@@ -42,10 +42,15 @@ public:
     // Appends data bytes, putting planned heads in where their part begins. 0 or errno; after
     // an error every later call returns it.
     int Append(const std::uint8_t* data, std::size_t length);
+    // How Commit treats a file that already has the final name.
+    enum class Existing { kReplace, kKeep };
     // Makes the file hold `actual` (heads rewritten or the file rebuilt), then renames it to
-    // its final name, replacing an existing file. 0 or errno; the temporary file is removed
-    // on failure.
-    int Commit(const Layout& actual);
+    // its final name. An existing file of that name is replaced, or with Existing::kKeep left
+    // as it is and EEXIST returned. 0 or errno; the temporary file is removed on failure.
+    int Commit(const Layout& actual, Existing existing = Existing::kReplace);
+    // The name Commit gives the file, when it is to be another than the one it was made for.
+    // The folder must stay the same (the temporary file is renamed, never copied).
+    void SetPath(std::string path) { m_path = std::move(path); }
     // Removes the temporary file (nothing happens once committed).
     void Discard();
 

@@ -1,4 +1,5 @@
 #include "format_test_util.h"
+#include "recording/css_format.h"
 #include "recording/hlcp_translator.h"
 
 #include <gtest/gtest.h>
@@ -231,6 +232,52 @@ TEST(HlcpTranslator, FeedWithoutOutputBlockIsRefused) {
 
 namespace nereid::recording {
 namespace {
+
+// What arrived of a file cut short, written as a part beside the whole translation.
+Result TranslatePart(int form, const std::vector<std::uint8_t>& file, std::size_t arrived,
+                     const std::string& folder) {
+    HlcpTranslator t(form, file.size(), "D1345A.HLC", folder);
+    Result r;
+    EXPECT_TRUE(t.PrepareOutput());
+    r.fed = t.Feed(file.data(), arrived);
+    r.written = t.WritePart(".part");
+    r.name = t.OutputName();
+    r.message = t.Message();
+    r.paths = t.WrittenPaths();
+    return r;
+}
+
+TEST(HlcpTranslator, PartsTakeFreeNamesAndLeaveTheWholeTranslationAlone) {
+    TempDir dir;
+    HlcpPlan plan;
+    plan.samples = test::TestSamples(900);
+    const std::vector<std::uint8_t> file = test::MakeHlcp(plan);
+    for (int form : {HlcpTranslator::kDadisp, HlcpTranslator::kCss, HlcpTranslator::kMseed}) {
+        const Result whole = Translate(form, file, dir.Path());
+        ASSERT_EQ(whole.written, 1) << form;
+        const std::vector<std::uint8_t> wholeBytes = test::ReadBytes(dir / whole.name);
+
+        const Result first = TranslatePart(form, file, 276 + 3 * 400, dir.Path());
+        const Result second = TranslatePart(form, file, 276 + 3 * 200, dir.Path());
+        ASSERT_EQ(first.written, 1) << first.message;
+        ASSERT_EQ(second.written, 1) << second.message;
+        EXPECT_EQ(first.name, whole.name + ".part");
+        EXPECT_EQ(second.name, whole.name + ".2.part");
+        EXPECT_EQ(test::ReadBytes(dir / whole.name), wholeBytes) << form;
+        EXPECT_LT(test::ReadBytes(dir / second.name).size(),
+                  test::ReadBytes(dir / first.name).size());
+        if (form == HlcpTranslator::kCss) {
+            // Each data part has a wfdisc part beside it counting its own samples (opened by
+            // the data part's name; the record's 17-character file name cannot carry the
+            // suffix), and the whole file's record is untouched.
+            ASSERT_EQ(second.paths.size(), 2u);
+            EXPECT_EQ(second.paths[1], dir / (WfdiscNameOf(whole.name) + ".2.part"));
+            EXPECT_NE(test::ReadText(second.paths[1]).find(" 00000200 "), std::string::npos);
+            EXPECT_NE(test::ReadText(dir / WfdiscNameOf(whole.name)).find(" 00000900 "),
+                      std::string::npos);
+        }
+    }
+}
 
 TEST(HlcpTranslator, AsciiValuesMatchPrintf) {
     TempDir dir;

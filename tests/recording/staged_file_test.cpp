@@ -126,6 +126,35 @@ TEST(StagedFile, AnOlderFileIsReplacedOnlyByACompleteOne) {
     EXPECT_EQ(test::ReadText(dir / "out.dat"), "new" + Stream(5));
 }
 
+TEST(StagedFile, AFileThatMustReplaceNothingTakesOnlyAFreeName) {
+    TempDir dir;
+    test::WriteBytes(dir / "out.dat", std::string("whole"));
+    std::filesystem::create_symlink(dir / "gone", dir / "dangling.dat");
+
+    // A taken name, a plain file or a link leading nowhere, is left as it was.
+    for (const char* taken : {"out.dat", "dangling.dat"}) {
+        CStagedFile part(dir / "out.dat");
+        ASSERT_EQ(part.Open({{"p", CStagedFile::kOpenEnd}}), 0);
+        ASSERT_EQ(AppendInPieces(part, Stream(30)), 0);
+        part.SetPath(dir / taken);
+        EXPECT_EQ(part.Commit({{"p", CStagedFile::kOpenEnd}}, CStagedFile::Existing::kKeep), EEXIST)
+            << taken;
+        EXPECT_FALSE(part.Committed());
+    }
+    EXPECT_EQ(test::ReadText(dir / "out.dat"), "whole");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.dat"));
+    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"dangling.dat", "out.dat"}));
+
+    // Made for one name, given another before the end: only the new name appears.
+    CStagedFile part(dir / "out.dat");
+    ASSERT_EQ(part.Open({{"p", CStagedFile::kOpenEnd}}), 0);
+    ASSERT_EQ(AppendInPieces(part, Stream(30)), 0);
+    part.SetPath(dir / "out.dat.part");
+    ASSERT_EQ(part.Commit({{"p", CStagedFile::kOpenEnd}}, CStagedFile::Existing::kKeep), 0);
+    EXPECT_EQ(test::ReadText(dir / "out.dat.part"), "p" + Stream(30));
+    EXPECT_EQ(test::ReadText(dir / "out.dat"), "whole");
+}
+
 TEST(StagedFile, FailuresAreReportedAndLeaveNothing) {
     TempDir dir;
     CStagedFile nowhere(dir / "missing/out.dat");

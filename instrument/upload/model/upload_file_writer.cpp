@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "instrument/upload/model/upload_entry.h"
 #include "recording/hlcp_translator.h"
@@ -79,26 +78,16 @@ void CUploadFileWriter::Close(int result, const std::string& message, UploadFile
         outcome.result = result == kUploadAccepted ? kUploadNotTranslatable : result;
         outcome.message = m_RefusedMessage;
     } else if (result == kUploadAccepted || (partial && m_Bytes > 0)) {
-        if (m_Translator->Write() == 1) {
+        // What arrived of a file cut short is kept under a name that cannot pass for the whole
+        // file, and never in place of the whole file fetched before.
+        const int written = partial ? m_Translator->WritePart(kPartSuffix) : m_Translator->Write();
+        if (written == 1) {
             outcome.outputName = m_Translator->OutputName();
         } else {
             outcome.result = kUploadWriteFailed;
             outcome.message = WithReason(m_Translator->Message());
         }
         outcome.written = m_Translator->WrittenPaths();
-        if (partial) {
-            // What arrived is kept, under a name that cannot pass for the whole file.
-            for (std::string& path : outcome.written) {
-                std::error_code error;
-                std::filesystem::rename(path, path + kPartSuffix, error);
-                if (!error) {
-                    path += kPartSuffix;
-                }
-            }
-            if (!outcome.outputName.empty()) {
-                outcome.outputName += kPartSuffix;
-            }
-        }
     }
     m_Translator->ReleaseOutput();
     m_Translator.reset();

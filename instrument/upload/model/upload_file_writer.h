@@ -38,7 +38,8 @@ public:
     // counted; Close reports the refusal.
     void Feed(const std::uint8_t* data, std::size_t length);
 
-    // The part of a file that did not arrive whole is kept under its name with this added.
+    // The part of a file that did not arrive whole is kept under its name with this added
+    // (".2.part", ".3.part" ... when an earlier part or file has the name).
     static constexpr const char* kPartSuffix = ".part";
 
     // Ends the file with `result` (kUploadAccepted for a complete file; kUploadAborted or

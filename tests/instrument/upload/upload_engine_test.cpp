@@ -298,6 +298,46 @@ TEST_F(UploadEngineTest, AbortMidFileKeepsWhatArrivedAndAcknowledgesTheLateBlock
     EXPECT_EQ(m_Recorder.Commands().back().code, 0x91);
 }
 
+TEST_F(UploadEngineTest, ACutShortFetchNeverTakesThePlaceOfTheWholeFileOrAnEarlierPart) {
+    std::vector<std::uint8_t> bytes(6000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+    }
+    m_Served = {{"BIG.DAT", bytes}};
+    m_Recorder.SetHandler([this](const ReceivedCommand& c) { return ServeFiles(c); });
+    const auto fetch = [this] {
+        m_Engine.StartRetrieve({{"A:", "BIG.DAT", 6000}}, recording::HlcpTranslator::kHlcp,
+                               m_Folder);
+        Run(2000, 100); // a line that goes quiet is given up after 30 s
+    };
+    fetch();
+    ASSERT_EQ(m_Files.back().result, kUploadAccepted);
+
+    // The same file again, twice, and each time the line goes quiet: the whole file fetched
+    // before stays, and the second part does not overwrite the first.
+    m_Recorder.StallAfter(m_Recorder.FramesSent() + 3);
+    fetch();
+    ASSERT_EQ(m_Files.back().result, kUploadNoResponse);
+    EXPECT_EQ(m_Files.back().outputName, "BIG.DAT.part");
+    m_Recorder.StallAfter(m_Recorder.FramesSent() + 2);
+    fetch();
+    ASSERT_EQ(m_Files.back().result, kUploadNoResponse);
+    EXPECT_EQ(m_Files.back().outputName, "BIG.DAT.2.part");
+    EXPECT_EQ(m_Files.back().written,
+              std::vector<std::string>{(fs::path(m_Folder) / "BIG.DAT.2.part").string()});
+
+    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT"), bytes);
+    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT.part"),
+              std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 1800));
+    EXPECT_EQ(ReadAll(fs::path(m_Folder) / "BIG.DAT.2.part"),
+              std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 1200));
+    for (const UploadFileOutcome& o : m_Files) {
+        for (const std::string& path : o.written) {
+            EXPECT_TRUE(fs::is_regular_file(path)) << path;
+        }
+    }
+}
+
 TEST_F(UploadEngineTest, LateBlockAfterAnAbortIsAcknowledgedNotTakenForData) {
     m_Recorder.SetHandler([&](const ReceivedCommand& c) -> std::vector<SentFrame> {
         if (c.code == 0x91) {
