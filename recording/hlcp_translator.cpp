@@ -323,14 +323,11 @@ int HlcpTranslator::Fail(const std::string& path, int error) {
 }
 
 int HlcpTranslator::Write() {
-    return Complete(CStagedFile::Existing::kReplace);
+    return Complete(CStagedFile::Existing::kReplace, {});
 }
 
 int HlcpTranslator::WritePart(const std::string& suffix) {
-    if (m_buffer && (m_form == kHlcp || m_headerParsed) && !m_sealed) {
-        m_nameSuffix = FreePartSuffix(suffix);
-    }
-    return Complete(CStagedFile::Existing::kKeep);
+    return Complete(CStagedFile::Existing::kKeep, suffix);
 }
 
 std::string HlcpTranslator::FreePartSuffix(const std::string& suffix) const {
@@ -350,7 +347,7 @@ std::string HlcpTranslator::FreePartSuffix(const std::string& suffix) const {
     return suffix; // every name taken: the commit refuses to replace the first
 }
 
-int HlcpTranslator::Complete(CStagedFile::Existing existing) {
+int HlcpTranslator::Complete(CStagedFile::Existing existing, const std::string& partSuffix) {
     if (!m_buffer) {
         m_message = kMappedFileText;
         return 0;
@@ -382,7 +379,8 @@ int HlcpTranslator::Complete(CStagedFile::Existing existing) {
     if (const int e = m_appender ? m_appender->Wait() : 0; e != 0 && m_outputError == 0) {
         m_outputError = e;
     }
-    if (!m_nameSuffix.empty()) {
+    if (existing == CStagedFile::Existing::kKeep) {
+        m_nameSuffix = FreePartSuffix(partSuffix);
         m_output->SetPath(m_folder + "/" + OutputName());
     }
     const std::string path = m_output->Path();

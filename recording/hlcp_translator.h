@@ -90,7 +90,8 @@ private:
     void FlushBuffer(bool all = false);
     void KeepBytes(const std::uint8_t* piece, std::size_t length);
     int Fail(const std::string& path, int error);
-    int Complete(CStagedFile::Existing existing);
+    // kKeep: a part, under the first free name with `partSuffix`.
+    int Complete(CStagedFile::Existing existing, const std::string& partSuffix);
     std::string FreePartSuffix(const std::string& suffix) const;
     std::string BaseOutputName() const;
     std::string CssDataName() const;
