@@ -132,52 +132,10 @@ int NEREID_STEIM2_ENCODER(const std::int32_t* x, int count, int frames, std::int
         const int to = from + kTakesAhead < limit ? from + kTakesAhead : limit;
         need(to + 10); // the last four counts look seven ahead
         int k = from;
-#if defined(__AVX2__)
-        const auto at8 = [mag](int i) { return Load8(mag + i); };
-        // A true comparison is -1, so subtracting it counts.
-        for (; k < to; k += 8) {
-            const __m256i m0 = at8(k);
-            const __m256i m1 = _mm256_or_si256(m0, at8(k + 1));
-            const __m256i m2 = _mm256_or_si256(m1, at8(k + 2));
-            const __m256i m3 = _mm256_or_si256(m2, at8(k + 3));
-            const __m256i m4 = _mm256_or_si256(m3, at8(k + 4));
-            const __m256i m5 = _mm256_or_si256(m4, at8(k + 5));
-            const __m256i m6 = _mm256_or_si256(m5, at8(k + 6));
-            const auto below = [](__m256i m, int bound) {
-                return _mm256_cmpgt_epi32(_mm256_set1_epi32(bound), m);
-            };
-            __m256i t = _mm256_set1_epi32(1);
-            t = _mm256_sub_epi32(t, below(m1, 16384));
-            t = _mm256_sub_epi32(t, below(m2, 512));
-            t = _mm256_sub_epi32(t, below(m3, 128));
-            t = _mm256_sub_epi32(t, below(m4, 32));
-            t = _mm256_sub_epi32(t, below(m5, 16));
-            t = _mm256_sub_epi32(t, below(m6, 8));
-            t = _mm256_and_si256(t, below(m0, 1 << 29));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(takes + k), t);
-        }
-#elif defined(__SSE2__)
-        const auto at = [mag](int i) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(mag + i));
-        };
-        // A true comparison is -1, so subtracting it counts.
-        for (; k < to; k += 4) {
-            const __m128i m0 = at(k);
-            const __m128i m1 = _mm_or_si128(m0, at(k + 1));
-            const __m128i m2 = _mm_or_si128(m1, at(k + 2));
-            const __m128i m3 = _mm_or_si128(m2, at(k + 3));
-            const __m128i m4 = _mm_or_si128(m3, at(k + 4));
-            const __m128i m5 = _mm_or_si128(m4, at(k + 5));
-            const __m128i m6 = _mm_or_si128(m5, at(k + 6));
-            __m128i t = _mm_set1_epi32(1);
-            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m1, _mm_set1_epi32(16384)));
-            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m2, _mm_set1_epi32(512)));
-            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m3, _mm_set1_epi32(128)));
-            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m4, _mm_set1_epi32(32)));
-            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m5, _mm_set1_epi32(16)));
-            t = _mm_sub_epi32(t, _mm_cmplt_epi32(m6, _mm_set1_epi32(8)));
-            t = _mm_and_si128(t, _mm_cmplt_epi32(m0, _mm_set1_epi32(1 << 29)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(takes + k), t);
+#if defined(__SSE2__)
+        for (; k < to; k += kTakeLanes) {
+            const TakeLanes t = GreedyTakes(mag + k);
+            std::memcpy(takes + k, &t, sizeof t);
         }
 #endif
         for (; k < to; ++k) {
